@@ -1,0 +1,65 @@
+// What the dialog handlers need of a view. The Win32 dialogs, the answers-file
+// view and the console view implement these; tests use a recording fake.
+#ifndef TAV_DIALOGS_DLGVIEW_H
+#define TAV_DIALOGS_DLGVIEW_H
+
+#include <string>
+
+// Control ids of template 201 (selection).
+constexpr int IDC_MONITOR_LIST = 1000;
+constexpr int IDC_ADD_TO_MONITOR = 1001;      // "<<"
+constexpr int IDC_NEW_SERVER = 1002;          // "&New"
+constexpr int IDC_REMOVE_FROM_MONITOR = 1003; // ">>"
+constexpr int IDC_AVAILABLE_LIST = 1005;
+constexpr int IDC_EDIT_SERVER = 1006;         // "&Edit"
+constexpr int IDC_VERIFY = 1007;              // "&Verify", hidden
+// Control ids of template 202 (properties).
+constexpr int IDC_SERVER_NAME = 1004;
+constexpr int IDC_LOGIN = 1005;
+constexpr int IDC_PASSWORD = 1006;
+constexpr int IDC_VERSION = 1007;
+constexpr int IDC_HOME_DIRECTORY = 1008;
+constexpr int IDC_ERROR_LOG = 1009;
+// Template ids and modal results.
+constexpr int IDD_SERVER_SELECT = 201;
+constexpr int IDD_SERVER_PROPERTIES = 202;
+constexpr int DIALOG_OK = 1;      // IDOK
+constexpr int DIALOG_CANCEL = 2;  // IDCANCEL
+
+class CServerPropertiesDlg;
+
+// A sorted list box.
+class IListControl {
+public:
+    virtual ~IListControl() = default;
+    virtual int GetCurSel() = 0;                          // current item, or -1
+    virtual void* GetItemData(int index) = 0;             // null when none
+    virtual int AddString(const std::string& text) = 0;   // sorted position
+    virtual void SetItemData(int index, void* data) = 0;
+    virtual void DeleteString(int index) = 0;
+    virtual std::string GetText(int index) = 0;
+    virtual int GetCount() = 0;
+    // Data exchange to the control: selects the first item that begins with
+    // the text (a multiple-selection list keeps its selection).
+    virtual void SelectStringPrefix(const std::string& text) = 0;
+};
+
+class ISelectView {
+public:
+    virtual ~ISelectView() = default;
+    virtual IListControl& List(int id) = 0;   // IDC_MONITOR_LIST or IDC_AVAILABLE_LIST
+    virtual void EnableButton(int id, bool enable) = 0;
+    virtual int RunProperties(CServerPropertiesDlg& dialog) = 0;  // modal result
+    virtual void SetFocusToDialog() = 0;
+};
+
+class IPropertiesView {
+public:
+    virtual ~IPropertiesView() = default;
+    virtual void SetControlText(int id, const std::string& text) = 0;
+    virtual std::string GetControlText(int id) = 0;
+    virtual void MessageBox(const std::string& text) = 0;
+    virtual void EndDialog(int result) = 0;
+};
+
+#endif

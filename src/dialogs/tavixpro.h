@@ -1,0 +1,33 @@
+// The properties dialog "Database Server Properties" (template 202).
+#ifndef TAV_DIALOGS_TAVIXPRO_H
+#define TAV_DIALOGS_TAVIXPRO_H
+
+#include <string>
+
+#include "dialogs/dlgview.h"
+
+constexpr const char* DEFAULT_LOGIN = "wicket";
+constexpr const char* DEFAULT_PASSWORD = "wicket";
+
+class CServerPropertiesDlg {
+public:
+    CServerPropertiesDlg() = default;
+    virtual ~CServerPropertiesDlg() = default;
+
+    // The six fields, exchanged with controls 1009, 1008, 1005, 1006, 1004, 1007.
+    std::string error_log;
+    std::string home_directory;
+    std::string login;
+    std::string password;
+    std::string server_name;
+    std::string database_version;
+
+    bool OnInitDialog(IPropertiesView& view);
+    void OnOK(IPropertiesView& view);
+    void OnCancel(IPropertiesView& view);
+
+    // DoDataExchange: true takes the fields from the controls.
+    void UpdateData(IPropertiesView& view, bool fromControls);
+};
+
+#endif

@@ -1,0 +1,129 @@
+// Database server records and the server list that discovery fills.
+#ifndef TAV_DISCOVERY_TAVDISC_H
+#define TAV_DISCOVERY_TAVDISC_H
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tavplat { class RegistryReader; }
+
+// Family codes.
+constexpr int FAMILY_ORACLE = 1;
+constexpr int FAMILY_SYBASE = 2;
+constexpr int FAMILY_MSSQL = 3;
+constexpr int FAMILY_INFORMIX = 4;
+constexpr int FAMILY_NEW = 5;   // an entry typed in through "&New"
+constexpr int FAMILY_SLOTS = 16;
+
+class CDbServer {
+public:
+    virtual ~CDbServer() = default;
+    virtual void ReadInitFile() {}
+    virtual void Dump(FILE* stream) = 0;
+
+    int GetServerFamily() const { return server_family; }
+    int GetIsServerValid() const { return is_server_valid; }
+    void SetIsServerValid(int valid) { is_server_valid = valid; }
+
+    std::string GetServerName() const { return server_name; }
+    std::string GetServiceName() const { return service_name; }
+    std::string GetErrorlogName() const { return errorlog_name; }
+    std::string GetDollarServer() const { return dollar_server; }
+    std::string GetServerVersion() const { return server_version; }
+    std::string GetClusterServer() const { return cluster_server; }
+    void SetServerName(const char* text) { server_name = text ? text : ""; }
+    void SetServiceName(const char* text) { service_name = text ? text : ""; }
+    void SetErrorlogName(const char* text) { errorlog_name = text ? text : ""; }
+    void SetDollarServer(const char* text) { dollar_server = text ? text : ""; }
+    void SetServerVersion(const char* text) { server_version = text ? text : ""; }
+    void SetClusterServer(const char* text) { cluster_server = text ? text : ""; }
+
+protected:
+    explicit CDbServer(int family) : server_family(family) {}
+
+    int server_family;
+    int is_server_valid = 1;
+    std::string server_name;
+    std::string service_name;
+    std::string errorlog_name;
+    std::string dollar_server;
+    std::string server_version;
+    std::string cluster_server;
+};
+
+class COracleServer : public CDbServer {
+public:
+    explicit COracleServer(const char* sid);
+    void ReadInitFile() override;
+    void Dump(FILE* stream) override;
+
+    std::string GetOracleSid() const { return oracle_sid; }
+    std::string GetInitoraFilename() const { return initora_filename; }
+    void SetOracleSid(const char* text) { oracle_sid = text ? text : ""; }
+    void SetInitoraFilename(const char* text) { initora_filename = text ? text : ""; }
+
+private:
+    std::string oracle_sid;
+    std::string initora_filename;
+};
+
+class CSybaseServer : public CDbServer {
+public:
+    CSybaseServer() : CDbServer(FAMILY_SYBASE) {}
+    void Dump(FILE* stream) override;
+};
+
+class CMsSqlServer : public CDbServer {
+public:
+    CMsSqlServer() : CDbServer(FAMILY_MSSQL) {}
+    void Dump(FILE* stream) override;
+};
+
+class CInformixServer : public CDbServer {
+public:
+    CInformixServer() : CDbServer(FAMILY_INFORMIX) {}
+    void Dump(FILE* stream) override;
+
+    std::string GetConfigFile() const { return config_file; }
+    void SetConfigFile(const char* text) { config_file = text ? text : ""; }
+
+private:
+    std::string config_file;
+};
+
+// The parameter file that holds an Oracle instance's parameters: the file
+// itself, or the one its last parameter line names through IFILE.
+std::string ResolveParameterFile(const char* path);
+
+class CDbServerList {
+public:
+    // Discovery reads the given registry; the list does not own it.
+    explicit CDbServerList(tavplat::RegistryReader& registry, const char* name = "");
+    virtual ~CDbServerList();
+    CDbServerList(const CDbServerList&) = delete;
+    CDbServerList& operator=(const CDbServerList&) = delete;
+
+    void Add(CDbServer* server, int family);
+    int GetCount(int family) const;
+    CDbServer* GetAt(int index, int family) const;
+    CDbServer* FindByName(int family, const char* name) const;
+    void ReadInitFiles(int family);
+
+    void DiscoverOracle();
+    void DiscoverMsSql();
+    void DiscoverSybase();
+    void DiscoverInformix();
+
+    void ScanOracleHome(const char* keyPath);
+    void ScanOracle10gHome(const char* keyPath);
+
+private:
+    void ScanHome(const char* keyPath, bool is10g);
+
+    tavplat::RegistryReader& registry_;
+    std::string name_;
+    std::vector<CDbServer*> servers_[FAMILY_SLOTS];
+};
+
+#endif

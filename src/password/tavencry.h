@@ -1,0 +1,13 @@
+// Reversible, key-bound encoding of the login password that the generated
+// files carry. Results live in process-wide buffers: copy them at once.
+#ifndef TAV_PASSWORD_TAVENCRY_H
+#define TAV_PASSWORD_TAVENCRY_H
+
+// The key parts follow the password (or the stored value); the list ends with a null.
+char* encode_password(const char* password, ...);
+char* decode_password(const char* value, ...);
+
+// The longest password the encoding holds.
+#define PASSWORD_MAX_LENGTH 49
+
+#endif

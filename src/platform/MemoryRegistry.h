@@ -1,0 +1,49 @@
+// An in-memory HKEY_LOCAL_MACHINE, loaded from .reg files (REGEDIT4 or
+// "Windows Registry Editor Version 5.00"), that answers as the Win32 registry does.
+#ifndef TAV_PLATFORM_MEMORYREGISTRY_H
+#define TAV_PLATFORM_MEMORYREGISTRY_H
+
+#include "platform/RegistryReader.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tavplat {
+
+// Registry value types, as the Win32 constants.
+constexpr uint32_t VALUE_NONE = 0, VALUE_SZ = 1, VALUE_EXPAND_SZ = 2, VALUE_BINARY = 3,
+                   VALUE_DWORD = 4, VALUE_MULTI_SZ = 7;
+
+class MemoryRegistry : public RegistryReader {
+public:
+    MemoryRegistry();
+    ~MemoryRegistry() override;
+
+    // Loads a .reg file into the registry. On failure returns false and sets
+    // *error to one line naming the file, the line and what is wrong; keys read
+    // before the fault stay.
+    bool LoadFile(const std::string& path, std::string* error);
+    bool LoadText(const std::string& bytes, const std::string& name, std::string* error);
+
+    // Direct edits, for tests and tools. Paths are below HKEY_LOCAL_MACHINE.
+    void CreateKey(const std::string& path);
+    void SetValue(const std::string& keyPath, const std::string& name, uint32_t type,
+                  const std::vector<unsigned char>& data);
+    void SetString(const std::string& keyPath, const std::string& name, const std::string& text);
+    void DeleteKey(const std::string& path);
+    void DeleteValue(const std::string& keyPath, const std::string& name);
+
+    std::unique_ptr<RegistryKey> OpenKey(const char* path, unsigned access,
+                                         long* error = nullptr) override;
+    std::unique_ptr<RegistryReader> ConnectRemote(const char* machine, long* error) override;
+
+    struct Node;
+
+private:
+    std::unique_ptr<Node> root_;
+};
+
+}  // namespace tavplat
+
+#endif

@@ -1,0 +1,34 @@
+// Process service: programs, pipes, the current directory and the environment.
+#ifndef TAV_PLATFORM_PROCESS_H
+#define TAV_PLATFORM_PROCESS_H
+
+#include <cstdio>
+#include <string>
+
+namespace tavplat {
+
+// Reads a command's standard output through the command interpreter (popen / _popen).
+FILE* OpenCommandPipe(const char* command);
+int CloseCommandPipe(FILE* pipe);
+
+// Starts a program directly, without a command interpreter, and waits for it.
+// The path is a Windows path (mapped on POSIX). Returns the exit code, or -1
+// when the program could not be started.
+int RunProgram(const char* path);
+
+// GetCurrentDirectoryA on Windows, getcwd elsewhere.
+std::string CurrentDirectory();
+
+// The system drive's root: "%SystemDrive%\" on Windows, "/" elsewhere.
+std::string SystemDriveRoot();
+
+// Hands a "name=value" buffer to the environment (_putenv / putenv). The
+// buffer becomes part of the environment and must stay alive. 0 on success.
+int PutEnvironment(char* assignment);
+
+// True when standard input is an interactive terminal.
+bool StdinIsTerminal();
+
+}  // namespace tavplat
+
+#endif

@@ -1,0 +1,64 @@
+// The registry operations that discovery and the install-path lookup need, on
+// HKEY_LOCAL_MACHINE. Results are Windows error codes, so the Win32 reader and
+// the in-memory reader (loaded from .reg snapshots) answer alike.
+#ifndef TAV_PLATFORM_REGISTRYREADER_H
+#define TAV_PLATFORM_REGISTRYREADER_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tavplat {
+
+// Windows error codes the readers return.
+constexpr long REG_OK = 0;                  // ERROR_SUCCESS
+constexpr long REG_FILE_NOT_FOUND = 2;      // ERROR_FILE_NOT_FOUND
+constexpr long REG_ACCESS_DENIED = 5;       // ERROR_ACCESS_DENIED
+constexpr long REG_BAD_NETPATH = 53;        // ERROR_BAD_NETPATH
+constexpr long REG_MORE_DATA = 234;         // ERROR_MORE_DATA
+constexpr long REG_NO_MORE_ITEMS = 259;     // ERROR_NO_MORE_ITEMS
+
+// Access rights, as the Win32 constants.
+constexpr unsigned KEY_QUERY = 0x0001;      // KEY_QUERY_VALUE
+constexpr unsigned KEY_ENUM_SUB_KEYS = 0x0008;  // KEY_ENUMERATE_SUB_KEYS
+
+// An open key; closed when destroyed.
+class RegistryKey {
+public:
+    virtual ~RegistryKey() = default;
+    // RegEnumValueA: nameLength in = capacity in characters including the NUL,
+    // out = length without it; dataLength in = capacity in bytes, out = bytes
+    // returned. The value type is not asked for.
+    virtual long EnumValue(uint32_t index, char* name, uint32_t* nameLength,
+                           unsigned char* data, uint32_t* dataLength) = 0;
+    // RegEnumKeyExA.
+    virtual long EnumKey(uint32_t index, char* name, uint32_t* nameLength) = 0;
+    // RegQueryValueExA.
+    virtual long QueryValue(const char* name, unsigned char* data, uint32_t* dataLength) = 0;
+};
+
+class RegistryReader {
+public:
+    virtual ~RegistryReader() = default;
+    // RegOpenKeyExA below HKEY_LOCAL_MACHINE. Null on failure, with the code in *error.
+    virtual std::unique_ptr<RegistryKey> OpenKey(const char* path, unsigned access,
+                                                 long* error = nullptr) = 0;
+    // RegConnectRegistryA to HKEY_LOCAL_MACHINE of another machine ("\\name").
+    // Null on failure, with the code in *error.
+    virtual std::unique_ptr<RegistryReader> ConnectRemote(const char* machine, long* error) = 0;
+};
+
+// The system's text for a Windows error code, as FormatMessageA gives it
+// (neutral language, no inserts), including its trailing line end.
+std::string SystemErrorText(long code);
+
+// The registry of this machine: advapi32 on Windows. Elsewhere the snapshot
+// files named by TAVNOVU_REGISTRY (a ':'-separated list); none means an empty
+// registry. A snapshot that cannot be loaded is reported on the error stream
+// and left out.
+std::unique_ptr<RegistryReader> OpenMachineRegistry();
+
+}  // namespace tavplat
+
+#endif

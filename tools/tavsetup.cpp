@@ -1,0 +1,2 @@
+// placeholder, replaced by the host program
+int main() { return 0; }
