@@ -1,0 +1,22 @@
+// The answers-file view: plays, from a plain text file the installer author
+// writes, what the person installing would do in the two dialogs. Portable;
+// used for unattended installs and tests on every platform.
+#ifndef TAV_PLATFORM_ANSWERSVIEW_H
+#define TAV_PLATFORM_ANSWERSVIEW_H
+
+class CServerSelectDlg;
+
+namespace tavplat {
+
+// Environment variable that names the answers file.
+constexpr const char* ANSWERS_VARIABLE = "TAVNOVU_ANSWERS";
+
+// Runs the selection dialog from the answers file at path. Returns 1 (OK),
+// 2 (Cancel) or -1 when the file cannot be read or parsed or names a server
+// that discovery did not find; then a message naming the file and the line has
+// been written to the error stream and *lastError holds a non-zero code.
+int RunAnswersSelectDialog(CServerSelectDlg& dialog, const char* path, long* lastError);
+
+}  // namespace tavplat
+
+#endif
