@@ -2,10 +2,10 @@
 // database servers of the four families in the registry of this machine.
 #include "discovery/tavdisc.h"
 
+#include "platform/FileSystem.h"
 #include "platform/RegistryReader.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -142,7 +142,7 @@ private:
 };
 
 FILE* OpenParameterFile(const char* path) {
-    return std::fopen(path, "rb");
+    return tavplat::OpenFile(path, "rb");
 }
 
 // ---- registry reading ----------------------------------------------------------------
