@@ -1,12 +1,14 @@
 // Server records, the server list, and discovery of the four families.
 #include "discovery/tavdisc.h"
 #include "platform/RegistryReader.h"
+#include "tav_testutil.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -223,4 +225,157 @@ TEST(ServerList, ReadInitFilesLeavesOtherFamiliesRecordsAlone) {
     list.ReadInitFiles(FAMILY_SYBASE);
     list.ReadInitFiles(FAMILY_INFORMIX);
     EXPECT_EQ(before, DumpText(*sybase) + DumpText(*informix));
+}
+
+// ---- the parameter-file line reader and its two readers ------------------------------
+
+namespace {
+
+class ParameterFileTest : public ::testing::Test {
+protected:
+    std::string Write(const std::string& name, const std::string& content) {
+        const std::string path = dir_.file(name);
+        tavtest::WriteFile(path, content);
+        return path;
+    }
+    std::vector<std::string> Lines(const std::string& content) {
+        std::vector<std::string> lines;
+        EXPECT_TRUE(ReadParameterFileLines(Write("lines.ora", content).c_str(), &lines));
+        return lines;
+    }
+    // ResolveParameterFile's result, with what it wrote to standard output.
+    std::string Resolve(const std::string& path, std::string* output) {
+        testing::internal::CaptureStdout();
+        std::string result = ResolveParameterFile(path.c_str());
+        *output = testing::internal::GetCapturedStdout();
+        return result;
+    }
+    tavtest::TempDir dir_;
+};
+
+using TextLines = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(ParameterFileTest, LinesLoseCommentsEmptyLinesAndTrailingSpacesOnly) {
+    EXPECT_EQ((TextLines{"  leading = kept", "tab = x\t", "  # not a comment"}),
+              Lines("# comment\n\n   \n  leading = kept   \ntab = x\t\n  # not a comment\n"));
+}
+
+TEST_F(ParameterFileTest, CarriageReturnBeforeNewlineBelongsToTheLineEnd) {
+    EXPECT_EQ((TextLines{"a = 1", "b = 2\rc"}), Lines("a = 1\r\n\r\nb = 2\rc\r\n"));
+}
+
+TEST_F(ParameterFileTest, CtrlZEndsTheFileAndNulEndsTheLine) {
+    EXPECT_EQ((TextLines{"a = 1", "b"}), Lines(std::string("a = 1\nb\0 = 2\n\x1a" "c = 3\n", 17)));
+}
+
+TEST_F(ParameterFileTest, LongLinesAreReadInPiecesOf200) {
+    const std::string first(200, 'x');
+    const std::string second(200, 'y');
+    EXPECT_EQ((TextLines{first, second, "z"}), Lines(first + second + "z\n"));
+    // 200 characters and the line end: the line end makes an empty piece of its own.
+    EXPECT_EQ((TextLines{first, "z"}), Lines(first + "\r\nz"));
+}
+
+TEST_F(ParameterFileTest, LeadingHyphenAndContinuationArePrefixed) {
+    EXPECT_EQ((TextLines{" -opt", "a = b -\\", " -c = d", "e"}),
+              Lines("-opt\na = b -\\\n# comment keeps the flag\n\nc = d\ne\n"));
+    // The space put in front of "-\\" makes it a continuation line itself.
+    EXPECT_EQ((TextLines{" -\\", " - -x"}), Lines("-\\\n-x\n"));
+}
+
+TEST_F(ParameterFileTest, MissingFileGivesNoLines) {
+    std::vector<std::string> lines{"stale"};
+    EXPECT_FALSE(ReadParameterFileLines(dir_.file("absent.ora").c_str(), &lines));
+    EXPECT_TRUE(lines.empty());
+}
+
+TEST_F(ParameterFileTest, ResolveFollowsALastIfileLine) {
+    std::string output;
+    const std::string path = Write("initORCL.ora", "db_name = x\nIFILE='C:\\oracle\\admin\\orcl\\pfile\\init.ora'\n");
+    EXPECT_EQ("C:\\oracle\\admin\\orcl\\pfile\\init.ora", Resolve(path, &output));
+    EXPECT_EQ("[DEB] filename[='C:\\oracle\\admin\\orcl\\pfile\\init.ora']\n"
+              "[DEB] filename2[C:\\oracle\\admin\\orcl\\pfile\\init.ora]\n",
+              output);
+}
+
+TEST_F(ParameterFileTest, ResolveGivesOwnPathWhenAParameterFollowsTheIfile) {
+    std::string output;
+    const std::string path = Write("init.ora", "IFILE = other.ora\nprocesses = 150\n# IFILE = x\n");
+    EXPECT_EQ(path, Resolve(path, &output));
+}
+
+TEST_F(ParameterFileTest, ResolveCountsAnIndentedHashLine) {
+    std::string output;
+    EXPECT_EQ("x.ora", Resolve(Write("init.ora", "a = 1\n  # IFILE=x.ora\n"), &output));
+}
+
+TEST_F(ParameterFileTest, ResolveWithoutAResultGivesOwnPath) {
+    std::string output;
+    const std::string bare = Write("bare.ora", "IFILE\n");
+    EXPECT_EQ(bare, Resolve(bare, &output));
+    EXPECT_EQ("No change in initfile\n", output);
+    const std::string comments = Write("comments.ora", "# only\n\n");
+    EXPECT_EQ(comments, Resolve(comments, &output));
+    EXPECT_EQ("", output);
+    const std::string absent = dir_.file("absent.ora");
+    EXPECT_EQ(absent, Resolve(absent, &output));
+    // A bare IFILE after a resolved one leaves the result as it was.
+    EXPECT_EQ("a.ora", Resolve(Write("two.ora", "IFILE = 'a.ora'\nIFILE\n"), &output));
+}
+
+TEST_F(ParameterFileTest, ResolveSeesTheFirstPieceOfALongLineAlone) {
+    std::string output;
+    // The "=" falls into the second piece, which has no IFILE of its own.
+    const std::string path = Write("long.ora", std::string(195, ' ') + "IFILE=abc.ora\n");
+    EXPECT_EQ(path, Resolve(path, &output));
+    EXPECT_EQ("No change in initfile\n", output);
+}
+
+TEST_F(ParameterFileTest, ReadInitFileFillsEmptyNameAndErrorLog) {
+    COracleServer server("ORCL");
+    server.SetInitoraFilename(Write("init.ora", "db_name = 'orcl'  \nuser_dump_dest = D:\\ora\\udump\t\n"
+                                                "db_name = other\nuser_dump_dest = E:\\x\n").c_str());
+    server.ReadInitFile();
+    EXPECT_EQ("'orcl'", server.GetServerName());
+    EXPECT_EQ("D:\\ora\\udump\t\\ORCLALRT.LOG", server.GetErrorlogName());
+    EXPECT_EQ(1, server.GetIsServerValid());
+}
+
+TEST_F(ParameterFileTest, ReadInitFileKeepsWhatDiscoveryFound) {
+    COracleServer server("ORCL");
+    server.SetServerName("ORCL");
+    server.SetErrorlogName("C:\\oracle\\admin\\ORCL\\bdump\\ORCLALRT.LOG");
+    server.SetInitoraFilename(Write("init.ora", "db_name = x\nuser_dump_dest = y\n").c_str());
+    server.ReadInitFile();
+    EXPECT_EQ("ORCL", server.GetServerName());
+    EXPECT_EQ("C:\\oracle\\admin\\ORCL\\bdump\\ORCLALRT.LOG", server.GetErrorlogName());
+    EXPECT_EQ(1, server.GetIsServerValid());
+}
+
+TEST_F(ParameterFileTest, ReadInitFileInvalidatesRecordsWithoutFileOrName) {
+    COracleServer noFile("A");
+    noFile.SetServerName("A");
+    noFile.ReadInitFile();
+    EXPECT_EQ(0, noFile.GetIsServerValid());
+
+    COracleServer unreadableNamed("B");
+    unreadableNamed.SetServerName("B");
+    unreadableNamed.SetInitoraFilename(dir_.file("absent.ora").c_str());
+    unreadableNamed.ReadInitFile();
+    EXPECT_EQ(1, unreadableNamed.GetIsServerValid());
+
+    COracleServer unreadableNameless("C");
+    unreadableNameless.SetInitoraFilename(dir_.file("absent.ora").c_str());
+    unreadableNameless.ReadInitFile();
+    EXPECT_EQ(0, unreadableNameless.GetIsServerValid());
+
+    COracleServer noEquals("D");
+    noEquals.SetErrorlogName("kept");
+    noEquals.SetInitoraFilename(Write("noeq.ora", "db_name orcl\nuser_dump_dest = z\n").c_str());
+    noEquals.ReadInitFile();
+    EXPECT_EQ("", noEquals.GetServerName());
+    EXPECT_EQ("kept", noEquals.GetErrorlogName());
+    EXPECT_EQ(0, noEquals.GetIsServerValid());
 }

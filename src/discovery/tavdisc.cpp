@@ -459,16 +459,14 @@ void COracleServer::ReadInitFile() {
         is_server_valid = 0;
         return;
     }
-    FILE* file = OpenParameterFile(initora_filename.c_str());
-    if (file == nullptr) {
+    std::vector<std::string> lines;
+    if (!ReadParameterFileLines(initora_filename.c_str(), &lines)) {
         if (server_name.empty())
             is_server_valid = 0;
         return;
     }
-    ParameterFileReader reader(file);
-    std::string line;
     std::string value;
-    while (reader.NextLine(&line)) {
+    for (const std::string& line : lines) {
         if (server_name.empty() && Contains(line, "db_name")) {
             server_name = ValueAfterKey(line, "db_name", &value) ? TrimChars(value, " ", true, true) : "";
         }
@@ -478,23 +476,33 @@ void COracleServer::ReadInitFile() {
                                 : "";
         }
     }
-    fclose(file);
     if (server_name.empty())
         is_server_valid = 0;
 }
 
-std::string ResolveParameterFile(const char* path) {
-    // With no parameter line to decide, the file is taken to hold its own parameters.
-    std::string result = path ? path : "";
-    FILE* file = OpenParameterFile(result.c_str());
+bool ReadParameterFileLines(const char* path, std::vector<std::string>* lines) {
+    lines->clear();
+    FILE* file = OpenParameterFile(path ? path : "");
     if (file == nullptr)
-        return result;
+        return false;
     ParameterFileReader reader(file);
     std::string line;
+    while (reader.NextLine(&line))
+        lines->push_back(line);
+    fclose(file);
+    return true;
+}
+
+std::string ResolveParameterFile(const char* path) {
+    // With no parameter line to decide, the file is taken to hold its own parameters.
+    const std::string ownPath = path ? path : "";
+    std::string result = ownPath;
+    std::vector<std::string> lines;
+    ReadParameterFileLines(ownPath.c_str(), &lines);
     std::string value;
-    while (reader.NextLine(&line)) {
+    for (const std::string& line : lines) {
         if (!Contains(line, "IFILE")) {
-            result = path;
+            result = ownPath;
             continue;
         }
         if (!ValueAfterKey(line, "IFILE", &value)) {
@@ -505,7 +513,6 @@ std::string ResolveParameterFile(const char* path) {
         result = TrimChars(value, "' ", true, true);
         printf("[DEB] filename2[%s]\n", result.c_str());
     }
-    fclose(file);
     return result;
 }
 
