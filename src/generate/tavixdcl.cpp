@@ -34,6 +34,11 @@ void CMonitoredServer::AssignFromServer(const CDbServer& server) {
 CInstallParams::CInstallParams() : use_common_collector(0) {}
 
 CInstallParams::~CInstallParams() {
+    // The writers close what they open; a stream left open by an interrupted
+    // caller must not leak. The setup log is CloseSetupLog's.
+    CloseStream(ini_stream);
+    CloseStream(batch_stream);
+    CloseStream(include_stream);
     for (auto& sequence : monitored_) {
         for (auto it = sequence.rbegin(); it != sequence.rend(); ++it) delete *it;
         sequence.clear();
