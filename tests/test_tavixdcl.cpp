@@ -271,15 +271,34 @@ TEST_F(InstallParameters, UnsetVariablesLeaveEmptyValues) {
     ScopedEnv e1("CELLNAME", nullptr), e2("ETCPATH", nullptr), e6("BINPATH", nullptr),
         e7("PORTNUMBER", nullptr);
     CInstallParams p;
+    testing::internal::CaptureStdout();  // the runtime's records go there without a message file
     p.SetCellName("CELLNAME");
     p.SetEtcPath("ETCPATH");
     p.SetBinPath("BINPATH");
     p.SetPortNumber("PORTNUMBER");
+    const std::string records = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(Contains(records, "UEN0015W")) << records;
+    for (const char* name : {"CELLNAME", "ETCPATH", "BINPATH", "PORTNUMBER"})
+        EXPECT_TRUE(Contains(records, "Environment variable \"" + std::string(name) + "\" not set")) << name;
     EXPECT_EQ(CInstallParamsAccess::CellName(p), "");
     EXPECT_EQ(p.GetEtcPath(PARAM_RAW), "");
     EXPECT_EQ(p.GetBinPath(PARAM_RAW), "");
     EXPECT_EQ(p.GetPortNumber(PARAM_RAW), "");
 }
+
+#if !defined(_WIN32)  // the Windows C runtime holds no empty variables
+TEST_F(InstallParameters, EmptyVariableIsReportedAsNotAvailable) {
+    ScopedEnv port("PORTNUMBER", "");
+    CInstallParams p;
+    testing::internal::CaptureStdout();
+    p.SetPortNumber("PORTNUMBER");
+    const std::string records = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(Contains(records, "UEN0010W")) << records;
+    EXPECT_TRUE(Contains(records, "Environment variable \"PORTNUMBER\" is not available")) << records;
+    EXPECT_EQ(p.GetPortNumber(PARAM_RAW), "");
+    EXPECT_EQ(p.GetPortNumber(PARAM_RESOLVED), "1999");
+}
+#endif
 
 TEST_F(InstallParameters, TokensDoNotDependOnTheValue) {
     CInstallParams p;
@@ -728,7 +747,9 @@ TEST(OutputFiles, WriterOnItsOwnStillAppendsTheLocalSettings) {
     p.WriteMsSqlIni(1);
     testing::internal::GetCapturedStdout();
     const std::string ini = ReadFile(w.Native("TUMVMA_M.ini"));
-    EXPECT_EQ(ini.substr(ini.size() - 32), "Action=NOStart\r\n[Local Settings]\r\nA=%s\r\n");
+    const std::string tail = "Action=NOStart\r\n[Local Settings]\r\nA=%s\r\n";
+    ASSERT_GT(ini.size(), tail.size());
+    EXPECT_EQ(ini.substr(ini.size() - tail.size()), tail);
 }
 
 #if !defined(_WIN32)
