@@ -20,7 +20,9 @@ const tavtest::ServerFields ORCL = {"ORCL", "OracleServiceORCL", "C:\\oracle\\ad
 const tavtest::ServerFields SALES = {"SALES", "OracleServiceSALES", "C:\\oracle\\admin\\SALES\\bdump\\alert_sales.log",
                                      "C:\\oracle\\product\\10.1.0\\db_1", "10.1.0.2.0"};
 
-struct Run {
+const std::vector<tavtest::ServerFields> NOTHING_FOUND;
+
+struct AnswersRun {
     tavtest::OracleMachine machine;
     CInstallParams params;
     CServerSelectDlg dialog;
@@ -28,7 +30,7 @@ struct Run {
     std::string errors;
     std::string output;
 
-    explicit Run(const std::vector<tavtest::ServerFields>& found = {ORCL, SALES})
+    explicit AnswersRun(const std::vector<tavtest::ServerFields>& found = {ORCL, SALES})
         : machine(found), dialog(FAMILY_ORACLE, machine.servers, params) {}
 
     int Text(const std::string& text) {
@@ -65,7 +67,7 @@ std::string Decode(const CMonitoredServer& entry) {
 }  // namespace
 
 TEST(AnswersPlay, ExampleFileConfiguresTheOracleMachine) {
-    Run run;
+    AnswersRun run;
     ASSERT_EQ(run.File(std::string(TAV_TEST_DATA) + "/../examples/answers.txt"), DIALOG_OK) << run.errors;
     EXPECT_EQ(run.errors, "");
     ASSERT_EQ(run.Count(), 3);
@@ -90,7 +92,7 @@ TEST(AnswersPlay, ExampleFileConfiguresTheOracleMachine) {
 }
 
 TEST(AnswersPlay, MonitorAllTakesEveryServerWithDefaultsWhereUnset) {
-    Run run;
+    AnswersRun run;
     ASSERT_EQ(run.Text("[monitor *]\nlogin = tavmon\n"), DIALOG_OK) << run.errors;
     ASSERT_EQ(run.Count(), 2);
     for (const char* name : {"ORCL", "SALES"}) {
@@ -99,13 +101,13 @@ TEST(AnswersPlay, MonitorAllTakesEveryServerWithDefaultsWhereUnset) {
         EXPECT_EQ(entry->GetLogin(), "tavmon");
         EXPECT_EQ(Decode(*entry), "wicket");
     }
-    Run none({});
+    AnswersRun none(NOTHING_FOUND);
     EXPECT_EQ(none.Text("[monitor *]\n[ok]\n"), DIALOG_OK);
     EXPECT_EQ(none.Count(), 0);
 }
 
 TEST(AnswersPlay, NewServersEditAndRemove) {
-    Run run;
+    AnswersRun run;
     const char* text =
         "[new]\n"
         "[new]\n"
@@ -130,13 +132,13 @@ TEST(AnswersPlay, NewServersEditAndRemove) {
 }
 
 TEST(AnswersPlay, EndingsAndLineSyntax) {
-    Run cancel;
+    AnswersRun cancel;
     EXPECT_EQ(cancel.Text("[monitor ORCL]\n[cancel]\n# done\n\n"), DIALOG_CANCEL);
     EXPECT_EQ(cancel.Count(), 1);  // the handlers changed the set; the driver ignores it
 
-    Run syntax;
+    AnswersRun syntax;
     const std::string text =
-        "  ; a comment\r\n"
+        "\xEF\xBB\xBF  ; a comment\r\n"
         "[ MONITOR   orcl ]\r\n"
         "  Password =   \"  padded  \"  \r\n"
         "LOGIN=a=b\r\n"
@@ -149,7 +151,7 @@ TEST(AnswersPlay, EndingsAndLineSyntax) {
 }
 
 TEST(AnswersPlay, EmptiedFieldsShowTheDialogsMessages) {
-    Run run;
+    AnswersRun run;
     ASSERT_EQ(run.Text("[monitor SALES]\nlogin =\npassword =\n"), DIALOG_OK) << run.errors;
     EXPECT_NE(run.output.find("No Login ID entered, using default login ID"), std::string::npos);
     EXPECT_NE(run.output.find("No Password entered, using default password"), std::string::npos);
@@ -185,7 +187,7 @@ TEST(AnswersFaults, EachNamesTheFileAndLineAndFailsTheDialog) {
     };
     for (const FaultCase& fault : cases) {
         SCOPED_TRACE(fault.text.c_str());
-        Run run;
+        AnswersRun run;
         EXPECT_EQ(run.Text(fault.text), -1);
         EXPECT_NE(run.last_error, 0);
         const std::string where = "answers.txt:" + std::to_string(fault.line) + ": ";
@@ -196,13 +198,13 @@ TEST(AnswersFaults, EachNamesTheFileAndLineAndFailsTheDialog) {
 }
 
 TEST(AnswersFaults, SyntaxIsCheckedBeforeAnythingIsPlayed) {
-    Run run;
+    AnswersRun run;
     EXPECT_EQ(run.Text("[monitor ORCL]\n[monitor SALES]\nbad line\n"), -1);
     EXPECT_EQ(run.Count(), 0);
 }
 
 TEST(AnswersFaults, RemoveIsUnavailableWhenNothingWasDiscovered) {
-    Run run({});
+    AnswersRun run(NOTHING_FOUND);
     EXPECT_EQ(run.Text("[new A]\n[remove A]\n"), -1);
     EXPECT_NE(run.errors.find("answers.txt:2: \">>\" is disabled"), std::string::npos) << run.errors;
 }
@@ -210,14 +212,14 @@ TEST(AnswersFaults, RemoveIsUnavailableWhenNothingWasDiscovered) {
 TEST(AnswersFaults, UnreadableFileIsNamed) {
     tavtest::TempDir dir;
     const std::string missing = dir.file("missing.txt");
-    Run run;
+    AnswersRun run;
     EXPECT_EQ(run.File(missing), -1);
     EXPECT_NE(run.last_error, 0);
     EXPECT_EQ(run.errors.rfind(missing + ": cannot read the answers file", 0), 0u) << run.errors;
 
     const std::string bad = dir.file("bad.txt");
     tavtest::WriteFile(bad, "[monitor ORCL]\nwhat\n");
-    Run parsed;
+    AnswersRun parsed;
     EXPECT_EQ(parsed.File(bad), -1);
     EXPECT_EQ(parsed.errors.rfind(bad + ":2: ", 0), 0u) << parsed.errors;
 }

@@ -2,6 +2,7 @@
 // the selection dialog. POSIX only: the Windows build shows Win32 dialogs.
 #ifndef _WIN32
 
+#include "platform/AnswersView.h"
 #include "platform/ConsoleView.h"
 #include "platform/DialogViews.h"
 

@@ -88,7 +88,8 @@ class AnswersParser {
 public:
     bool Parse(const std::string& text, std::vector<Action>* actions, AnswersError* error) {
         actions_ = actions;
-        size_t start = 0;
+        // Editors on Windows may start the file with a UTF-8 byte order mark.
+        size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
         int lineNumber = 0;
         while (start < text.size()) {
             size_t end = text.find('\n', start);
