@@ -1,2 +1,228 @@
-// placeholder, replaced by the host program
-int main() { return 0; }
+// tavsetup: does what a host installer does. It loads the installation exit
+// by its file name at run time, looks up TavSetUp by its undecorated name and
+// calls it once with the parameter string, then exits with its result.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+using TavSetUpFunction = int (*)(int, const char*, int, char*);
+
+constexpr int EXIT_LOAD_FAILURE = 3;
+constexpr int EXIT_USAGE = 64;
+
+#if defined(_WIN32)
+constexpr const char* LIBRARY_FILE = "TAVNOVU.dll";
+constexpr char PATH_SEPARATOR = '\\';
+constexpr const char* LIST_SEPARATOR = ";";
+#else
+constexpr const char* LIBRARY_FILE = "libTAVNOVU.so";
+constexpr char PATH_SEPARATOR = '/';
+constexpr const char* LIST_SEPARATOR = ":";
+#endif
+
+const char* const USAGE =
+    "Usage: tavsetup [--skip] [--ini FILE] [--library PATH] [--registry FILE]...\n"
+    "                [--answers FILE] PARMS...\n"
+    "\n"
+    "Loads the installation exit and calls TavSetUp(skip, FILE, 0, \"PARMS\") as a host\n"
+    "installer does, then exits with its result.\n"
+    "\n"
+    "  PARMS            the installer's parameter string: logfile product version\n"
+    "                   [description]. The arguments are joined with single blanks,\n"
+    "                   so they may be given as one quoted argument or as several.\n"
+    "                   product is one of ora oracle tuo (Oracle), syb sybase tus\n"
+    "                   (Sybase), sql tum mssql (Microsoft SQL Server), informix tui\n"
+    "                   ifx (Informix). No PARMS passes an empty string.\n"
+    "  --skip           call with skip set: only the runtime set-up runs.\n"
+    "  --ini FILE       the installer's settings file; its [Local Settings] sections\n"
+    "                   are copied into tavtset.ini in the current directory.\n"
+    "  --library PATH   the library to load (default: " /* file */ "%s beside this program).\n"
+    "  --registry FILE  a registry snapshot (.reg file) to read as HKEY_LOCAL_MACHINE;\n"
+    "                   repeatable. Sets TAVNOVU_REGISTRY. POSIX only: on Windows the\n"
+    "                   machine's own registry is read.\n"
+    "  --answers FILE   an answers file that plays the dialogs (unattended install).\n"
+    "                   Sets TAVNOVU_ANSWERS.\n"
+    "  --help           this text.\n"
+    "\n"
+    "Exit status: 0 done, 1 refused or cancelled, 2 the setup log could not be\n"
+    "opened, 3 the library could not be loaded or has no TavSetUp, 64 bad usage.\n"
+    "The library itself may end the process with 4 (out of memory) or 100/110\n"
+    "(an include file could not be opened).\n"
+    "\n"
+    "Environment read by the library (passed through unchanged):\n"
+    "  CELLNAME, COMPUTERNAME, PORTNUMBER     install parameters (port default 1999)\n"
+    "  ETCPATH, LOGPATH, DLLPATH, BINPATH     install paths, unless the maker's\n"
+    "                                         registry keys name them\n"
+    "  COLL_DEBUG                             trace levels, e.g. -xd turns on\n"
+    "                                         category 0 and the ixcfg.out file\n"
+    "  COLL_HOME COLL_CTL_HOME COLL_BINPATH COLL_OUT COLL_HOSTNAME COLL_SERVERID\n"
+    "  COLL_LOGON COLL_LOGONID COLL_PASSWORD COLL_ERRORLOG COLL_VERSION\n"
+    "  COLL_VERSION_HOME COLL_PREFIX COLL_PREFIX_LOCAL COLL_USESHM COLL_NOSIGNALS\n"
+    "  COLL_NOSEC COLL_DBHOME COLL_DBVERSION TAVCFGDIR TAVLOGDIR MAXREADSZ_ERRORLOG\n"
+    "  USERNAME HOMEDRIVE HOMEPATH TEMP       collector runtime settings\n"
+    "  COLL_NUMOUTBAK COLL_WRAPLINES          message file backups and wrapping\n"
+    "  COLL_ZEROMEM                           1 zero-fills every allocation\n"
+    "  TAVNOVU_REGISTRY                       POSIX: ':'-separated registry snapshots\n"
+    "  TAVNOVU_DRIVES                         POSIX: directory standing for the drives\n"
+    "                                         (C:\\x is <dir>/c/x)\n"
+    "  TAVNOVU_ANSWERS                        answers file for an unattended install\n";
+
+struct Options {
+    bool skip = false;
+    std::string ini;
+    std::string library;
+    std::vector<std::string> registries;
+    std::string answers;
+    std::string parms;
+};
+
+std::string ProgramDirectory(const char* argv0) {
+    std::string path;
+#if defined(_WIN32)
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) break;
+        if (n < buffer.size()) {
+            path.assign(buffer.data(), n);
+            break;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+#else
+    std::vector<char> buffer(4096);
+    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (n > 0) path.assign(buffer.data(), static_cast<size_t>(n));
+#endif
+    if (path.empty()) path = argv0 ? argv0 : "";
+    size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
+}
+
+bool SetEnvironment(const char* name, const std::string& value) {
+#if defined(_WIN32)
+    return _putenv_s(name, value.c_str()) == 0;
+#else
+    return setenv(name, value.c_str(), 1) == 0;
+#endif
+}
+
+// Returns false after printing a message when the arguments are bad.
+bool ParseArguments(int argc, char** argv, Options& options, bool& help) {
+    std::vector<std::string> parms;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto needValue = [&](const char* option) -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "tavsetup: %s needs a value\n", option);
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        if (arg == "--") {
+            for (++i; i < argc; ++i) parms.push_back(argv[i]);
+            break;
+        } else if (arg == "--help" || arg == "-h") {
+            help = true;
+            return true;
+        } else if (arg == "--skip") {
+            options.skip = true;
+        } else if (arg == "--ini" || arg == "--library" || arg == "--registry" || arg == "--answers") {
+            const char* value = needValue(arg.c_str());
+            if (!value) return false;
+            if (arg == "--ini") options.ini = value;
+            else if (arg == "--library") options.library = value;
+            else if (arg == "--registry") options.registries.push_back(value);
+            else options.answers = value;
+        } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+            std::fprintf(stderr, "tavsetup: unknown option %s (see --help)\n", arg.c_str());
+            return false;
+        } else {
+            parms.push_back(arg);
+        }
+    }
+    for (size_t k = 0; k < parms.size(); ++k) {
+        if (k) options.parms += ' ';
+        options.parms += parms[k];
+    }
+    return true;
+}
+
+bool ExportSettings(const Options& options) {
+    if (!options.registries.empty()) {
+#if defined(_WIN32)
+        std::fprintf(stderr,
+                     "tavsetup: --registry serves POSIX builds; on Windows import the snapshot "
+                     "with regedit /S\n");
+        return false;
+#else
+        std::string list;
+        for (const std::string& file : options.registries) {
+            if (!list.empty()) list += LIST_SEPARATOR;
+            list += file;
+        }
+        SetEnvironment("TAVNOVU_REGISTRY", list);
+#endif
+    }
+    if (!options.answers.empty()) SetEnvironment("TAVNOVU_ANSWERS", options.answers);
+    return true;
+}
+
+TavSetUpFunction LoadTavSetUp(const std::string& library) {
+#if defined(_WIN32)
+    HMODULE module = LoadLibraryA(library.c_str());
+    if (!module) {
+        std::fprintf(stderr, "tavsetup: cannot load %s (error %lu)\n", library.c_str(),
+                     static_cast<unsigned long>(GetLastError()));
+        return nullptr;
+    }
+    auto function = reinterpret_cast<TavSetUpFunction>(
+        reinterpret_cast<void*>(GetProcAddress(module, "TavSetUp")));
+#else
+    void* module = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+        std::fprintf(stderr, "tavsetup: cannot load %s: %s\n", library.c_str(), dlerror());
+        return nullptr;
+    }
+    auto function = reinterpret_cast<TavSetUpFunction>(dlsym(module, "TavSetUp"));
+#endif
+    if (!function)
+        std::fprintf(stderr, "tavsetup: %s has no export named TavSetUp\n", library.c_str());
+    return function;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    bool help = false;
+    if (!ParseArguments(argc, argv, options, help)) return EXIT_USAGE;
+    if (help) {
+        std::printf(USAGE, LIBRARY_FILE);
+        return 0;
+    }
+    if (!ExportSettings(options)) return EXIT_USAGE;
+    if (options.library.empty())
+        options.library = ProgramDirectory(argv[0]) + PATH_SEPARATOR + LIBRARY_FILE;
+
+    TavSetUpFunction tavSetUp = LoadTavSetUp(options.library);
+    if (!tavSetUp) return EXIT_LOAD_FAILURE;
+
+    // The library splits the string in place: hand it a writable copy.
+    std::vector<char> parms(options.parms.begin(), options.parms.end());
+    parms.push_back('\0');
+    int result = tavSetUp(options.skip ? 1 : 0, options.ini.c_str(), 0, parms.data());
+    std::fflush(stdout);
+    return result;
+}

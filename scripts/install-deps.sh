@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what the builds and tests need, when it is missing.
+set -euo pipefail
+packages=(cmake g++ make libgtest-dev googletest
+          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
+          binutils-mingw-w64-i686 wine64 wine xvfb xauth imagemagick tmux strace)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
