@@ -2,7 +2,16 @@
 // writers of the include, batch and agent configuration files.
 #include "generate/tavixdcl.h"
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <algorithm>
+
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+#include "runtime/coll.h"
+#include "setup/tavixext.h"
 
 // ---- CMonitoredServer --------------------------------------------------------
 
@@ -25,6 +34,11 @@ void CMonitoredServer::AssignFromServer(const CDbServer& server) {
 CInstallParams::CInstallParams() : use_common_collector(0) {}
 
 CInstallParams::~CInstallParams() {
+    // The writers close what they open; a stream left open by an interrupted
+    // caller must not leak. The setup log is CloseSetupLog's.
+    CloseStream(ini_stream);
+    CloseStream(batch_stream);
+    CloseStream(include_stream);
     for (auto& sequence : monitored_) {
         for (auto it = sequence.rbegin(); it != sequence.rend(); ++it) delete *it;
         sequence.clear();
@@ -75,4 +89,660 @@ int CInstallParams::GetMonitoredCount(int family) const {
 CMonitoredServer* CInstallParams::GetMonitoredAt(int index, int family) const {
     if (!IsFamilySlot(family) || index < 0 || index >= GetMonitoredCount(family)) return nullptr;
     return monitored_[family][static_cast<size_t>(index)];
+}
+
+// ---- install parameters -------------------------------------------------------
+
+namespace {
+
+// An unset or empty variable leaves the parameter empty; coll_getenv reports it.
+std::string ReadReportedVariable(const char* variable) {
+    if (!variable) return std::string();
+    char* value = coll_getenv(variable, COLL_ENV_REPORT, nullptr);
+    std::string result = value ? value : "";
+    free(value);
+    return result;
+}
+
+// The maker's own installation directory wins over the environment.
+std::string RegistryOrVariable(const std::string& registryPath, const char* variable) {
+    if (!registryPath.empty()) return registryPath;
+    return ReadReportedVariable(variable);
+}
+
+const char* TokenFor(int mode, const char* atToken, const char* percentToken) {
+    return mode == PARAM_AT_TOKEN ? atToken : percentToken;
+}
+
+bool IsTokenMode(int mode) { return mode == PARAM_AT_TOKEN || mode == PARAM_PERCENT_TOKEN; }
+
+}  // namespace
+
+void CInstallParams::SetCellName(const char* variable) { cell_name = ReadReportedVariable(variable); }
+void CInstallParams::SetEtcPath(const char* variable) { etc_path = RegistryOrVariable(EtcPath, variable); }
+void CInstallParams::SetComputerName(const char* variable) { computer_name = ReadReportedVariable(variable); }
+void CInstallParams::SetLogPath(const char* variable) { log_path = RegistryOrVariable(LogPath, variable); }
+void CInstallParams::SetDllPath(const char* variable) { dll_path = RegistryOrVariable(DllPath, variable); }
+void CInstallParams::SetBinPath(const char* variable) { bin_path = RegistryOrVariable(BinPath, variable); }
+void CInstallParams::SetPortNumber(const char* variable) { port_number = ReadReportedVariable(variable); }
+
+void CInstallParams::SetStored(const char* parameter, const char* value) {
+    if (!parameter) return;
+    std::string text = value ? value : "";
+    const std::string name = parameter;
+    if (name == "COMPUTERNAME") computer_name = text;
+    else if (name == "CELLNAME") cell_name = text;
+    else if (name == "PORTNUMBER") port_number = text;
+    else if (name == "ETCPATH") etc_path = text;
+    else if (name == "LOGPATH") log_path = text;
+    else if (name == "BINPATH") bin_path = text;
+    else if (name == "DLLPATH") dll_path = text;
+}
+
+std::string CInstallParams::GetEtcPath(int mode) const {
+    if (IsTokenMode(mode)) return TokenFor(mode, "@ETCPATH@", "%ETCPATH%");
+    if (mode == PARAM_RESOLVED && etc_path.empty()) return tavplat::CurrentDirectory();
+    return etc_path;
+}
+
+std::string CInstallParams::GetLogPath(int mode) const {
+    if (IsTokenMode(mode)) return TokenFor(mode, "@LOGPATH@", "%LOGPATH%");
+    if (mode == PARAM_RESOLVED && log_path.empty()) return GetEtcPath(PARAM_RAW) + "\\log";
+    return log_path;
+}
+
+std::string CInstallParams::GetPortNumber(int mode) const {
+    if (IsTokenMode(mode)) return TokenFor(mode, "@PORTNUMBER@", "%PORTNUMBER%");
+    if (mode == PARAM_RESOLVED && port_number.empty()) return "1999";
+    return port_number;
+}
+
+std::string CInstallParams::GetBinPath(int mode) const {
+    if (IsTokenMode(mode)) return TokenFor(mode, "@BINPATH@", "%BINPATH%");
+    if (mode == PARAM_RESOLVED && bin_path.empty()) return GetEtcPath(PARAM_RESOLVED);
+    return bin_path;
+}
+
+std::string CInstallParams::GetComputerName() const { return computer_name; }
+
+// ---- output file preparation ----------------------------------------------------
+
+void CInstallParams::CloseStream(FILE*& stream) {
+    if (stream) fclose(stream);
+    stream = nullptr;
+}
+
+void CInstallParams::RemoveOldFile(const char* path) {
+    if (!path) return;
+    // A file that can be read but not deleted ends the loop; the opener's
+    // truncating open then decides whether it can be replaced.
+    for (;;) {
+        FILE* old = tavplat::OpenFile(path, "r");
+        if (!old) return;
+        fclose(old);
+        if (tavplat::RemoveFile(path) != 0) return;
+    }
+}
+
+int CInstallParams::OpenOutputStream(FILE*& stream, const char* path, const char* mode) {
+    CloseStream(stream);
+    if (path) stream = tavplat::OpenFile(path, mode);
+    if (stream) return 1;
+    LogWrite(LOG_CONSOLE, "\nCan't open file '%s'\n", path ? path : "");
+    return 0;
+}
+
+int CInstallParams::OpenIniFile(const char* path) { return OpenOutputStream(ini_stream, path, "w+"); }
+
+int CInstallParams::OpenBatchFile(const char* path) { return OpenOutputStream(batch_stream, path, "w"); }
+
+int CInstallParams::MakeParentDirectories(const char* path) {
+    if (!path) return 0;
+    std::string directory = path;
+    const size_t lastSeparator = directory.rfind('\\');
+    if (lastSeparator == std::string::npos) return 1;  // nothing above the file to create
+    directory.resize(lastSeparator);
+
+    // Each prefix ends in a backslash: C:\ then C:\a\ then C:\a\b\ for C:\a\b\f.ini.
+    std::string prefix;
+    size_t start = 0;
+    for (;;) {
+        const size_t separator = directory.find('\\', start);
+        const bool lastPass = separator == std::string::npos;
+        prefix.append(directory, start, lastPass ? std::string::npos : separator - start);
+        prefix += '\\';
+        errno = 0;
+        if (tavplat::MakeDirectory(prefix.c_str()) != 0 && errno == ENOENT) {
+            LogWrite(LOG_CONSOLE, "\nERROR: can't create '%s'\n", prefix.c_str());
+            return 0;
+        }
+        if (lastPass) break;
+        start = separator + 1;
+        if (start >= directory.size()) break;
+    }
+    return 1;
+}
+
+int CInstallParams::PrepareOutputFile(const char* path, int (CInstallParams::*opener)(const char*)) {
+    if (!path || !opener) return 0;
+    RemoveOldFile(path);
+    if ((this->*opener)(path)) return 1;
+    if (!MakeParentDirectories(path)) return 0;
+    return (this->*opener)(path);
+}
+
+// ---- rules shared by the writers --------------------------------------------------
+
+namespace {
+
+// Fixed texts of one product family's agent files.
+struct AgentFamily {
+    int family;
+    const char* batch_prefix;   // batch file name before the server name
+    const char* ini_prefix;     // configuration file name before the server name
+    const char* product;        // TUO, TUS, TUM, TUI
+    const char* header;         // the comment naming the initialization file
+    const char* description;    // as in "Veltra <description> Monitoring Agent"
+    const char* service_key;    // as in "SXA<key>Agent" and "for <key> Instance"
+};
+
+const AgentFamily AGENT_FAMILIES[] = {
+    {FAMILY_ORACLE, "Oracle_", "TUOVMA_", "TUO",
+     ";Quorvane SXA for Oracle  Product Initialization File", "Oracle", "Oracle"},
+    {FAMILY_SYBASE, "Sybase_", "TUSVMA_", "TUS",
+     ";Quorvane SXA for Sybase Product Initialization File", "Sybase", "Sybase"},
+    {FAMILY_MSSQL, "MSMSQL_", "TUMVMA_", "TUM",
+     ";Quorvane SXA for Microsoft SQL Server Product Initialization File", "MSSQL Server", "MSSQL"},
+    {FAMILY_INFORMIX, "Informix_", "TUIVMA_", "TUI",
+     ";Quorvane SXA for Informix  Product Initialization File", "Informix", "Informix"},
+};
+
+const AgentFamily& AgentFamilyOf(int family) {
+    for (const AgentFamily& row : AGENT_FAMILIES)
+        if (row.family == family) return row;
+    return AGENT_FAMILIES[0];  // callers pass one of the four codes
+}
+
+const char* const COMMON_COLLECTOR = "TAV";
+
+// Oracle version rule: 8.1.x runs the TU8 programs, 9.x the TU9 ones, the rest TUO.
+const char* OracleVersionCode(const std::string& version) {
+    if (version.compare(0, 3, "8.1") == 0) return "TU8";
+    if (!version.empty() && version[0] == '9') return "TU9";
+    return "TUO";
+}
+
+// The leading decimal number as atoi reads it, without atoi's overflow.
+long LeadingNumber(const std::string& text) {
+    long value = strtol(text.c_str(), nullptr, 10);
+    if (value > INT_MAX) value = INT_MAX;
+    if (value < INT_MIN) value = INT_MIN;
+    return value;
+}
+
+// Sybase OCS rule: from release 12 on the client library lies in OCS-12_<minor>.
+std::string SybaseOcsDirectory(const std::string& home, const std::string& version) {
+    if (LeadingNumber(version) < 12) return home;
+    std::string minor;
+    const size_t dot = version.find('.');
+    if (dot == std::string::npos) minor = version.substr(0, 1);
+    else if (dot + 1 < version.size()) minor = version.substr(dot + 1, 1);
+    return home + "\\OCS-12_" + minor;
+}
+
+// Named-instance rule: the default instance carries the machine's name.
+int IsNamedInstance(const std::string& serverName) {
+    const char* machine = getenv("COMPUTERNAME");
+    if (!machine) return 1;
+    return coll_stricmp(serverName.c_str(), machine) == 0 ? 0 : 1;
+}
+
+bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+// A server name names files below the configuration directory; backslashes
+// make subdirectories, but nothing may lead out of it.
+bool StaysInConfigurationDirectory(const std::string& name) {
+    if (!name.empty() && IsPathSeparator(name[0])) return false;
+    if (name.size() >= 2 && name[1] == ':') return false;
+    size_t start = 0;
+    for (;;) {
+        size_t end = start;
+        while (end < name.size() && !IsPathSeparator(name[end])) ++end;
+        if (name.compare(start, end - start, "..") == 0) return false;
+        if (end >= name.size()) return true;
+        start = end + 1;
+    }
+}
+
+// The install parameters as the batch files carry them, read once per writer.
+struct ResolvedParameters {
+    std::string etc, port, bin, log, computer;
+};
+
+ResolvedParameters ResolveParameters(const CInstallParams& params) {
+    return {params.GetEtcPath(PARAM_RESOLVED), params.GetPortNumber(PARAM_RESOLVED),
+            params.GetBinPath(PARAM_RESOLVED), params.GetLogPath(PARAM_RESOLVED),
+            params.GetComputerName()};
+}
+
+// ---- start-up batch lines ----
+
+void WriteBatchHead(CInstallParams& p, const char* product, bool leadingBlank,
+                    const ResolvedParameters& r) {
+    if (leadingBlank) p.LogWrite(LOG_BATCH, "\n");
+    p.LogWrite(LOG_BATCH, "REM BATCH FOR STARTING UP %s AGENT\n", product);
+    p.LogWrite(LOG_BATCH, "REM MODIFY THESE ENVIRONMENT VARIABLES\n");
+    p.LogWrite(LOG_BATCH, "\n");
+    p.LogWrite(LOG_BATCH, "SET VELTRA_HOME=%s\n", r.etc.c_str());
+    p.LogWrite(LOG_BATCH, "SET TNC_PORTS=(2 135 %s)\n", r.port.c_str());
+}
+
+void WriteBatchLogin(CInstallParams& p, const CMonitoredServer& e) {
+    p.LogWrite(LOG_BATCH, "SET COLL_LOGON=%s\n", e.GetLogin().c_str());
+    p.LogWrite(LOG_BATCH, "SET COLL_PASSWORD=%s\n", e.GetPassword().c_str());
+}
+
+void WriteBatchFixedPart(CInstallParams& p, const ResolvedParameters& r) {
+    p.LogWrite(LOG_BATCH, "SET COLL_BINPATH=%s\n", r.bin.c_str());
+    p.LogWrite(LOG_BATCH, "\n");
+    p.LogWrite(LOG_BATCH, "REM DON'T MODIFY THE FOLLOWING\n");
+    p.LogWrite(LOG_BATCH, "\n");
+}
+
+void WriteBatchCollectorSettings(CInstallParams& p) {
+    p.LogWrite(LOG_BATCH, "SET COLL_SERVERID=%%INST%%\n");
+    p.LogWrite(LOG_BATCH, "SET COLL_HOSTNAME=%%COMPUTERNAME%%\n");
+    p.LogWrite(LOG_BATCH, "SET COLL_PREFIX=TEMP\n");
+    p.LogWrite(LOG_BATCH, "SET COLL_USESHM=1\n");
+    p.LogWrite(LOG_BATCH, "SET COLL_CTL_HOME=%%VELTRA_HOME%%\n");
+}
+
+void WriteBatchStart(CInstallParams& p, const char* collector, const char* product,
+                     const std::string& serverName) {
+    p.LogWrite(LOG_BATCH, "\n");
+    p.LogWrite(LOG_BATCH, "REM START COLLECTOR and AGENT\n");
+    p.LogWrite(LOG_BATCH, "START /MIN %sCOLL -console \n", collector);
+    p.LogWrite(LOG_BATCH, "START /MIN %sAGENT -console -hkey \"%s\\301\\%s\"\n", product, product,
+               serverName.c_str());
+}
+
+const char* CollectorFor(const CInstallParams& p, const char* ownCollector) {
+    return p.use_common_collector == 1 ? COMMON_COLLECTOR : ownCollector;
+}
+
+void WriteOracleBatchLines(CInstallParams& p, const CMonitoredServer& e, const ResolvedParameters& r) {
+    const std::string home = e.GetDollarServer(), name = e.GetServerName();
+    const char* version = OracleVersionCode(e.GetServerVersion());
+    WriteBatchHead(p, "TUO", true, r);
+    p.LogWrite(LOG_BATCH, "SET ORACLE_HOME=%s\n", home.c_str());
+    p.LogWrite(LOG_BATCH, "SET ORACLE_SID=%s\n", name.c_str());
+    p.LogWrite(LOG_BATCH, "SET COLL_DBHOME=%s\n", home.c_str());
+    p.LogWrite(LOG_BATCH, "SET COLL_ERRORLOG=%s\n", e.GetErrorlogName().c_str());
+    p.LogWrite(LOG_BATCH, "SET INST=%s\n", name.c_str());
+    WriteBatchLogin(p, e);
+    WriteBatchFixedPart(p, r);
+    WriteBatchCollectorSettings(p);
+    p.LogWrite(LOG_BATCH, "SET COLL_HOME=%s\n", r.log.c_str());
+    p.LogWrite(LOG_BATCH, "SET COLL_VERSION=%s\n", version);
+    p.LogWrite(LOG_BATCH, "SET DELMA_PRODUCT=AFF_ALL_ORACLE\n");
+    p.LogWrite(LOG_BATCH, "SET PATH=%s\\bin;%%PATH%%\n", home.c_str());
+    WriteBatchStart(p, CollectorFor(p, version), "TUO", name);
+}
+
+void WriteSybaseBatchLines(CInstallParams& p, const CMonitoredServer& e, const ResolvedParameters& r) {
+    const std::string name = e.GetServerName(), version = e.GetServerVersion();
+    WriteBatchHead(p, "TUS", false, r);
+    p.LogWrite(LOG_BATCH, "SET INST=%s\n", name.c_str());
+    WriteBatchLogin(p, e);
+    WriteBatchFixedPart(p, r);
+    p.LogWrite(LOG_BATCH, "SET COLL_ERRORLOG=%s\n", e.GetErrorlogName().c_str());
+    WriteBatchCollectorSettings(p);
+    p.LogWrite(LOG_BATCH, "SET COLL_VERSION=TUS\n");
+    p.LogWrite(LOG_BATCH, "SET COLL_DBVERSION=%s\n", version.c_str());
+    p.LogWrite(LOG_BATCH, "SET SYBASE_OCS=%s\n",
+               SybaseOcsDirectory(e.GetDollarServer(), version).c_str());
+    p.LogWrite(LOG_BATCH, "SET COLL_HOME=%s\n", r.log.c_str());
+    p.LogWrite(LOG_BATCH, "SET DELMA_PRODUCT=AFF_ALL_SYBASE\n");
+    WriteBatchStart(p, CollectorFor(p, "TUS"), "TUS", name);
+}
+
+void WriteMsSqlBatchLines(CInstallParams& p, const CMonitoredServer& e, const ResolvedParameters& r) {
+    const std::string name = e.GetServerName();
+    WriteBatchHead(p, "TUM", true, r);
+    p.LogWrite(LOG_BATCH, "SET MSSQL_HOME=%s\n", e.GetDollarServer().c_str());
+    p.LogWrite(LOG_BATCH, "SET COLL_ERRORLOG=%s\n", e.GetErrorlogName().c_str());
+    p.LogWrite(LOG_BATCH, "SET INST=%s\n", name.c_str());
+    WriteBatchLogin(p, e);
+    p.LogWrite(LOG_BATCH, "SET COLL_CLUSTERSERVER=%s\n", e.GetClusterServer().c_str());
+    WriteBatchFixedPart(p, r);
+    WriteBatchCollectorSettings(p);
+    p.LogWrite(LOG_BATCH, "SET COLL_HOME=%s\n", r.log.c_str());
+    p.LogWrite(LOG_BATCH, "SET COLL_VERSION=TUM\n");
+    p.LogWrite(LOG_BATCH, "SET TUM_NAMED_INSTANCE=%d\n", IsNamedInstance(name));
+    WriteBatchStart(p, CollectorFor(p, "TUM"), "TUM", name);
+}
+
+void WriteInformixBatchLines(CInstallParams& p, const CMonitoredServer& e, const ResolvedParameters& r) {
+    const std::string name = e.GetServerName();
+    WriteBatchHead(p, "TUI", true, r);
+    p.LogWrite(LOG_BATCH, "SET INFORMIXDIR=%s\n", e.GetDollarServer().c_str());
+    p.LogWrite(LOG_BATCH, "SET INFORMIXSERVER=%s\n", name.c_str());
+    p.LogWrite(LOG_BATCH, "SET ONCONFIG=onconfig\n");
+    p.LogWrite(LOG_BATCH, "SET INFORMIXSQLHOSTS=\\\\%s\n", r.computer.c_str());
+    p.LogWrite(LOG_BATCH, "SET COLL_ERRORLOG=%s\n", e.GetErrorlogName().c_str());
+    p.LogWrite(LOG_BATCH, "SET INST=%s\n", name.c_str());
+    WriteBatchLogin(p, e);
+    WriteBatchFixedPart(p, r);
+    WriteBatchCollectorSettings(p);
+    p.LogWrite(LOG_BATCH, "SET COLL_HOME=%s\n", r.log.c_str());
+    p.LogWrite(LOG_BATCH, "SET COLL_VERSION=TUI\n");
+    WriteBatchStart(p, CollectorFor(p, "TUI"), "TUI", name);
+}
+
+void WriteBatchLines(CInstallParams& p, int family, const CMonitoredServer& e,
+                     const ResolvedParameters& r) {
+    switch (family) {
+    case FAMILY_ORACLE: WriteOracleBatchLines(p, e, r); break;
+    case FAMILY_SYBASE: WriteSybaseBatchLines(p, e, r); break;
+    case FAMILY_MSSQL: WriteMsSqlBatchLines(p, e, r); break;
+    case FAMILY_INFORMIX: WriteInformixBatchLines(p, e, r); break;
+    default: break;
+    }
+}
+
+// ---- agent configuration lines ----
+
+void WriteIniVersionLines(CInstallParams& p, int family, const CMonitoredServer& e) {
+    switch (family) {
+    case FAMILY_ORACLE:
+        p.LogWrite(LOG_INI, "COLL_VERSION=%s\n", OracleVersionCode(e.GetServerVersion()));
+        break;
+    case FAMILY_SYBASE:
+        p.LogWrite(LOG_INI, "COLL_VERSION=TUS\n");
+        p.LogWrite(LOG_INI, "COLL_DBVERSION=%s\n", e.GetServerVersion().c_str());
+        p.LogWrite(LOG_INI, "SYBASE_OCS=%s\n",
+                   SybaseOcsDirectory(e.GetDollarServer(), e.GetServerVersion()).c_str());
+        break;
+    case FAMILY_MSSQL:
+        p.LogWrite(LOG_INI, "COLL_CLUSTERSERVER=%s\n", e.GetClusterServer().c_str());
+        p.LogWrite(LOG_INI, "COLL_VERSION=TUM\n");
+        break;
+    case FAMILY_INFORMIX:
+        p.LogWrite(LOG_INI, "COLL_VERSION=TUI\n");
+        break;
+    default: break;
+    }
+}
+
+void WriteIniDatabaseLines(CInstallParams& p, int family, const CMonitoredServer& e) {
+    const std::string home = e.GetDollarServer(), name = e.GetServerName();
+    switch (family) {
+    case FAMILY_ORACLE:
+        p.LogWrite(LOG_INI, "ORACLE_HOME=%s\n", home.c_str());
+        p.LogWrite(LOG_INI, "ORACLE_SID=%s\n", name.c_str());
+        p.LogWrite(LOG_INI, "COLL_DBHOME=%s\n", home.c_str());
+        p.LogWrite(LOG_INI, "DELMA_PRODUCT=AFF_ALL_ORACLE\n");
+        break;
+    case FAMILY_SYBASE:
+        p.LogWrite(LOG_INI, "DELMA_PRODUCT=AFF_ALL_SYBASE\n");
+        break;
+    case FAMILY_MSSQL:
+        p.LogWrite(LOG_INI, "MSSQL_HOME=%s\n", home.c_str());
+        break;
+    case FAMILY_INFORMIX:
+        p.LogWrite(LOG_INI, "INFORMIXDIR=%s\n", home.c_str());
+        p.LogWrite(LOG_INI, "INFORMIXSERVER=%s\n", name.c_str());
+        p.LogWrite(LOG_INI, "ONCONFIG=onconfig\n");
+        p.LogWrite(LOG_INI, "INFORMIXSQLHOSTS=\\\\%s\n", p.GetComputerName().c_str());
+        p.LogWrite(LOG_INI, "DELMA_PRODUCT=AFF_ALL_INFORMIX\n");
+        break;
+    default: break;
+    }
+}
+
+void WriteIniLines(CInstallParams& p, const AgentFamily& f, const CMonitoredServer& e, int index) {
+    const std::string name = e.GetServerName();
+    const std::string etcToken = p.GetEtcPath(PARAM_AT_TOKEN);
+    const std::string binToken = p.GetBinPath(PARAM_AT_TOKEN);
+    const char* collector = f.family == FAMILY_ORACLE ? OracleVersionCode(e.GetServerVersion())
+                                                      : f.product;
+
+    p.LogWrite(LOG_INI, ";\n");
+    p.LogWrite(LOG_INI, "%s\n", f.header);
+    p.LogWrite(LOG_INI, ";Copyright (c) Veltra Corporation. All rights reserved.\n");
+    p.LogWrite(LOG_INI, ";\n");
+    p.LogWrite(LOG_INI, ";This file is generated from tavntsup program.\n");
+    p.LogWrite(LOG_INI, ";\n");
+    p.LogWrite(LOG_INI, "\n");
+    p.LogWrite(LOG_INI, "[Identity]\n");
+    p.LogWrite(LOG_INI, "VelProd=%s\n", f.product);
+    p.LogWrite(LOG_INI, "VelVers=301\n");
+    p.LogWrite(LOG_INI, "VelDesc=Veltra %s Monitoring Agent\n", f.description);
+    p.LogWrite(LOG_INI, "VelTask=%s\n", name.c_str());
+    p.LogWrite(LOG_INI, "TixDesc=%s Monitoring Agent\n", f.description);
+    p.LogWrite(LOG_INI, "TixVers=V301\n");
+    p.LogWrite(LOG_INI, "\n");
+    if (f.family == FAMILY_SYBASE) {
+        p.LogWrite(LOG_INI, "VELTRA_HOME=%s\n", etcToken.c_str());
+        p.LogWrite(LOG_INI, "INSTANCENAME=%s\n", name.c_str());
+    } else {
+        p.LogWrite(LOG_INI, "INSTANCENAME=%s\n", name.c_str());
+        p.LogWrite(LOG_INI, "VELTRA_HOME=%s\n", etcToken.c_str());
+    }
+    p.LogWrite(LOG_INI, "\n");
+    p.LogWrite(LOG_INI, "[Local Settings]\n");
+    p.LogWrite(LOG_INI, "COLL_CTL_HOME=%s\n", etcToken.c_str());
+    p.LogWrite(LOG_INI, "TNC_PORTS=(2 135 %s)\n", p.GetPortNumber(PARAM_AT_TOKEN).c_str());
+    p.LogWrite(LOG_INI, "TNC_FAMILIES=@Protocol@\n");
+    p.LogWrite(LOG_INI, "COLL_LOGON=%s\n", e.GetLogin().c_str());
+    p.LogWrite(LOG_INI, "COLL_PASSWORD=%s\n", e.GetPassword().c_str());
+    p.LogWrite(LOG_INI, "COLL_ERRORLOG=%s\n", e.GetErrorlogName().c_str());
+    WriteIniVersionLines(p, f.family, e);
+    p.LogWrite(LOG_INI, "COLL_SERVERID=@INSTANCENAME@\n");
+    p.LogWrite(LOG_INI, "COLL_HOSTNAME=@COMPUTERNAME@\n");
+    p.LogWrite(LOG_INI, f.family == FAMILY_INFORMIX ? "COLL_PREFIX=\\TEMP\n" : "COLL_PREFIX=TEMP\n");
+    p.LogWrite(LOG_INI, "COLL_USESHM=1\n");
+    p.LogWrite(LOG_INI, "COLL_BINPATH=%s\n", binToken.c_str());
+    p.LogWrite(LOG_INI, "COLL_HOME=%s\n", p.GetLogPath(PARAM_AT_TOKEN).c_str());
+    WriteIniDatabaseLines(p, f.family, e);
+    p.LogWrite(LOG_INI, "CONFIG_VERSION=2.0.0\n");
+    if (f.family == FAMILY_MSSQL) p.LogWrite(LOG_INI, "TUM_NAMED_INSTANCE=%d\n", IsNamedInstance(name));
+    p.LogWrite(LOG_INI, "\n");
+    p.LogWrite(LOG_INI, "[Services]\n");
+    p.LogWrite(LOG_INI, "Add=SXA%sAgent%d\n", f.service_key, index);
+    p.LogWrite(LOG_INI, "Add=SXA%sCollector%d\n", f.service_key, index);
+    p.LogWrite(LOG_INI, "\n");
+    p.LogWrite(LOG_INI, "[SXA%sAgent%d]\n", f.service_key, index);
+    p.LogWrite(LOG_INI, "Name=%sAGENT%d\n", f.product, index);
+    p.LogWrite(LOG_INI, "Label=Veltra Sentrix Agent for %s Instance %s\n", f.service_key, name.c_str());
+    p.LogWrite(LOG_INI, "Service=%sAGENT.EXE -Hkey \"@VelProd@\\@VelVers@\\@VelTask@\"\n", f.product);
+    p.LogWrite(LOG_INI, "Path=%s\n", binToken.c_str());
+    p.LogWrite(LOG_INI, "Start=Auto\n");
+    p.LogWrite(LOG_INI, "Action=NOStart\n");
+    p.LogWrite(LOG_INI, "\n");
+    p.LogWrite(LOG_INI, "[SXA%sCollector%d]\n", f.service_key, index);
+    p.LogWrite(LOG_INI, "Name=%sCOLL%d\n", f.product, index);
+    p.LogWrite(LOG_INI, "Label=Veltra Collector for %s Instance %s\n", f.service_key, name.c_str());
+    p.LogWrite(LOG_INI, "Service=%sCOLL.EXE -Hkey \"@VelProd@\\@VelVers@\\@VelTask@\"\n",
+               CollectorFor(p, collector));
+    p.LogWrite(LOG_INI, "Path=%s\n", binToken.c_str());
+    p.LogWrite(LOG_INI, "Start=Auto\n");
+    p.LogWrite(LOG_INI, "Action=NOStart\n");
+}
+
+// Informix keeps its registry in step with the files; the program is its
+// own, started directly (no command interpreter) and its result not used.
+void RunRegcopy(const CMonitoredServer& entry) {
+    const std::string home = entry.GetDollarServer();
+    if (home.empty()) return;  // no installation to run it from
+    const std::string program = home + "/bin/regcopy";
+    tavplat::RunProgram(program.c_str());
+}
+
+std::string OutputPath(const std::string& directory, const char* prefix, const std::string& name,
+                       const char* extension) {
+    std::string path;
+    path.reserve(directory.size() + name.size() + 24);
+    path += directory;
+    path += '\\';
+    path += prefix;
+    path += name;
+    path += extension;
+    return path;
+}
+
+}  // namespace
+
+// ---- the test-settings copy appended to every configuration file ----------------
+
+std::vector<std::string> CInstallParams::ReadLocalSettings() {
+    std::vector<std::string> lines;
+    FILE* file = tavplat::OpenFile("tavtset.ini", "rb");
+    if (!file) return lines;
+    std::string content;
+    char block[8192];
+    size_t got;
+    while ((got = fread(block, 1, sizeof block, file)) > 0) content.append(block, got);
+    fclose(file);
+
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        if (end == std::string::npos) end = content.size();
+        size_t lineEnd = end;
+        if (lineEnd > start && content[lineEnd - 1] == '\r') --lineEnd;  // a CR LF line end
+        lines.emplace_back(content, start, lineEnd - start);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// ---- the writers ---------------------------------------------------------------------
+
+bool CInstallParams::RefuseUnsafeName(const std::string& name, const char* fileKind) {
+    if (StaysInConfigurationDirectory(name)) return false;
+    LogWrite(LOG_CONSOLE,
+             "\nServer name '%s' leads out of the configuration directory: no %s file written for it\n",
+             name.c_str(), fileKind);
+    return true;
+}
+
+void CInstallParams::WriteBatchFiles(int family, int count) {
+    const AgentFamily& f = AgentFamilyOf(family);
+    const ResolvedParameters resolved = ResolveParameters(*this);
+    for (int i = 0; i < count; ++i) {
+        const CMonitoredServer* entry = GetMonitoredAt(i, family);
+        if (!entry) continue;
+        const std::string name = entry->GetServerName();
+        if (RefuseUnsafeName(name, "batch")) continue;
+        const std::string path = OutputPath(resolved.etc, f.batch_prefix, name, ".bat");
+        if (!PrepareOutputFile(path.c_str(), &CInstallParams::OpenBatchFile)) return;
+        WriteBatchLines(*this, family, *entry, resolved);
+        CloseStream(batch_stream);
+        LogWrite(LOG_CONSOLE, "Finished generating %s file\n", path.c_str());
+        if (family == FAMILY_INFORMIX) RunRegcopy(*entry);
+    }
+}
+
+void CInstallParams::WriteIniFiles(int family, int count) {
+    const AgentFamily& f = AgentFamilyOf(family);
+    const std::string etc = GetEtcPath(PARAM_RESOLVED);
+    // The test settings are read once: per generation, or per call when a
+    // writer runs on its own.
+    std::vector<std::string> ownSettings;
+    const std::vector<std::string>* settings = generation_settings_;
+    bool settingsRead = settings != nullptr;
+    for (int i = 0; i < count; ++i) {
+        const CMonitoredServer* entry = GetMonitoredAt(i, family);
+        if (!entry) continue;
+        const std::string name = entry->GetServerName();
+        if (RefuseUnsafeName(name, "agent configuration")) continue;
+        const std::string path = OutputPath(etc, f.ini_prefix, name, ".ini");
+        if (!PrepareOutputFile(path.c_str(), &CInstallParams::OpenIniFile)) return;
+        if (!settingsRead) {
+            ownSettings = ReadLocalSettings();
+            settings = &ownSettings;
+            settingsRead = true;
+        }
+        LogWrite(LOG_INCLUDE, "Add=%s\n", path.c_str());
+        WriteIniLines(*this, f, *entry, i);
+        for (const std::string& line : *settings) LogWrite(LOG_INI, "%s\n", line.c_str());
+        CloseStream(ini_stream);
+        LogWrite(LOG_CONSOLE, "Finished generating %s file\n", path.c_str());
+        if (family == FAMILY_INFORMIX) RunRegcopy(*entry);
+    }
+}
+
+void CInstallParams::WriteOracleBatch(int count) { WriteBatchFiles(FAMILY_ORACLE, count); }
+void CInstallParams::WriteSybaseBatch(int count) { WriteBatchFiles(FAMILY_SYBASE, count); }
+void CInstallParams::WriteMsSqlBatch(int count) { WriteBatchFiles(FAMILY_MSSQL, count); }
+void CInstallParams::WriteInformixBatch(int count) { WriteBatchFiles(FAMILY_INFORMIX, count); }
+void CInstallParams::WriteOracleIni(int count) { WriteIniFiles(FAMILY_ORACLE, count); }
+void CInstallParams::WriteSybaseIni(int count) { WriteIniFiles(FAMILY_SYBASE, count); }
+void CInstallParams::WriteMsSqlIni(int count) { WriteIniFiles(FAMILY_MSSQL, count); }
+void CInstallParams::WriteInformixIni(int count) { WriteIniFiles(FAMILY_INFORMIX, count); }
+
+// ---- the generation driver --------------------------------------------------------
+
+namespace {
+
+struct IncludeRow {
+    int family;
+    const char* include_name;
+    int exit_code;  // when the include file cannot be opened
+    void (CInstallParams::*write_batch)(int);
+    void (CInstallParams::*write_ini)(int);
+};
+
+const IncludeRow INCLUDE_ROWS[] = {
+    {FAMILY_ORACLE, "tuoinc.ini", 100, &CInstallParams::WriteOracleBatch, &CInstallParams::WriteOracleIni},
+    {FAMILY_SYBASE, "tusinc.ini", 110, &CInstallParams::WriteSybaseBatch, &CInstallParams::WriteSybaseIni},
+    {FAMILY_MSSQL, "tuminc.ini", 110, &CInstallParams::WriteMsSqlBatch, &CInstallParams::WriteMsSqlIni},
+    {FAMILY_INFORMIX, "tuiinc.ini", 110, &CInstallParams::WriteInformixBatch,
+     &CInstallParams::WriteInformixIni},
+};
+
+const IncludeRow* IncludeRowOf(int family) {
+    for (const IncludeRow& row : INCLUDE_ROWS)
+        if (row.family == family) return &row;
+    return nullptr;
+}
+
+}  // namespace
+
+void CInstallParams::ChooseCollector() {
+    const std::string commonCollector = GetBinPath(PARAM_RESOLVED) + "\\tavcoll.exe";
+    if (tavplat::FileAccess(commonCollector.c_str(), 0) == 0) use_common_collector = 0;
+}
+
+void CInstallParams::WriteFamilyFiles(int family, int count) {
+    const IncludeRow* row = IncludeRowOf(family);
+    if (!row) return;
+    const std::string includePath = GetEtcPath(PARAM_RESOLVED) + "\\" + row->include_name;
+    RemoveOldFile(includePath.c_str());
+    // Truncating: an old include file that could not be removed must not keep its lines.
+    CloseStream(include_stream);
+    include_stream = tavplat::OpenFile(includePath.c_str(), "w");
+    if (!include_stream) {
+        LogWrite(LOG_CONSOLE, "Can't open '%s' for write\n", includePath.c_str());
+        exit(row->exit_code);
+    }
+    LogWrite(LOG_INCLUDE, "\n");
+    LogWrite(LOG_INCLUDE, "[Include]\n");
+    (this->*row->write_batch)(count);
+    (this->*row->write_ini)(count);
+    CloseStream(include_stream);
+}
+
+void CInstallParams::GenerateConfiguration() {
+    ChooseCollector();
+    const std::vector<std::string> settings = ReadLocalSettings();
+    generation_settings_ = &settings;
+    for (int family = 0; family < FAMILY_SLOTS; ++family) {
+        const int count = GetMonitoredCount(family);
+        if (count == 0) continue;
+        if (!IncludeRowOf(family)) break;  // no files for an unknown family, nor for the ones after it
+        WriteFamilyFiles(family, count);
+    }
+    generation_settings_ = nullptr;
 }
