@@ -379,10 +379,12 @@ int coll_check_wrap(FILE** stream, const char* base_name, int* counter) {
     if (old < coll_wrap_limit)
         return 0;
     *counter = 0;
-    if (*stream == coll_output)
-        coll_output = nullptr;
-    std::fclose(*stream);
+    // The stream variable may be coll_output itself: take the stream first.
+    FILE* full = *stream;
     *stream = nullptr;
+    if (full == coll_output)
+        coll_output = nullptr;
+    std::fclose(full);
     FILE* fresh = coll_open_output(base_name);
     if (fresh != nullptr) {
         char stamp[COLL_TIMESTAMP_SIZE];
