@@ -165,7 +165,7 @@ TEST(CollGetenv, TraceRecordsOnlyWithCategoryThree) {
         EXPECT_EQ(coll_getenv("TAVT_UNSET", 7, nullptr), nullptr);
         EXPECT_EQ(Take(coll_getenv("TAVT_UNSET", COLL_ENV_TRACE, "dd")), "dd");
         EXPECT_EQ(coll_getenv("TAVT_UNSET", COLL_ENV_QUIET, nullptr), nullptr);
-        EXPECT_EQ(coll_getenv("TAVT_UNSET", COLL_ENV_REPORT, "x") != nullptr, true);
+        EXPECT_EQ(Take(coll_getenv("TAVT_UNSET", COLL_ENV_REPORT, "x")), "x");
     }
     std::string text = records.Text();
     EXPECT_TRUE(tavtest::HasTimeHeader(text, "UEN0025T ", "TAVUTIL(")) << text;
@@ -179,35 +179,46 @@ TEST(CollGetenv, TraceRecordsOnlyWithCategoryThree) {
     EXPECT_EQ(lines, 3u + 2u) << text;  // three traces, then uen0015 and uen0020 of the report call
 }
 
+// The buffers coll_setenv hands to the environment stay there for good: these
+// run in a fresh process, so that no test puts the variables back behind them.
 TEST(CollGetenv, ExportPutsTheDefaultIntoTheEnvironment) {
-    ScopedEnv var("TAVT_EXPORTED", nullptr);
-    char* value = coll_getenv("TAVT_EXPORTED", COLL_ENV_EXPORT, "exported");
-    ASSERT_NE(value, nullptr);
-    EXPECT_STREQ(value, "exported");
-    const char* seen = std::getenv("TAVT_EXPORTED");
-    ASSERT_NE(seen, nullptr);
-    EXPECT_STREQ(seen, "exported");
-    // Without a default there is nothing to export.
-    ScopedEnv other("TAVT_NOT_EXPORTED", nullptr);
-    EXPECT_EQ(coll_getenv("TAVT_NOT_EXPORTED", COLL_ENV_EXPORT, nullptr), nullptr);
-    EXPECT_EQ(std::getenv("TAVT_NOT_EXPORTED"), nullptr);
+    InFreshProcess([] {
+        tavtest::SetEnv("TAVT_EXPORTED", nullptr);
+        char* value = coll_getenv("TAVT_EXPORTED", COLL_ENV_EXPORT, "exported");
+        ASSERT_NE(value, nullptr);
+        EXPECT_STREQ(value, "exported");
+        const char* seen = std::getenv("TAVT_EXPORTED");
+        ASSERT_NE(seen, nullptr);
+        EXPECT_STREQ(seen, "exported");
+        // Without a default there is nothing to export.
+        tavtest::SetEnv("TAVT_NOT_EXPORTED", nullptr);
+        EXPECT_EQ(coll_getenv("TAVT_NOT_EXPORTED", COLL_ENV_EXPORT, nullptr), nullptr);
+        EXPECT_EQ(std::getenv("TAVT_NOT_EXPORTED"), nullptr);
+    });
 }
 
 // ---- coll_setenv ----------------------------------------------------------------
 
 TEST(CollSetenv, SetsAndReturnsTheValuePart) {
-    ScopedEnv var("TAVT_SETENV", nullptr);
-    RecordCapture records;
-    ScopedTrace trace(0, 1);
-    char* value = coll_setenv("TAVT_SETENV", "C:\\x y");
-    ASSERT_NE(value, nullptr);
-    EXPECT_STREQ(value, "C:\\x y");
-    EXPECT_STREQ(value - std::strlen("TAVT_SETENV="), "TAVT_SETENV=C:\\x y");
-    ASSERT_NE(std::getenv("TAVT_SETENV"), nullptr);
-    EXPECT_STREQ(std::getenv("TAVT_SETENV"), "C:\\x y");
-    std::string text = records.Text();
-    EXPECT_NE(text.find(") Set environment variable \"TAVT_SETENV=C:\\x y\".\n"), std::string::npos) << text;
-    EXPECT_EQ(text.rfind("UEN0046T (", 0), 0u) << text;
+    InFreshProcess([] {
+        tavtest::SetEnv("TAVT_SETENV", nullptr);
+        RecordCapture records;
+        coll_trace[0] = 1;
+        char* value = coll_setenv("TAVT_SETENV", "C:\\x y");
+        ASSERT_NE(value, nullptr);
+        EXPECT_STREQ(value, "C:\\x y");
+        EXPECT_STREQ(value - std::strlen("TAVT_SETENV="), "TAVT_SETENV=C:\\x y");
+        ASSERT_NE(std::getenv("TAVT_SETENV"), nullptr);
+        EXPECT_STREQ(std::getenv("TAVT_SETENV"), "C:\\x y");
+        std::string text = records.Text();
+        EXPECT_NE(text.find(") Set environment variable \"TAVT_SETENV=C:\\x y\".\n"), std::string::npos) << text;
+        EXPECT_EQ(text.rfind("UEN0046T (", 0), 0u) << text;
+        // Replaced by a later call; without trace category 0 nothing is recorded.
+        coll_trace[0] = 0;
+        EXPECT_STREQ(coll_setenv("TAVT_SETENV", "second"), "second");
+        EXPECT_STREQ(std::getenv("TAVT_SETENV"), "second");
+        EXPECT_EQ(records.Text(), text);
+    });
 }
 
 TEST(CollSetenv, RefusedNamesAreReported) {
