@@ -176,13 +176,6 @@ TEST(CollMessage, FlushFlags) {
     EXPECT_NE(records.Unflushed().find("ABC0002I TAVIXEXT(2) information flushed\n"), std::string::npos);
 }
 
-TEST(CollMessage, TimeFlagOnInformation) {
-    RecordCapture records;
-    coll_message(nullptr, SETUP_FILE, 9, "it", "abc0001", "timed");
-    std::string text = records.Text();
-    EXPECT_TRUE(tavtest::HasTimeHeader(text, "ABC0001I ", "TAVIXEXT(9) timed\n")) << text;
-}
-
 TEST(CollMessage, StarFlagAborts) {
     EXPECT_DEATH(coll_message(nullptr, SETUP_FILE, 1, "i*", "abc0001", "never written"), "");
 }

@@ -89,11 +89,6 @@ TEST(CollAlloc, ZeroFillSwitchOneClearsTheWholeBlock) {
     });
 }
 
-TEST(CollFree, NullIsIgnored) {
-    coll_free(nullptr, __FILE__, __LINE__, "null");
-    SUCCEED();
-}
-
 // ---- coll_getenv ----------------------------------------------------------------
 
 TEST(CollGetenv, PresentValueIsACopyInEveryMode) {
