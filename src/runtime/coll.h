@@ -17,6 +17,11 @@
 
 #define COLL_TRACE_LEVELS 10
 
+// Room a coll_timestamp destination needs (style 2 is the longest).
+#define COLL_TIMESTAMP_SIZE 48
+// Longest path coll_split_path takes (after trimming); a destination needs one more byte.
+#define COLL_SPLIT_PATH_MAX 1022
+
 struct CollSettings {
     char* home;
     char* ctl_home;
@@ -50,6 +55,7 @@ char* coll_setenv(const char* name, const char* value);
 char* coll_shell_output(const char* command);
 void* coll_alloc(size_t size, const char* file, int line, const char* expr);
 void coll_free(void* block, const char* file, int line, const char* expr);
+size_t coll_alloc_size(size_t request);  // the bytes coll_alloc takes for a request; 0 when too large
 
 // tavufil: message output file and message records.
 extern FILE* coll_output;

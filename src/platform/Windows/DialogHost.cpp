@@ -1,0 +1,19 @@
+// Chooses the view of the selection dialog on Windows: the answers file when
+// one is named, otherwise the Win32 dialogs.
+#include "platform/DialogViews.h"
+
+#include <cstdlib>
+
+#include "platform/AnswersView.h"
+#include "platform/Windows/Win32View.h"
+
+namespace tavplat {
+
+int RunSelectDialog(CServerSelectDlg& dialog, long* lastError) {
+    const char* answers = std::getenv(ANSWERS_VARIABLE);
+    if (answers != nullptr && answers[0] != '\0')
+        return RunAnswersSelectDialog(dialog, answers, lastError);
+    return RunWin32SelectDialog(dialog, lastError);
+}
+
+}  // namespace tavplat
