@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -209,9 +210,50 @@ bool IsStringType(uint32_t type) {
     return type == VALUE_SZ || type == VALUE_EXPAND_SZ || type == VALUE_MULTI_SZ;
 }
 
+// Names and data live in large blocks owned by the tree: a snapshot holds
+// millions of small texts, and one allocation each would cost more than the
+// parsing. Text replaced or deleted stays in its block until the tree goes.
+class TextArena {
+public:
+    std::string_view Copy(std::string_view text) {
+        if (text.empty()) return std::string_view();
+        if (text.size() > left_) {
+            size_t size = std::max(BLOCK_SIZE, text.size());
+            blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+            next_ = blocks_.back().get();
+            left_ = size;
+        }
+        char* copy = next_;
+        std::memcpy(copy, text.data(), text.size());
+        next_ += text.size();
+        left_ -= text.size();
+        return std::string_view(copy, text.size());
+    }
+
+private:
+    static constexpr size_t BLOCK_SIZE = 1 << 20;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* next_ = nullptr;
+    size_t left_ = 0;
+};
+
+// Kept small: a snapshot holds millions.
 struct Value {
-    std::string name;
-    std::string data;  // bytes as the "A" functions return them
+    Value(std::string_view valueName, std::string_view valueData, uint32_t valueType)
+        : namePtr(valueName.data()), dataPtr(valueData.data()), nameLength(static_cast<uint32_t>(valueName.size())),
+          dataLength(static_cast<uint32_t>(valueData.size())), type(valueType) {}
+
+    std::string_view Name() const { return std::string_view(namePtr, nameLength); }
+    std::string_view Data() const { return std::string_view(dataPtr, dataLength); }  // as the "A" functions give it
+    void SetData(std::string_view valueData) {
+        dataPtr = valueData.data();
+        dataLength = static_cast<uint32_t>(valueData.size());
+    }
+
+    const char* namePtr;
+    const char* dataPtr;
+    uint32_t nameLength;
+    uint32_t dataLength;
     uint32_t type;
 };
 
@@ -219,7 +261,7 @@ struct Value {
 // long enough for a linear search to cost. Slots hold position + 1.
 class NameIndex {
 public:
-    static constexpr size_t LINEAR_LIMIT = 8;
+    static constexpr size_t LINEAR_LIMIT = 16;
 
     template <class Items, class NameOf>
     long Find(const Items& items, std::string_view name, NameOf nameOf) {
@@ -253,7 +295,7 @@ public:
 private:
     template <class Items, class NameOf>
     void Rebuild(const Items& items, NameOf nameOf) {
-        size_t size = 16;
+        size_t size = 64;
         while (size < items.size() * 4) size *= 2;
         slots_.assign(size, 0);
         for (size_t i = 0; i < items.size(); ++i)
@@ -273,8 +315,8 @@ private:
 struct KeyNode {
     explicit KeyNode(std::string_view keyName) : name(keyName) {}
 
-    std::string name;
-    std::vector<std::shared_ptr<KeyNode>> children;
+    std::string_view name;
+    std::vector<std::unique_ptr<KeyNode>> children;
     NameIndex childIndex;
     std::vector<Value> values;
     NameIndex valueIndex;
@@ -288,34 +330,33 @@ struct KeyNode {
         return i < 0 ? nullptr : children[static_cast<size_t>(i)].get();
     }
 
+    // childName lives in the tree's arena.
     KeyNode* AddChild(std::string_view childName) {
         if (!children.empty() && !NameSortsBefore(children.back()->name, childName)) childrenSorted = false;
-        children.push_back(std::make_shared<KeyNode>(childName));
+        children.push_back(std::make_unique<KeyNode>(childName));
         childIndex.Appended(children, ChildName);
         return children.back().get();
-    }
-
-    KeyNode* FindOrAddChild(std::string_view childName) {
-        KeyNode* child = FindChild(childName);
-        return child ? child : AddChild(childName);
     }
 
     void SortChildren() {
         if (childrenSorted) return;
         std::sort(children.begin(), children.end(),
-                  [](const std::shared_ptr<KeyNode>& a, const std::shared_ptr<KeyNode>& b) {
+                  [](const std::unique_ptr<KeyNode>& a, const std::unique_ptr<KeyNode>& b) {
                       return NameSortsBefore(a->name, b->name);
                   });
         childIndex.Invalidate();
         childrenSorted = true;
     }
 
-    void RemoveChild(std::string_view childName) {
-        long i = childIndex.Find(children, childName, ChildName);
-        if (i < 0) return;
-        children[static_cast<size_t>(i)]->MarkDeleted();
+    // The sub-key leaves the tree; open handles may still point at it.
+    std::unique_ptr<KeyNode> DetachChild(std::string_view childName) {
+        long i = FindChildIndex(childName);
+        if (i < 0) return nullptr;
+        std::unique_ptr<KeyNode> child = std::move(children[static_cast<size_t>(i)]);
         children.erase(children.begin() + i);
         childIndex.Invalidate();
+        child->MarkDeleted();
+        return child;
     }
 
     void MarkDeleted() {
@@ -329,13 +370,14 @@ struct KeyNode {
     }
 
     // A value set again keeps its place in the enumeration order.
-    void SetValue(std::string_view valueName, uint32_t type, std::string data) {
+    void SetValue(TextArena& arena, std::string_view valueName, uint32_t type, std::string_view data) {
         if (Value* existing = FindValue(valueName)) {
             existing->type = type;
-            existing->data = std::move(data);
+            existing->SetData(arena.Copy(data));
             return;
         }
-        values.push_back(Value{std::string(valueName), std::move(data), type});
+        if (values.empty()) values.reserve(4);
+        values.emplace_back(arena.Copy(valueName), arena.Copy(data), type);
         valueIndex.Appended(values, ValueName);
     }
 
@@ -346,8 +388,17 @@ struct KeyNode {
         valueIndex.Invalidate();
     }
 
-    static std::string_view ChildName(const std::shared_ptr<KeyNode>& child) { return child->name; }
-    static std::string_view ValueName(const Value& value) { return value.name; }
+    static std::string_view ChildName(const std::unique_ptr<KeyNode>& child) { return child->name; }
+    static std::string_view ValueName(const Value& value) { return value.Name(); }
+};
+
+// HKEY_LOCAL_MACHINE with everything it holds. Open keys share it, so a key
+// stays usable after its registry object is gone; deleted keys are kept aside
+// for them.
+struct Tree {
+    TextArena arena;
+    KeyNode root{"HKEY_LOCAL_MACHINE"};
+    std::vector<std::unique_ptr<KeyNode>> deleted;
 };
 
 // Splits a path below HKEY_LOCAL_MACHINE into key names; empty names (doubled
@@ -364,19 +415,20 @@ bool ForEachKeyName(std::string_view path, Visit visit) {
     return true;
 }
 
-KeyNode* CreatePath(KeyNode* root, std::string_view path) {
-    KeyNode* node = root;
+KeyNode* CreatePath(Tree& tree, std::string_view path) {
+    KeyNode* node = &tree.root;
     size_t depth = 0;
     bool ok = ForEachKeyName(path, [&](std::string_view name) {
         if (++depth > MAX_KEY_DEPTH || name.size() > MAX_KEY_NAME) return false;
-        node = node->FindOrAddChild(name);
+        KeyNode* child = node->FindChild(name);
+        node = child ? child : node->AddChild(tree.arena.Copy(name));
         return true;
     });
     return ok ? node : nullptr;
 }
 
-KeyNode* FindPath(KeyNode* root, std::string_view path) {
-    KeyNode* node = root;
+KeyNode* FindPath(Tree& tree, std::string_view path) {
+    KeyNode* node = &tree.root;
     bool ok = ForEachKeyName(path, [&](std::string_view name) {
         node = node->FindChild(name);
         return node != nullptr;
@@ -384,14 +436,15 @@ KeyNode* FindPath(KeyNode* root, std::string_view path) {
     return ok ? node : nullptr;
 }
 
-void DeletePath(KeyNode* root, std::string_view path) {
+void DeletePath(Tree& tree, std::string_view path) {
     size_t cut = path.find_last_not_of('\\');
     if (cut == std::string_view::npos) return;  // HKEY_LOCAL_MACHINE itself stays
     path = path.substr(0, cut + 1);
     size_t slash = path.rfind('\\');
     std::string_view parentPath = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
     std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    if (KeyNode* parent = FindPath(root, parentPath)) parent->RemoveChild(name);
+    if (KeyNode* parent = FindPath(tree, parentPath))
+        if (auto gone = parent->DetachChild(name)) tree.deleted.push_back(std::move(gone));
 }
 
 // ---- handles -------------------------------------------------------------------
@@ -400,14 +453,14 @@ void DeletePath(KeyNode* root, std::string_view path) {
 // REG_MORE_DATA with the size needed. Unterminated string data gets a NUL after
 // it when there is room, as the "A" functions add one.
 long CopyData(const Value& value, unsigned char* data, uint32_t* dataLength) {
-    uint32_t length = static_cast<uint32_t>(value.data.size());
+    uint32_t length = value.dataLength;
     if (data && !dataLength) return REG_INVALID_PARAMETER;
     long result = REG_OK;
     if (data) {
         if (length > *dataLength) {
             result = REG_MORE_DATA;
         } else {
-            if (length) std::memcpy(data, value.data.data(), length);
+            if (length) std::memcpy(data, value.dataPtr, length);
             if (IsStringType(value.type) && length && length < *dataLength && data[length - 1] != 0)
                 data[length] = 0;
         }
@@ -418,7 +471,8 @@ long CopyData(const Value& value, unsigned char* data, uint32_t* dataLength) {
 
 class MemoryKey final : public RegistryKey {
 public:
-    MemoryKey(std::shared_ptr<KeyNode> node, unsigned access) : node_(std::move(node)), access_(access) {}
+    MemoryKey(std::shared_ptr<Tree> tree, KeyNode* node, unsigned access)
+        : tree_(std::move(tree)), node_(node), access_(access) {}
 
     long EnumValue(uint32_t index, char* name, uint32_t* nameLength, unsigned char* data,
                    uint32_t* dataLength) override {
@@ -429,7 +483,7 @@ public:
         const Value& value = node_->values[index];
         long result = CopyData(value, data, dataLength);
         if (result != REG_OK) return result;
-        return CopyName(value.name, name, nameLength, true);
+        return CopyName(value.Name(), name, nameLength, true);
     }
 
     long EnumKey(uint32_t index, char* name, uint32_t* nameLength) override {
@@ -452,7 +506,7 @@ public:
 private:
     // The capacity counts the NUL. A value name that does not fit is copied
     // cut short, as RegEnumValueA leaves it; a key name is not copied.
-    static long CopyName(const std::string& text, char* name, uint32_t* nameLength, bool copyCut) {
+    static long CopyName(std::string_view text, char* name, uint32_t* nameLength, bool copyCut) {
         uint32_t capacity = *nameLength;
         if (text.size() >= capacity) {
             if (copyCut && capacity) {
@@ -461,34 +515,29 @@ private:
             }
             return REG_MORE_DATA;
         }
-        std::memcpy(name, text.data(), text.size());
+        if (!text.empty()) std::memcpy(name, text.data(), text.size());
         name[text.size()] = 0;
         *nameLength = static_cast<uint32_t>(text.size());
         return REG_OK;
     }
 
-    std::shared_ptr<KeyNode> node_;
+    std::shared_ptr<Tree> tree_;  // keeps node_ alive
+    KeyNode* node_;
     unsigned access_;
 };
 
-std::unique_ptr<RegistryKey> OpenBelow(const std::shared_ptr<KeyNode>& root, const char* path, unsigned access,
+std::unique_ptr<RegistryKey> OpenBelow(const std::shared_ptr<Tree>& tree, const char* path, unsigned access,
                                        long* error) {
-    auto fail = [error](long code) {
-        if (error) *error = code;
-        return std::unique_ptr<RegistryKey>();
-    };
     std::string_view rest = path ? path : "";
-    if (!rest.empty() && rest.front() == '\\') return fail(REG_BAD_PATHNAME);
-    std::shared_ptr<KeyNode> node = root;
-    bool found = ForEachKeyName(rest, [&](std::string_view name) {
-        long i = node->FindChildIndex(name);
-        if (i < 0) return false;
-        node = node->children[static_cast<size_t>(i)];
-        return true;
-    });
-    if (!found) return fail(REG_FILE_NOT_FOUND);
-    if (error) *error = REG_OK;
-    return std::make_unique<MemoryKey>(std::move(node), access);
+    long code = REG_OK;
+    KeyNode* node = nullptr;
+    if (!rest.empty() && rest.front() == '\\')
+        code = REG_BAD_PATHNAME;
+    else if (!(node = FindPath(*tree, rest)))
+        code = REG_FILE_NOT_FOUND;
+    if (error) *error = code;
+    if (code != REG_OK) return nullptr;
+    return std::make_unique<MemoryKey>(tree, node, access);
 }
 
 long RefuseRemote(const char* machine) {
@@ -498,18 +547,18 @@ long RefuseRemote(const char* machine) {
 // The local registry reached through ConnectRemote with no machine name.
 class LocalView final : public RegistryReader {
 public:
-    explicit LocalView(std::shared_ptr<KeyNode> root) : root_(std::move(root)) {}
+    explicit LocalView(std::shared_ptr<Tree> tree) : tree_(std::move(tree)) {}
     std::unique_ptr<RegistryKey> OpenKey(const char* path, unsigned access, long* error) override {
-        return OpenBelow(root_, path, access, error);
+        return OpenBelow(tree_, path, access, error);
     }
     std::unique_ptr<RegistryReader> ConnectRemote(const char* machine, long* error) override {
         long code = RefuseRemote(machine);
         if (error) *error = code;
-        return code == REG_OK ? std::make_unique<LocalView>(root_) : nullptr;
+        return code == REG_OK ? std::make_unique<LocalView>(tree_) : nullptr;
     }
 
 private:
-    std::shared_ptr<KeyNode> root_;
+    std::shared_ptr<Tree> tree_;
 };
 
 // ---- the .reg loader -------------------------------------------------------------
@@ -534,12 +583,20 @@ std::string_view TrimRight(std::string_view s) {
     return s.substr(0, n);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+struct HexTable {
+    signed char value[256];
+    HexTable() {
+        for (int c = 0; c < 256; ++c)
+            value[c] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                                : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                       : -1);
+    }
+};
+
+const HexTable HEX_TABLE;
+
+int HexDigit(char c) { return HEX_TABLE.value[static_cast<unsigned char>(c)]; }
 
 // Only blanks or a comment may follow the data of a value.
 bool OnlyCommentLeft(std::string_view rest) {
@@ -562,7 +619,7 @@ std::string Utf16ToAnsi(std::string_view bytes) {
 
 class RegFileParser {
 public:
-    RegFileParser(KeyNode* root, std::string fileName) : root_(root), fileName_(std::move(fileName)) {}
+    RegFileParser(Tree& tree, std::string fileName) : tree_(tree), fileName_(std::move(fileName)) {}
 
     // Raw file bytes, in pieces of any size.
     bool Feed(const char* bytes, size_t count) {
@@ -651,10 +708,20 @@ private:
         text_.resize(start + units);
         char* out = text_.data() + start;
         const unsigned char* in = reinterpret_cast<const unsigned char*>(bytes + i);
-        for (size_t k = 0; k < units; ++k) {
-            unsigned lo = in[2 * k], hi = in[2 * k + 1];
-            out[k] = hi == 0 ? static_cast<char>(UnicodeToAnsi(lo))
-                             : static_cast<char>(UnicodeToAnsi(lo | (hi << 8)));
+        size_t k = 0;
+        while (k < units) {
+            // Four ASCII units at a time, the common case.
+            uint64_t word;
+            if (k + 4 <= units && (std::memcpy(&word, in + 2 * k, 8), (word & 0xFF80FF80FF80FF80ull) == 0)) {
+                out[k] = static_cast<char>(in[2 * k]);
+                out[k + 1] = static_cast<char>(in[2 * k + 2]);
+                out[k + 2] = static_cast<char>(in[2 * k + 4]);
+                out[k + 3] = static_cast<char>(in[2 * k + 6]);
+                k += 4;
+                continue;
+            }
+            out[k] = static_cast<char>(UnicodeToAnsi(in[2 * k] | (static_cast<uint32_t>(in[2 * k + 1]) << 8)));
+            ++k;
         }
         i += units * 2;
         if (i < count) carry_.assign(1, bytes[i]);
@@ -838,13 +905,44 @@ private:
                 Fail(lineNumber_, "HKEY_LOCAL_MACHINE itself cannot be deleted");
                 return;
             }
-            DeletePath(root_, below);
+            DeletePath(tree_, below);
+            steps_.clear();
             current_ = nullptr;
             afterDeletion_ = true;
             return;
         }
-        current_ = CreatePath(root_, below);
+        current_ = CreateKeyPath(below);
         afterDeletion_ = false;
+    }
+
+    // Creates the key and its parents. An export names sibling keys one after
+    // another, so the keys shared with the previous key line are taken as found then.
+    KeyNode* CreateKeyPath(std::string_view path) {
+        size_t kept = 0;
+        while (kept < steps_.size()) {
+            size_t end = steps_[kept].end;
+            if (end > path.size() || (end < path.size() && path[end] != '\\') ||
+                path.compare(0, end, lastPath_, 0, end) != 0)
+                break;
+            ++kept;
+        }
+        steps_.resize(kept);
+        KeyNode* node = kept ? steps_.back().node : &tree_.root;
+        size_t pos = kept ? steps_.back().end : 0;
+        while (pos < path.size()) {
+            if (path[pos] == '\\') {
+                ++pos;
+                continue;
+            }
+            size_t end = std::min(path.find('\\', pos), path.size());
+            std::string_view name = path.substr(pos, end - pos);
+            KeyNode* child = node->FindChild(name);
+            node = child ? child : node->AddChild(tree_.arena.Copy(name));
+            steps_.push_back(PathStep{end, node});
+            pos = end;
+        }
+        lastPath_.assign(path);
+        return node;
     }
 
     bool CheckKeyNames(std::string_view path) {
@@ -861,14 +959,9 @@ private:
     }
 
     void HandleValueLine(std::string_view line) {
-        std::string name;
-        size_t pos;
-        if (line.front() == '@') {
-            pos = 1;
-        } else {
-            pos = 1;
-            if (!ReadQuoted(line, &pos, &name, "value name")) return;
-        }
+        valueName_.clear();
+        size_t pos = 1;
+        if (line.front() == '"' && !ReadQuoted(line, &pos, &valueName_, "value name")) return;
         while (pos < line.size() && IsBlank(line[pos])) ++pos;
         if (pos >= line.size() || line[pos] != '=') {
             Fail(lineNumber_, "expected '=' after the value name");
@@ -881,7 +974,6 @@ private:
             Fail(lineNumber_, "value before the first [key] line");
             return;
         }
-        valueName_ = std::move(name);
         ParseData(data);
     }
 
@@ -922,15 +1014,15 @@ private:
             return;
         }
         if (!data.empty() && data.front() == '"') {
-            std::string text;
+            scratch_.clear();
             size_t pos = 1;
-            if (!ReadQuoted(data, &pos, &text, "string")) return;
+            if (!ReadQuoted(data, &pos, &scratch_, "string")) return;
             if (!OnlyCommentLeft(data.substr(pos))) {
                 Fail(lineNumber_, "text after the closing quote of the string");
                 return;
             }
-            text.push_back('\0');
-            Store(VALUE_SZ, std::move(text));
+            scratch_.push_back('\0');
+            Store(VALUE_SZ, scratch_);
             return;
         }
         if (data.substr(0, 6) == "dword:") {
@@ -974,9 +1066,9 @@ private:
             Fail(lineNumber_, "dword: needs 1 to 8 hex digits");
             return;
         }
-        std::string bytes(4, '\0');
+        char bytes[4];
         for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
-        Store(VALUE_DWORD, std::move(bytes));
+        Store(VALUE_DWORD, std::string_view(bytes, 4));
     }
 
     void StartHex(uint32_t type, std::string_view text) {
@@ -1057,20 +1149,23 @@ private:
 
     bool FinishHexValue() {
         state_ = State::LINES;
-        std::string bytes;
-        bytes.swap(hexBytes_);
+        std::string& bytes = hexBytes_;
         // String types hold UTF-16 in 5.00 files and ANSI in REGEDIT4 files;
         // regedit ends a string that lacks its NUL with one.
         if (IsStringType(hexType_)) {
             if (unicode_) bytes = Utf16ToAnsi(bytes);
             if (!bytes.empty() && bytes.back() != '\0') bytes.push_back('\0');
         }
-        Store(hexType_, std::move(bytes));
+        Store(hexType_, bytes);
         return !failed_;
     }
 
-    void Store(uint32_t type, std::string data) {
-        if (current_) current_->SetValue(valueName_, type, std::move(data));
+    void Store(uint32_t type, std::string_view data) {
+        if (data.size() > UINT32_MAX) {
+            Fail(lineNumber_, "the value's data is larger than 4 GB");
+            return;
+        }
+        if (current_) current_->SetValue(tree_.arena, valueName_, type, data);
     }
 
     bool Fail(size_t line, const std::string& what) {
@@ -1079,7 +1174,7 @@ private:
         return false;
     }
 
-    KeyNode* root_;
+    Tree& tree_;
     std::string fileName_;
     std::string error_;
     bool failed_ = false;
@@ -1095,7 +1190,14 @@ private:
     bool unicode_ = false;
     KeyNode* current_ = nullptr;
     bool afterDeletion_ = false;
+    struct PathStep {
+        size_t end;  // where the key's name ends in lastPath_
+        KeyNode* node;
+    };
+    std::string lastPath_;  // of the previous key line
+    std::vector<PathStep> steps_;
     std::string valueName_;
+    std::string scratch_;  // a string value's data
     uint32_t hexType_ = 0;
     std::string hexBytes_;
     bool expectByte_ = true;
@@ -1106,7 +1208,7 @@ private:
 // ---- MemoryRegistry ------------------------------------------------------------
 
 struct MemoryRegistry::Node {
-    std::shared_ptr<KeyNode> hklm = std::make_shared<KeyNode>("HKEY_LOCAL_MACHINE");
+    std::shared_ptr<Tree> tree = std::make_shared<Tree>();
 };
 
 MemoryRegistry::MemoryRegistry() : root_(std::make_unique<Node>()) {}
@@ -1119,7 +1221,7 @@ bool MemoryRegistry::LoadFile(const std::string& path, std::string* error) {
         if (error) *error = path + ": cannot open: " + std::strerror(errno);
         return false;
     }
-    RegFileParser parser(root_->hklm.get(), path);
+    RegFileParser parser(*root_->tree, path);
     std::vector<char> buffer(1 << 20);
     bool ok = true;
     for (;;) {
@@ -1142,38 +1244,40 @@ bool MemoryRegistry::LoadFile(const std::string& path, std::string* error) {
 }
 
 bool MemoryRegistry::LoadText(const std::string& bytes, const std::string& name, std::string* error) {
-    RegFileParser parser(root_->hklm.get(), name);
+    RegFileParser parser(*root_->tree, name);
     bool ok = parser.Feed(bytes.data(), bytes.size()) && parser.Finish();
     if (!ok && error) *error = parser.Error();
     return ok;
 }
 
-void MemoryRegistry::CreateKey(const std::string& path) { CreatePath(root_->hklm.get(), path); }
+void MemoryRegistry::CreateKey(const std::string& path) { CreatePath(*root_->tree, path); }
 
 void MemoryRegistry::SetValue(const std::string& keyPath, const std::string& name, uint32_t type,
                               const std::vector<unsigned char>& data) {
-    if (KeyNode* key = CreatePath(root_->hklm.get(), keyPath))
-        key->SetValue(name, type, std::string(data.begin(), data.end()));
+    if (KeyNode* key = CreatePath(*root_->tree, keyPath))
+        key->SetValue(root_->tree->arena, name, type,
+                      std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
 void MemoryRegistry::SetString(const std::string& keyPath, const std::string& name, const std::string& text) {
-    if (KeyNode* key = CreatePath(root_->hklm.get(), keyPath)) key->SetValue(name, VALUE_SZ, text + '\0');
+    if (KeyNode* key = CreatePath(*root_->tree, keyPath))
+        key->SetValue(root_->tree->arena, name, VALUE_SZ, std::string_view(text.c_str(), text.size() + 1));
 }
 
-void MemoryRegistry::DeleteKey(const std::string& path) { DeletePath(root_->hklm.get(), path); }
+void MemoryRegistry::DeleteKey(const std::string& path) { DeletePath(*root_->tree, path); }
 
 void MemoryRegistry::DeleteValue(const std::string& keyPath, const std::string& name) {
-    if (KeyNode* key = FindPath(root_->hklm.get(), keyPath)) key->RemoveValue(name);
+    if (KeyNode* key = FindPath(*root_->tree, keyPath)) key->RemoveValue(name);
 }
 
 std::unique_ptr<RegistryKey> MemoryRegistry::OpenKey(const char* path, unsigned access, long* error) {
-    return OpenBelow(root_->hklm, path, access, error);
+    return OpenBelow(root_->tree, path, access, error);
 }
 
 std::unique_ptr<RegistryReader> MemoryRegistry::ConnectRemote(const char* machine, long* error) {
     long code = RefuseRemote(machine);
     if (error) *error = code;
-    return code == REG_OK ? std::make_unique<LocalView>(root_->hklm) : nullptr;
+    return code == REG_OK ? std::make_unique<LocalView>(root_->tree) : nullptr;
 }
 
 }  // namespace tavplat
