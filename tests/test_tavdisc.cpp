@@ -29,6 +29,12 @@ public:
     }
 };
 
+// The bytes of a literal that holds NULs, without the literal's own last NUL.
+template <size_t N>
+std::string Data(const char (&literal)[N]) {
+    return std::string(literal, N - 1);
+}
+
 std::string DumpText(CDbServer& server) {
     FILE* stream = tmpfile();
     if (stream == nullptr) return "<no temporary file>";
@@ -271,7 +277,7 @@ TEST_F(ParameterFileTest, CarriageReturnBeforeNewlineBelongsToTheLineEnd) {
 }
 
 TEST_F(ParameterFileTest, CtrlZEndsTheFileAndNulEndsTheLine) {
-    EXPECT_EQ((TextLines{"a = 1", "b"}), Lines(std::string("a = 1\nb\0 = 2\n\x1a" "c = 3\n", 17)));
+    EXPECT_EQ((TextLines{"a = 1", "b"}), Lines(Data("a = 1\nb\0 = 2\n\x1a" "c = 3\n")));
 }
 
 TEST_F(ParameterFileTest, LongLinesAreReadInPiecesOf200) {
@@ -739,7 +745,7 @@ TEST_F(DiscoveryTest, MsSqlDefaultAndNamedInstances) {
     machine_.SetString(std::string(SQL_ROOT) + "\\SALES\\Cluster", "ClusterName", "SQLVS1");
     NamedInstance(machine_, "HR", false);
     NamedInstance(machine_, "mssqlserver");
-    InstalledInstances(machine_, std::string("MSSQLSERVER\0SALES\0HR\0mssqlserver\0\0", 36));
+    InstalledInstances(machine_, Data("MSSQLSERVER\0SALES\0HR\0mssqlserver\0\0"));
     Discover(FAMILY_MSSQL);
     EXPECT_EQ((std::vector<std::string>{"DBHOST01", "SALES", "HR", "mssqlserver"}), Names(FAMILY_MSSQL));
     EXPECT_EQ("SQLVS1", At(1, FAMILY_MSSQL).GetClusterServer());
@@ -757,7 +763,7 @@ TEST_F(DiscoveryTest, MsSqlClusterNameCarriesOver) {
     NamedInstance(machine_, "B");
     machine_.SetString(std::string(SQL_ROOT) + "\\A\\Cluster", "clustername", "VS-A");
     machine_.SetString(std::string(SQL_ROOT) + "\\B\\Cluster", "ClusterIpAddr", "10.0.0.2");
-    InstalledInstances(machine_, std::string("A\0B\0\0", 5));
+    InstalledInstances(machine_, Data("A\0B\0\0"));
     Discover(FAMILY_MSSQL);
     ASSERT_EQ(2, Count(FAMILY_MSSQL));
     EXPECT_EQ("VS-A", At(1, FAMILY_MSSQL).GetClusterServer());
@@ -768,7 +774,7 @@ TEST_F(DiscoveryTest, MsSqlMissingKeyStopsTheLaterInstances) {
     NamedInstance(machine_, "B");
     NamedInstance(machine_, "C");
     machine_.DeleteKey(std::string(SQL_ROOT) + "\\B\\MSSQLServer\\CurrentVersion");
-    InstalledInstances(machine_, std::string("A\0B\0C\0\0", 7));
+    InstalledInstances(machine_, Data("A\0B\0C\0\0"));
     Discover(FAMILY_MSSQL);
     EXPECT_EQ((std::vector<std::string>{"A"}), Names(FAMILY_MSSQL));
 
@@ -781,15 +787,15 @@ TEST_F(DiscoveryTest, MsSqlInstanceListSplitting) {
     NamedInstance(machine_, "A");
     NamedInstance(machine_, "B");
     // The last name lacks its NUL: dropped.
-    InstalledInstances(machine_, std::string("A\0B", 3));
+    InstalledInstances(machine_, Data("A\0B"));
     Discover(FAMILY_MSSQL);
     EXPECT_EQ((std::vector<std::string>{"A"}), Names(FAMILY_MSSQL));
     // A double NUL ends the list.
-    InstalledInstances(machine_, std::string("A\0\0B\0", 5));
+    InstalledInstances(machine_, Data("A\0\0B\0"));
     Discover(FAMILY_MSSQL);
     EXPECT_EQ((std::vector<std::string>{"A"}), Names(FAMILY_MSSQL));
     // Binary data holding names counts the same.
-    machine_.SetValue(SQL_ROOT, "InstalledInstances", tavplat::VALUE_BINARY, Bytes(std::string("B\0A\0", 4)));
+    machine_.SetValue(SQL_ROOT, "InstalledInstances", tavplat::VALUE_BINARY, Bytes(Data("B\0A\0")));
     Discover(FAMILY_MSSQL);
     EXPECT_EQ((std::vector<std::string>{"B", "A"}), Names(FAMILY_MSSQL));
     // An empty value, or none, lists nobody.

@@ -4,6 +4,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/RegistryReader.h"
+#include "runtime/coll.h"
 
 #include <algorithm>
 #include <climits>
@@ -18,19 +19,9 @@ namespace {
 
 // ---- text helpers ------------------------------------------------------------------
 
-// The case-insensitive comparison of 8-bit text that _stricmp makes in the
-// "C" locale: only A-Z and a-z are folded.
-int FoldAscii(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
-}
-
+// The case-insensitive comparison of 8-bit text that _stricmp makes.
 bool EqualsIgnoreCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        if (FoldAscii(static_cast<unsigned char>(a[i])) != FoldAscii(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return i == a.size() && b[i] == '\0';
+    return coll_stricmp(a.c_str(), b) == 0;
 }
 
 bool IsFamilySlot(int family) {
@@ -219,9 +210,7 @@ std::string TrimWhiteSpace(const std::string& text) {
 }
 
 std::string UpperCase(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
+    coll_strupr(text.data());
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include "setup/tavixext.h"
 
 #include "platform/RegistryReader.h"
+#include "runtime/coll.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -19,16 +20,8 @@ const char* const AGENT_KEY = "Software\\Veltra\\Quorvane\\VMA";
 constexpr uint32_t VALUE_NAME_ROOM = 99;   // characters, the NUL included
 constexpr uint32_t VALUE_DATA_ROOM = 264;  // bytes; the text's NUL goes behind them
 
-// _stricmp in the "C" locale: only ASCII letters are folded.
 bool EqualsIgnoreCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        unsigned char ca = static_cast<unsigned char>(*a);
-        unsigned char cb = static_cast<unsigned char>(*b);
-        if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb - 'A' + 'a');
-        if (ca != cb) return false;
-        if (ca == '\0') return true;
-    }
+    return coll_stricmp(a, b) == 0;
 }
 
 bool IsLocalMachine(const char* machine) {

@@ -1,0 +1,181 @@
+// The maker's installation paths from the registry.
+#include "platform/MemoryRegistry.h"
+#include "platform/RegistryReader.h"
+#include "setup/tavixext.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+using tavplat::MemoryRegistry;
+
+const char* const NT_KEY = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+const char* const CONFIG_KEY = "Software\\Veltra\\Common\\CurrentVersion\\Primary\\Configuration";
+const char* const AGENT_KEY = "Software\\Veltra\\Quorvane\\VMA";
+
+// Forwards to another machine's registry, as a remote connection reaches it.
+class RemoteView : public tavplat::RegistryReader {
+public:
+    explicit RemoteView(tavplat::RegistryReader& target) : target_(target) {}
+    std::unique_ptr<tavplat::RegistryKey> OpenKey(const char* path, unsigned access, long* error) override {
+        return target_.OpenKey(path, access, error);
+    }
+    std::unique_ptr<tavplat::RegistryReader> ConnectRemote(const char* machine, long* error) override {
+        return target_.ConnectRemote(machine, error);
+    }
+
+private:
+    tavplat::RegistryReader& target_;
+};
+
+// The local registry, which reaches one other machine by name.
+class Network : public tavplat::RegistryReader {
+public:
+    std::unique_ptr<tavplat::RegistryKey> OpenKey(const char* path, unsigned access, long* error) override {
+        return local.OpenKey(path, access, error);
+    }
+    std::unique_ptr<tavplat::RegistryReader> ConnectRemote(const char* machine, long* error) override {
+        connected.push_back(machine);
+        if (std::string(machine) != remoteName) {
+            *error = tavplat::REG_BAD_NETPATH;
+            return nullptr;
+        }
+        *error = tavplat::REG_OK;
+        return std::make_unique<RemoteView>(remote);
+    }
+    MemoryRegistry local;
+    MemoryRegistry remote;
+    std::string remoteName = "\\\\DBHOST02";
+    std::vector<std::string> connected;
+};
+
+class InstallPathsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        BinPath = DllPath = EtcPath = LogPath = "";
+        net_.local.SetString(NT_KEY, "CurrentVersion", "5.2");
+    }
+    void TearDown() override { BinPath = DllPath = EtcPath = LogPath = ""; }
+
+    std::string Read(const char* machine) {
+        testing::internal::CaptureStdout();
+        ReadInstallPaths(net_, machine);
+        return testing::internal::GetCapturedStdout();
+    }
+    static std::string ErrorText(long code) { return "MS err(" + std::to_string(code) + "):" + tavplat::SystemErrorText(code); }
+
+    Network net_;
+};
+
+}  // namespace
+
+TEST_F(InstallPathsTest, ConfigurationKeyGivesThePathsItHolds) {
+    net_.local.SetString(NT_KEY, "ProductName", "Windows Server 2003");
+    net_.local.SetString(CONFIG_KEY, "binpath", "C:\\Veltra\\bin");
+    net_.local.SetString(CONFIG_KEY, "EtcPath", "C:\\Veltra\\etc");
+    net_.local.SetString(CONFIG_KEY, "LogPath", "C:\\Veltra\\logs");
+    net_.local.SetString(CONFIG_KEY, "Directory", "C:\\Veltra");
+    net_.local.SetString(AGENT_KEY, "Directory", "C:\\Other");
+    DllPath = "C:\\earlier";
+    EXPECT_EQ(" NT: key= CurrentVersion, value=5.2.\n"
+              " NT: key= ProductName, value=Windows Server 2003.\n"
+              " Veltra: key= binpath, value=C:\\Veltra\\bin.\n"
+              " Veltra: key= EtcPath, value=C:\\Veltra\\etc.\n"
+              " Veltra: key= LogPath, value=C:\\Veltra\\logs.\n"
+              " Veltra: key= Directory, value=C:\\Veltra.\n",
+              Read(nullptr));
+    EXPECT_EQ("C:\\Veltra\\bin", BinPath);
+    EXPECT_EQ("C:\\earlier", DllPath);  // no DllPath value: left as it was
+    EXPECT_EQ("C:\\Veltra\\etc", EtcPath);
+    EXPECT_EQ("C:\\Veltra\\logs", LogPath);
+}
+
+TEST_F(InstallPathsTest, AgentDirectoryGivesAllFourWhenConfigurationIsMissing) {
+    net_.local.SetString(AGENT_KEY, "Version", "3.1");
+    net_.local.SetString(AGENT_KEY, "DIRECTORY", "C:\\Agents");
+    const std::string output = Read("LOCAL");
+    EXPECT_EQ(std::string(" NT: key= CurrentVersion, value=5.2.\n") +
+                  "Could not open registry key " + CONFIG_KEY + "\n" + ErrorText(tavplat::REG_FILE_NOT_FOUND) +
+                  " Veltra: key= Version, value=3.1.\n"
+                  " Veltra: key= DIRECTORY, value=C:\\Agents.\n",
+              output);
+    EXPECT_EQ("C:\\Agents", BinPath);
+    EXPECT_EQ("C:\\Agents", DllPath);
+    EXPECT_EQ("C:\\Agents", EtcPath);
+    EXPECT_EQ("C:\\Agents\\logs", LogPath);
+    EXPECT_TRUE(net_.connected.empty());
+}
+
+TEST_F(InstallPathsTest, NeitherKeyLeavesThePathsAlone) {
+    BinPath = "C:\\kept";
+    EXPECT_EQ(std::string(" NT: key= CurrentVersion, value=5.2.\n") + "Could not open registry key " + CONFIG_KEY +
+                  "\n" + ErrorText(tavplat::REG_FILE_NOT_FOUND) + "Could not open registry key " + AGENT_KEY + "\n",
+              Read("local"));
+    EXPECT_EQ("C:\\kept", BinPath);
+    EXPECT_EQ("", LogPath);
+}
+
+TEST_F(InstallPathsTest, MissingVersionKeyStopsTheReading) {
+    net_.local.DeleteKey(NT_KEY);
+    net_.local.SetString(CONFIG_KEY, "BinPath", "C:\\Veltra\\bin");
+    EXPECT_EQ(std::string("Could not open registry key ") + NT_KEY + "\n" + ErrorText(tavplat::REG_FILE_NOT_FOUND),
+              Read(""));
+    EXPECT_EQ("", BinPath);
+}
+
+TEST_F(InstallPathsTest, ValueListingEndsAtAValueTooLargeAndKeeps264Bytes) {
+    const std::string full(263, 'p');  // with its NUL, exactly 264 bytes
+    net_.local.SetString(CONFIG_KEY, "BinPath", full);
+    net_.local.SetString(CONFIG_KEY, "Notes", std::string(264, 'n'));  // 265 bytes
+    net_.local.SetString(CONFIG_KEY, "LogPath", "C:\\never");
+    EXPECT_EQ(" NT: key= CurrentVersion, value=5.2.\n Veltra: key= BinPath, value=" + full + ".\n", Read(nullptr));
+    EXPECT_EQ(full, BinPath);
+    EXPECT_EQ("", LogPath);
+
+    // Data that fills all 264 bytes without a NUL keeps every byte.
+    const std::string raw(264, 'r');
+    net_.local.SetValue(CONFIG_KEY, "BinPath", tavplat::VALUE_BINARY,
+                        std::vector<unsigned char>(raw.begin(), raw.end()));
+    Read(nullptr);
+    EXPECT_EQ(raw, BinPath);
+}
+
+TEST_F(InstallPathsTest, ValueNameOfNinetyNineCharactersEndsTheListing) {
+    net_.local.SetString(CONFIG_KEY, std::string(98, 'k'), "fits");
+    net_.local.SetString(CONFIG_KEY, std::string(99, 'k'), "too long");
+    net_.local.SetString(CONFIG_KEY, "BinPath", "C:\\never");
+    const std::string output = Read(nullptr);
+    EXPECT_NE(std::string::npos, output.find("value=fits."));
+    EXPECT_EQ(std::string::npos, output.find("too long"));
+    EXPECT_EQ("", BinPath);
+}
+
+TEST_F(InstallPathsTest, RemoteMachineIsReachedByItsName) {
+    net_.remote.SetString(NT_KEY, "CurrentVersion", "6.0");
+    net_.remote.SetString(CONFIG_KEY, "EtcPath", "D:\\Veltra\\etc");
+    EXPECT_EQ(" NT: key= CurrentVersion, value=6.0.\n Veltra: key= EtcPath, value=D:\\Veltra\\etc.\n",
+              Read("DBHOST02"));
+    EXPECT_EQ("D:\\Veltra\\etc", EtcPath);
+    Read("\\\\DBHOST02");
+    EXPECT_EQ((std::vector<std::string>{"\\\\DBHOST02", "\\\\DBHOST02"}), net_.connected);
+}
+
+TEST_F(InstallPathsTest, UnreachableMachineIsNamedWithoutBackslashes) {
+    net_.local.SetString(CONFIG_KEY, "BinPath", "C:\\local");
+    EXPECT_EQ("Could not open remote registry NOSUCHHOST\n" + ErrorText(tavplat::REG_BAD_NETPATH),
+              Read("NOSUCHHOST"));
+    EXPECT_EQ("Could not open remote registry NOSUCHHOST\n" + ErrorText(tavplat::REG_BAD_NETPATH),
+              Read("\\\\NOSUCHHOST"));
+    EXPECT_EQ("", BinPath);
+}
+
+TEST_F(InstallPathsTest, LongMachineNamesAreKeptWhole) {
+    const std::string name(200, 'm');
+    const std::string output = Read(name.c_str());
+    EXPECT_EQ("Could not open remote registry " + name + "\n" + ErrorText(tavplat::REG_BAD_NETPATH), output);
+    ASSERT_EQ(1u, net_.connected.size());
+    EXPECT_EQ("\\\\" + name, net_.connected[0]);
+}

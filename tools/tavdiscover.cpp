@@ -1,0 +1,142 @@
+// tavdiscover: runs the server discovery of one database family, as a setup run
+// does, and prints every record found; or lists the maker's installation paths.
+#include "discovery/tavdisc.h"
+#include "platform/MemoryRegistry.h"
+#include "platform/RegistryReader.h"
+#include "setup/tavixext.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const USAGE =
+    "usage: tavdiscover [--registry FILE]... FAMILY\n"
+    "       tavdiscover [--registry FILE]... --install-paths [MACHINE]\n"
+    "       tavdiscover --help\n"
+    "\n"
+    "Runs the discovery of one database family and prints every server record it\n"
+    "finds, in list order. FAMILY is a product keyword of the setup run (ora oracle\n"
+    "tuo, syb sybase tus, sql tum mssql, informix tui ifx) or a family code\n"
+    "(1 Oracle, 2 Sybase, 3 Microsoft SQL Server, 4 Informix). For Oracle the\n"
+    "instances' parameter files are read afterwards, as the setup run reads them.\n"
+    "\n"
+    "--install-paths lists what the install-path lookup prints for MACHINE (the\n"
+    "local machine when none is given), then the four paths it found.\n"
+    "\n"
+    "--registry FILE reads a .reg snapshot instead of the machine's registry; it\n"
+    "may be repeated, later files adding to earlier ones.\n";
+
+struct Product {
+    const char* keyword;
+    int family;
+};
+
+const Product PRODUCTS[] = {
+    {"ora", FAMILY_ORACLE}, {"oracle", FAMILY_ORACLE},     {"tuo", FAMILY_ORACLE},
+    {"syb", FAMILY_SYBASE}, {"sybase", FAMILY_SYBASE},     {"tus", FAMILY_SYBASE},
+    {"sql", FAMILY_MSSQL},  {"tum", FAMILY_MSSQL},         {"mssql", FAMILY_MSSQL},
+    {"informix", FAMILY_INFORMIX}, {"tui", FAMILY_INFORMIX}, {"ifx", FAMILY_INFORMIX},
+};
+
+// The family a keyword or code names; 0 for none.
+int FamilyOf(std::string word) {
+    if (word.size() == 1 && word[0] >= '1' && word[0] <= '4')
+        return word[0] - '0';
+    for (char& c : word)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (const Product& product : PRODUCTS)
+        if (word == product.keyword) return product.family;
+    return 0;
+}
+
+void Discover(CDbServerList& list, int family) {
+    switch (family) {
+    case FAMILY_ORACLE:
+        list.DiscoverOracle();
+        list.ReadInitFiles(FAMILY_ORACLE);
+        break;
+    case FAMILY_SYBASE:
+        list.DiscoverSybase();
+        break;
+    case FAMILY_MSSQL:
+        list.DiscoverMsSql();
+        break;
+    case FAMILY_INFORMIX:
+        list.DiscoverInformix();
+        break;
+    default:
+        break;
+    }
+}
+
+int Usage(const char* problem) {
+    fprintf(stderr, "tavdiscover: %s\n%s", problem, USAGE);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> snapshots;
+    std::vector<std::string> words;
+    bool installPaths = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            fputs(USAGE, stdout);
+            return 0;
+        }
+        if (arg == "--registry") {
+            if (i + 1 >= argc) return Usage("--registry needs a file name");
+            snapshots.push_back(argv[++i]);
+        } else if (arg == "--install-paths") {
+            installPaths = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage(("unknown option " + arg).c_str());
+        } else {
+            words.push_back(arg);
+        }
+    }
+
+    int family = 0;
+    if (installPaths) {
+        if (words.size() > 1) return Usage("--install-paths takes at most one machine name");
+    } else {
+        if (words.size() != 1) return Usage("name one family");
+        family = FamilyOf(words[0]);
+        if (family == 0) return Usage((words[0] + " is not a supported product").c_str());
+    }
+
+    std::unique_ptr<tavplat::RegistryReader> registry;
+    if (snapshots.empty()) {
+        registry = tavplat::OpenMachineRegistry();
+    } else {
+        auto memory = std::make_unique<tavplat::MemoryRegistry>();
+        for (const std::string& file : snapshots) {
+            std::string error;
+            if (!memory->LoadFile(file, &error)) {
+                fprintf(stderr, "tavdiscover: %s\n", error.c_str());
+                return 1;
+            }
+        }
+        registry = std::move(memory);
+    }
+
+    if (installPaths) {
+        ReadInstallPaths(*registry, words.empty() ? nullptr : words[0].c_str());
+        printf("BinPath : %s\nDllPath : %s\nEtcPath : %s\nLogPath : %s\n", BinPath.c_str(), DllPath.c_str(),
+               EtcPath.c_str(), LogPath.c_str());
+        return 0;
+    }
+
+    CDbServerList list(*registry);
+    Discover(list, family);
+    for (int i = 0; i < list.GetCount(family); ++i)
+        list.GetAt(i, family)->Dump(stdout);
+    fflush(stdout);
+    return 0;
+}
