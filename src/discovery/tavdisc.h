@@ -96,6 +96,10 @@ private:
 // itself, or the one its last parameter line names through IFILE.
 std::string ResolveParameterFile(const char* path);
 
+// The working lines of a parameter file as both of its readers see them
+// (comment and empty lines left out); false when the file cannot be opened.
+bool ReadParameterFileLines(const char* path, std::vector<std::string>* lines);
+
 class CDbServerList {
 public:
     // Discovery reads the given registry; the list does not own it.

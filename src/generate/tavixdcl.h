@@ -137,6 +137,18 @@ private:
     FILE* batch_stream = nullptr;
     FILE* include_stream = nullptr;
     std::vector<CMonitoredServer*> monitored_[FAMILY_SLOTS];
+
+    // Generation helpers (tavixdcl).
+    // The lines of "tavtset.ini", read once by GenerateConfiguration; null outside it.
+    const std::string* generation_settings_ = nullptr;
+    static void CloseStream(FILE*& stream);
+    int OpenOutputStream(FILE*& stream, const char* path, const char* mode);
+    static std::string ReadLocalSettings();
+    bool RefuseUnsafeName(const std::string& name, const char* fileKind);
+    void WriteBatchFiles(int family, int count);
+    void WriteIniFiles(int family, int count);
+    void ChooseCollector();
+    void WriteFamilyFiles(int family, int count);
 };
 
 #endif

@@ -4,6 +4,8 @@
 #ifndef TAV_PLATFORM_ANSWERSVIEW_H
 #define TAV_PLATFORM_ANSWERSVIEW_H
 
+#include <string>
+
 class CServerSelectDlg;
 
 namespace tavplat {
@@ -16,6 +18,10 @@ constexpr const char* ANSWERS_VARIABLE = "TAVNOVU_ANSWERS";
 // that discovery did not find; then a message naming the file and the line has
 // been written to the error stream and *lastError holds a non-zero code.
 int RunAnswersSelectDialog(CServerSelectDlg& dialog, const char* path, long* lastError);
+
+// The same over answers already read; name stands for the file in messages.
+int RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& text, const char* name,
+                         long* lastError);
 
 }  // namespace tavplat
 

@@ -18,6 +18,8 @@ constexpr long REG_ACCESS_DENIED = 5;       // ERROR_ACCESS_DENIED
 constexpr long REG_BAD_NETPATH = 53;        // ERROR_BAD_NETPATH
 constexpr long REG_MORE_DATA = 234;         // ERROR_MORE_DATA
 constexpr long REG_NO_MORE_ITEMS = 259;     // ERROR_NO_MORE_ITEMS
+constexpr long REG_BAD_PATHNAME = 161;      // ERROR_BAD_PATHNAME: a key path that starts with "\"
+constexpr long REG_KEY_DELETED = 1018;      // ERROR_KEY_DELETED: the open key has been deleted
 
 // Access rights, as the Win32 constants.
 constexpr unsigned KEY_QUERY = 0x0001;      // KEY_QUERY_VALUE

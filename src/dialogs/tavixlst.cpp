@@ -1,0 +1,193 @@
+// The selection dialog "Configure Database Agents": discovered servers move
+// between "Database Servers Available" and "Servers to Monitor"; every move,
+// addition and edit changes the monitored set at once.
+#include "dialogs/tavixlst.h"
+
+#include "dialogs/tavixpro.h"
+#include "discovery/tavdisc.h"
+#include "generate/tavixdcl.h"
+#include "password/tavencry.h"
+
+namespace {
+
+const char* const NEW_SERVER_NAME = "New_Server";
+
+void FillPropertiesFromEntry(CServerPropertiesDlg& dialog, const CMonitoredServer& entry) {
+    dialog.server_name = entry.GetServerName();
+    dialog.error_log = entry.GetErrorlogName();
+    dialog.home_directory = entry.GetDollarServer();
+    dialog.database_version = entry.GetServerVersion();
+    dialog.login = entry.GetLogin();
+    dialog.password = entry.GetPassword();
+}
+
+void SetEntryFromProperties(CMonitoredServer& entry, const CServerPropertiesDlg& dialog) {
+    entry.SetServerName(dialog.server_name.c_str());
+    entry.SetErrorlogName(dialog.error_log.c_str());
+    entry.SetDollarServer(dialog.home_directory.c_str());
+    entry.SetServerVersion(dialog.database_version.c_str());
+    entry.SetLogin(dialog.login.c_str());
+    entry.SetPassword(dialog.password.c_str());
+}
+
+// True when an item of the list refers to the record.
+bool ListHoldsReference(IListControl& list, const void* reference) {
+    for (int index = 0, count = list.GetCount(); index < count; ++index)
+        if (list.GetItemData(index) == reference)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+CServerSelectDlg::CServerSelectDlg(int family, CDbServerList& servers, CInstallParams& params)
+    : family_(family), servers_(servers), params_(params) {}
+
+int CServerSelectDlg::AvailableCount() const {
+    return servers_.GetCount(family_);
+}
+
+// DDX_LBString from the controls: the texts of the lists' current items.
+void CServerSelectDlg::UpdateDataFromControls() {
+    IListControl& available = view_->List(IDC_AVAILABLE_LIST);
+    int index = available.GetCurSel();
+    available_text_ = index >= 0 ? available.GetText(index) : std::string();
+    IListControl& monitor = view_->List(IDC_MONITOR_LIST);
+    index = monitor.GetCurSel();
+    monitor_text_ = index >= 0 ? monitor.GetText(index) : std::string();
+}
+
+// DDX_LBString to the controls: each list selects the first item that begins
+// with its stored text.
+void CServerSelectDlg::UpdateDataToControls() {
+    view_->List(IDC_AVAILABLE_LIST).SelectStringPrefix(available_text_);
+    view_->List(IDC_MONITOR_LIST).SelectStringPrefix(monitor_text_);
+}
+
+bool CServerSelectDlg::OnInitDialog() {
+    UpdateDataToControls();
+    const int count = AvailableCount();
+    view_->EnableButton(IDC_REMOVE_FROM_MONITOR, count != 0);
+    IListControl& available = view_->List(IDC_AVAILABLE_LIST);
+    for (int index = 0; index < count; ++index) {
+        CDbServer* server = servers_.GetAt(index, family_);
+        if (!server)
+            continue;
+        const int item = available.AddString(server->GetServerName());
+        available.SetItemData(item, server);
+    }
+    return true;
+}
+
+void CServerSelectDlg::OnAvailableSetFocus() {
+    view_->EnableButton(IDC_REMOVE_FROM_MONITOR, false);
+    view_->EnableButton(IDC_EDIT_SERVER, false);
+    if (AvailableCount() != 0)
+        view_->EnableButton(IDC_ADD_TO_MONITOR, true);
+}
+
+void CServerSelectDlg::OnMonitorSetFocus() {
+    view_->EnableButton(IDC_ADD_TO_MONITOR, false);
+    if (AvailableCount() != 0) {
+        view_->EnableButton(IDC_REMOVE_FROM_MONITOR, true);
+        view_->EnableButton(IDC_EDIT_SERVER, true);
+    }
+}
+
+void CServerSelectDlg::OnAddToMonitor() {
+    IListControl& available = view_->List(IDC_AVAILABLE_LIST);
+    IListControl& monitor = view_->List(IDC_MONITOR_LIST);
+    const int availableIndex = available.GetCurSel();
+    if (availableIndex < 0)
+        return;
+    auto* server = static_cast<CDbServer*>(available.GetItemData(availableIndex));
+    if (!server || params_.FindMonitored(server, family_))
+        return;
+
+    auto* entry = new CMonitoredServer;
+    entry->AssignFromServer(*server);
+    params_.AddMonitored(entry, family_);
+    const int monitorIndex = monitor.AddString(entry->GetServerName());
+    monitor.SetItemData(monitorIndex, entry);
+
+    CServerPropertiesDlg properties;
+    FillPropertiesFromEntry(properties, *entry);
+    const int result = view_->RunProperties(properties);
+    if (result == DIALOG_OK) {
+        SetEntryFromProperties(*entry, properties);
+        available.DeleteString(availableIndex);
+    } else if (result == DIALOG_CANCEL) {
+        params_.RemoveMonitored(entry, family_);
+        monitor.DeleteString(monitorIndex);
+        view_->EnableButton(IDC_REMOVE_FROM_MONITOR, false);
+        view_->EnableButton(IDC_EDIT_SERVER, false);
+        view_->EnableButton(IDC_ADD_TO_MONITOR, true);
+    }
+    view_->SetFocusToDialog();
+}
+
+void CServerSelectDlg::OnRemoveFromMonitor() {
+    IListControl& monitor = view_->List(IDC_MONITOR_LIST);
+    const int monitorIndex = monitor.GetCurSel();
+    if (monitorIndex < 0)
+        return;
+    UpdateDataFromControls();
+    auto* entry = static_cast<CMonitoredServer*>(monitor.GetItemData(monitorIndex));
+    if (!entry)
+        return;
+
+    CDbServer* server =
+        servers_.FindByName(entry->GetServerFamily(), entry->GetServerName().c_str());
+    params_.RemoveMonitored(entry, family_);
+    // The record comes back to "Database Servers Available" only when no other
+    // entry still stands for it and it is not listed there already: a monitored
+    // server renamed to another discovered server's name must not make that
+    // server appear twice.
+    if (server && !params_.FindMonitored(server, family_)) {
+        IListControl& available = view_->List(IDC_AVAILABLE_LIST);
+        if (!ListHoldsReference(available, server)) {
+            const int item = available.AddString(server->GetServerName());
+            available.SetItemData(item, server);
+        }
+    }
+    monitor.DeleteString(monitorIndex);
+}
+
+void CServerSelectDlg::OnNewServer() {
+    CServerPropertiesDlg properties;
+    properties.server_name = NEW_SERVER_NAME;
+    // Only a confirmed dialog adds a server: a dialog that failed to run gave
+    // nobody the chance to fill it in.
+    if (view_->RunProperties(properties) != DIALOG_OK)
+        return;
+
+    auto* entry = new CMonitoredServer;
+    SetEntryFromProperties(*entry, properties);
+    params_.AddMonitored(entry, family_);
+    IListControl& monitor = view_->List(IDC_MONITOR_LIST);
+    const int item = monitor.AddString(properties.server_name);
+    monitor.SetItemData(item, entry);
+}
+
+void CServerSelectDlg::OnEditServer() {
+    IListControl& monitor = view_->List(IDC_MONITOR_LIST);
+    const int index = monitor.GetCurSel();
+    if (index < 0)
+        return;
+    auto* entry = static_cast<CMonitoredServer*>(monitor.GetItemData(index));
+    if (!entry)
+        return;
+
+    CServerPropertiesDlg properties;
+    FillPropertiesFromEntry(properties, *entry);
+    const std::string login = entry->GetLogin();
+    const std::string name = entry->GetServerName();
+    const char* clear =
+        decode_password(entry->GetPassword().c_str(), login.c_str(), name.c_str(), nullptr);
+    properties.password = clear ? clear : "";
+
+    UpdateDataToControls();
+    if (view_->RunProperties(properties) == DIALOG_OK)
+        SetEntryFromProperties(*entry, properties);
+    view_->SetFocusToDialog();
+}

@@ -1,0 +1,77 @@
+// The properties dialog "Database Server Properties": the six values of one
+// monitored server, with the default login and password and the encoding of
+// the password on OK.
+#include "dialogs/tavixpro.h"
+
+#include <string>
+
+#include "password/tavencry.h"
+
+namespace {
+
+const char* const NO_LOGIN_MESSAGE = "No Login ID entered, using default login ID";
+const char* const NO_PASSWORD_MESSAGE = "No Password entered, using default password";
+
+std::string PasswordTooLongMessage() {
+    return "The password is longer than " + std::to_string(PASSWORD_MAX_LENGTH) +
+           " characters; please enter a shorter password";
+}
+
+// Copies between a field and its edit control in the direction asked for.
+void ExchangeText(IPropertiesView& view, int id, std::string& field, bool fromControls) {
+    if (fromControls)
+        field = view.GetControlText(id);
+    else
+        view.SetControlText(id, field);
+}
+
+}  // namespace
+
+void CServerPropertiesDlg::UpdateData(IPropertiesView& view, bool fromControls) {
+    ExchangeText(view, IDC_ERROR_LOG, error_log, fromControls);
+    ExchangeText(view, IDC_HOME_DIRECTORY, home_directory, fromControls);
+    ExchangeText(view, IDC_LOGIN, login, fromControls);
+    ExchangeText(view, IDC_PASSWORD, password, fromControls);
+    ExchangeText(view, IDC_SERVER_NAME, server_name, fromControls);
+    ExchangeText(view, IDC_VERSION, database_version, fromControls);
+}
+
+bool CServerPropertiesDlg::OnInitDialog(IPropertiesView& view) {
+    UpdateData(view, false);
+    if (login.empty()) {
+        login = DEFAULT_LOGIN;
+        UpdateData(view, false);
+    }
+    if (password.empty()) {
+        password = DEFAULT_PASSWORD;
+        UpdateData(view, false);
+    }
+    return true;
+}
+
+void CServerPropertiesDlg::OnOK(IPropertiesView& view) {
+    UpdateData(view, true);
+    // The encoded block holds at most PASSWORD_MAX_LENGTH characters; a longer
+    // password would be cut, so it is refused and the dialog stays open.
+    if (password.size() > static_cast<size_t>(PASSWORD_MAX_LENGTH)) {
+        view.MessageBox(PasswordTooLongMessage());
+        return;
+    }
+    if (login.empty())
+        view.MessageBox(NO_LOGIN_MESSAGE);
+    if (password.empty()) {
+        view.MessageBox(NO_PASSWORD_MESSAGE);
+    } else {
+        const char* encoded =
+            encode_password(password.c_str(), login.c_str(), server_name.c_str(), nullptr);
+        password = encoded ? encoded : "";
+        UpdateData(view, false);
+    }
+    // As the framework's OnOK: the fields are taken from the controls once more.
+    UpdateData(view, true);
+    view.EndDialog(DIALOG_OK);
+}
+
+void CServerPropertiesDlg::OnCancel(IPropertiesView& view) {
+    view.EndDialog(DIALOG_CANCEL);
+}

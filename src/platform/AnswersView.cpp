@@ -1,0 +1,449 @@
+// The answers-file view: reads a plain text file that says what the person
+// installing would do in "Configure Database Agents" and plays it through the
+// dialog handlers over in-memory lists, so that the dialogs' own rules
+// (defaults, encoding, no duplicates) apply unchanged. The format is
+// documented in docs/answers.md.
+#include "platform/AnswersView.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "dialogs/tavixlst.h"
+#include "dialogs/tavixpro.h"
+#include "generate/tavixdcl.h"
+#include "platform/FileSystem.h"
+#include "platform/MemoryView.h"
+
+namespace tavplat {
+
+namespace {
+
+// The code an answers file that cannot be used reports (ERROR_INVALID_DATA).
+constexpr long ANSWERS_INVALID = 13;
+// The code when the file cannot be read and the C runtime gave none (ERROR_FILE_NOT_FOUND).
+constexpr long ANSWERS_UNREADABLE = 2;
+
+enum class ActionKind { MONITOR, MONITOR_ALL, NEW_SERVER, EDIT, REMOVE, OK, CANCEL };
+
+// One property value typed into the properties dialog.
+struct Setting {
+    int control = 0;
+    std::string value;
+    int line = 0;
+};
+
+// One section of the file: what the person does, in file order.
+struct Action {
+    ActionKind kind = ActionKind::OK;
+    std::string name;
+    bool has_name = false;
+    int line = 0;
+    std::vector<Setting> settings;
+};
+
+struct AnswersError {
+    int line = 0;  // 0: the file as a whole
+    std::string message;
+};
+
+struct PropertyKey {
+    const char* key;
+    int control;
+};
+
+// The six keys in the properties dialog's tab order.
+const PropertyKey PROPERTY_KEYS[] = {
+    {"name", IDC_SERVER_NAME},   {"login", IDC_LOGIN},         {"password", IDC_PASSWORD},
+    {"version", IDC_VERSION},    {"home", IDC_HOME_DIRECTORY}, {"errorlog", IDC_ERROR_LOG},
+};
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string Trim(const std::string& text) {
+    size_t first = 0, last = text.size();
+    while (first < last && IsBlank(text[first]))
+        ++first;
+    while (last > first && IsBlank(text[last - 1]))
+        --last;
+    return text.substr(first, last - first);
+}
+
+bool HasControlCharacter(const std::string& text) {
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F)
+            return true;
+    return false;
+}
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+class AnswersParser {
+public:
+    bool Parse(const std::string& text, std::vector<Action>* actions, AnswersError* error) {
+        actions_ = actions;
+        // Editors on Windows may start the file with a UTF-8 byte order mark.
+        size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+        int lineNumber = 0;
+        while (start < text.size()) {
+            size_t end = text.find('\n', start);
+            if (end == std::string::npos)
+                end = text.size();
+            std::string line = text.substr(start, end - start);
+            start = end + 1;
+            ++lineNumber;
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (!ParseLine(line, lineNumber, error)) {
+                error->line = lineNumber;
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    bool Fail(AnswersError* error, const std::string& message) {
+        error->message = message;
+        return false;
+    }
+
+    bool ParseLine(const std::string& raw, int lineNumber, AnswersError* error) {
+        if (raw.find('\0') != std::string::npos)
+            return Fail(error, "the line holds a NUL character");
+        const std::string line = Trim(raw);
+        if (line.empty() || line[0] == '#' || line[0] == ';')
+            return true;
+        if (finished_)
+            return Fail(error, "nothing may follow [ok] or [cancel], which end the dialog");
+        if (line[0] == '[')
+            return ParseSection(line, lineNumber, error);
+        return ParseSetting(line, lineNumber, error);
+    }
+
+    bool ParseSection(const std::string& line, int lineNumber, AnswersError* error) {
+        if (line.back() != ']')
+            return Fail(error, "a section header must end with ']'");
+        const std::string inside = Trim(line.substr(1, line.size() - 2));
+        size_t space = 0;
+        while (space < inside.size() && !IsBlank(inside[space]))
+            ++space;
+        const std::string word = inside.substr(0, space);
+        const std::string name = Trim(inside.substr(space));
+
+        Action action;
+        action.line = lineNumber;
+        action.name = name;
+        action.has_name = !name.empty();
+        if (CompareIgnoringCase(word, "monitor") == 0) {
+            if (name.empty())
+                return Fail(error, "[monitor] needs a server name, or * for all discovered servers");
+            action.kind = name == "*" ? ActionKind::MONITOR_ALL : ActionKind::MONITOR;
+        } else if (CompareIgnoringCase(word, "new") == 0) {
+            action.kind = ActionKind::NEW_SERVER;
+        } else if (CompareIgnoringCase(word, "edit") == 0 || CompareIgnoringCase(word, "remove") == 0) {
+            if (name.empty())
+                return Fail(error, "[" + word + "] needs the name the server has in \"Servers to Monitor\"");
+            action.kind = CompareIgnoringCase(word, "edit") == 0 ? ActionKind::EDIT : ActionKind::REMOVE;
+        } else if (CompareIgnoringCase(word, "ok") == 0 || CompareIgnoringCase(word, "cancel") == 0) {
+            if (!name.empty())
+                return Fail(error, "[" + word + "] takes no name");
+            action.kind = CompareIgnoringCase(word, "ok") == 0 ? ActionKind::OK : ActionKind::CANCEL;
+            finished_ = true;
+        } else {
+            return Fail(error, "unknown section " + Quoted(word) +
+                                   "; expected monitor, new, edit, remove, ok or cancel");
+        }
+        if (HasControlCharacter(name))
+            return Fail(error, "the server name holds a control character");
+        actions_->push_back(action);
+        return true;
+    }
+
+    bool ParseSetting(const std::string& line, int lineNumber, AnswersError* error) {
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos)
+            return Fail(error, "expected a section such as [monitor NAME] or a line key = value");
+        const std::string key = Trim(line.substr(0, equals));
+        std::string value = Trim(line.substr(equals + 1));
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+
+        int control = 0;
+        for (const PropertyKey& property : PROPERTY_KEYS)
+            if (CompareIgnoringCase(key, property.key) == 0)
+                control = property.control;
+        if (control == 0)
+            return Fail(error, "unknown key " + Quoted(key) +
+                                   "; expected name, login, password, version, home or errorlog");
+        if (HasControlCharacter(value))
+            return Fail(error, "the value of " + key + " holds a control character (a tab?)");
+        if (actions_->empty())
+            return Fail(error, "a value outside a section; start with [monitor NAME] or [new NAME]");
+        Action& action = actions_->back();
+        if (action.kind == ActionKind::REMOVE)
+            return Fail(error, "[remove] takes no values");
+        if (action.kind == ActionKind::MONITOR_ALL && control == IDC_SERVER_NAME)
+            return Fail(error, "[monitor *] cannot give every server the same name");
+        action.settings.push_back(Setting{control, value, lineNumber});
+        return true;
+    }
+
+    std::vector<Action>* actions_ = nullptr;
+    bool finished_ = false;
+};
+
+// Plays the answers: a click on an item, a double click, the values typed into
+// the properties dialog and its OK.
+class AnswersSelectView : public MemorySelectView {
+public:
+    int RunProperties(CServerPropertiesDlg& dialog) override {
+        ++properties_runs_;
+        MemoryPropertiesView view;
+        view.SetMessageHandler([](const std::string& text) { std::printf("%s\n", text.c_str()); });
+        dialog.OnInitDialog(view);
+        if (action_) {
+            if (action_->kind == ActionKind::NEW_SERVER && action_->has_name)
+                view.SetControlText(IDC_SERVER_NAME, action_->name);
+            for (const Setting& setting : action_->settings)
+                view.SetControlText(setting.control, setting.value);
+        }
+        dialog.OnOK(view);
+        if (!view.Ended()) {
+            // The dialog refused OK and stays open: the file has to change.
+            refusal_ = view.Messages().empty() ? std::string("OK was refused") : view.Messages().back();
+            refusal_line_ = PasswordLine();
+            dialog.OnCancel(view);
+        }
+        return view.Result();
+    }
+
+    void Begin(const Action* action) {
+        action_ = action;
+        properties_runs_ = 0;
+    }
+    void StartRun() { properties_runs_ = 0; }
+    int PropertiesRuns() const { return properties_runs_; }
+    bool Refused() const { return !refusal_.empty(); }
+    const std::string& Refusal() const { return refusal_; }
+    int RefusalLine() const { return refusal_line_; }
+
+private:
+    int PasswordLine() const {
+        int line = action_ ? action_->line : 0;
+        if (action_)
+            for (const Setting& setting : action_->settings)
+                if (setting.control == IDC_PASSWORD)
+                    line = setting.line;
+        return line;
+    }
+
+    const Action* action_ = nullptr;
+    int properties_runs_ = 0;
+    std::string refusal_;
+    int refusal_line_ = 0;
+};
+
+class AnswersPlayer {
+public:
+    AnswersPlayer(CServerSelectDlg& dialog, AnswersSelectView& view) : dialog_(dialog), view_(view) {}
+
+    // The modal result, or -1 with *error set.
+    int Play(const std::vector<Action>& actions, AnswersError* error) {
+        dialog_.OnInitDialog();
+        dialog_.OnMonitorSetFocus();  // the monitor list has the focus when the dialog opens
+        for (const Action& action : actions) {
+            error->line = action.line;
+            view_.Begin(&action);
+            bool done = true;
+            switch (action.kind) {
+            case ActionKind::MONITOR: done = Monitor(action, error); break;
+            case ActionKind::MONITOR_ALL: done = MonitorAll(error); break;
+            case ActionKind::NEW_SERVER: done = NewServer(error); break;
+            case ActionKind::EDIT: done = Edit(action, error); break;
+            case ActionKind::REMOVE: done = Remove(action, error); break;
+            case ActionKind::OK: return DIALOG_OK;
+            case ActionKind::CANCEL: return DIALOG_CANCEL;
+            }
+            if (!done)
+                return -1;
+        }
+        return DIALOG_OK;
+    }
+
+private:
+    bool Fail(AnswersError* error, const std::string& message) {
+        error->message = message;
+        return false;
+    }
+
+    // The properties dialog ended with OK; otherwise says why not.
+    bool CheckProperties(AnswersError* error, const std::string& what) {
+        if (view_.Refused()) {
+            error->line = view_.RefusalLine();
+            return Fail(error, "the properties dialog refused OK: " + view_.Refusal());
+        }
+        if (view_.PropertiesRuns() == 0)
+            return Fail(error, what);
+        return true;
+    }
+
+    std::string AvailableNames() {
+        MemoryListControl& available = view_.Available();
+        std::string names;
+        for (int i = 0; i < available.GetCount(); ++i)
+            names += (i ? ", " : "") + available.GetText(i);
+        return names.empty() ? std::string("none") : names;
+    }
+
+    // A double click on an item of "Database Servers Available".
+    bool AddItem(int index, AnswersError* error) {
+        MemoryListControl& available = view_.Available();
+        const std::string name = available.GetText(index);
+        available.SetCurSel(index);
+        view_.StartRun();
+        dialog_.OnAvailableSetFocus();
+        dialog_.OnAddToMonitor();
+        return CheckProperties(error, "server " + Quoted(name) +
+                                          " could not be moved: a monitored server already stands for it");
+    }
+
+    bool Monitor(const Action& action, AnswersError* error) {
+        const int index = view_.Available().FindExact(action.name);
+        if (index < 0) {
+            if (view_.Monitor().FindExact(action.name) >= 0)
+                return Fail(error, "server " + Quoted(action.name) + " is already in \"Servers to Monitor\"");
+            return Fail(error, "discovery found no server " + Quoted(action.name) +
+                                   " (available: " + AvailableNames() + ")");
+        }
+        return AddItem(index, error);
+    }
+
+    bool MonitorAll(AnswersError* error) {
+        MemoryListControl& available = view_.Available();
+        std::vector<void*> records;
+        for (int i = 0; i < available.GetCount(); ++i)
+            records.push_back(available.GetItemData(i));
+        for (void* record : records) {
+            const int index = available.FindData(record);
+            // A server that a monitored entry already stands for stays where it is.
+            if (index < 0 || dialog_.GetParams().FindMonitored(static_cast<CDbServer*>(record),
+                                                                dialog_.GetFamily()))
+                continue;
+            if (!AddItem(index, error))
+                return false;
+        }
+        return true;
+    }
+
+    bool NewServer(AnswersError* error) {
+        dialog_.OnNewServer();
+        return CheckProperties(error, "the properties dialog did not open");
+    }
+
+    // Click on the item of "Servers to Monitor" that shows the name.
+    int SelectMonitored(const Action& action) {
+        MemoryListControl& monitor = view_.Monitor();
+        const int index = monitor.FindExact(action.name);
+        if (index >= 0) {
+            monitor.SetCurSel(index);
+            dialog_.OnMonitorSetFocus();
+        }
+        return index;
+    }
+
+    bool Edit(const Action& action, AnswersError* error) {
+        if (SelectMonitored(action) < 0)
+            return Fail(error, "no server " + Quoted(action.name) + " in \"Servers to Monitor\"");
+        dialog_.OnEditServer();  // a double click
+        return CheckProperties(error, "the properties dialog did not open");
+    }
+
+    bool Remove(const Action& action, AnswersError* error) {
+        if (SelectMonitored(action) < 0)
+            return Fail(error, "no server " + Quoted(action.name) + " in \"Servers to Monitor\"");
+        if (!view_.IsButtonEnabled(IDC_REMOVE_FROM_MONITOR))
+            return Fail(error, "\">>\" is disabled: with no server discovered the dialog cannot "
+                               "take a server out of \"Servers to Monitor\"");
+        dialog_.OnRemoveFromMonitor();
+        return true;
+    }
+
+    CServerSelectDlg& dialog_;
+    AnswersSelectView& view_;
+};
+
+int Failed(const char* name, const AnswersError& error, long errorCode, long* lastError) {
+    if (error.line > 0)
+        std::fprintf(stderr, "%s:%d: %s\n", name, error.line, error.message.c_str());
+    else
+        std::fprintf(stderr, "%s: %s\n", name, error.message.c_str());
+    std::fflush(stderr);
+    if (lastError)
+        *lastError = errorCode;
+    return -1;
+}
+
+bool ReadWholeFile(const char* path, std::string* text, long* errorCode) {
+    errno = 0;
+    FILE* file = OpenFile(path, "rb");
+    if (!file) {
+        *errorCode = errno ? errno : ANSWERS_UNREADABLE;
+        return false;
+    }
+    std::string content;
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        content.append(chunk, got);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        *errorCode = errno ? errno : ANSWERS_UNREADABLE;
+        return false;
+    }
+    *text = std::move(content);
+    return true;
+}
+
+}  // namespace
+
+int RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& text, const char* name,
+                         long* lastError) {
+    std::vector<Action> actions;
+    AnswersError error;
+    AnswersParser parser;
+    if (!parser.Parse(text, &actions, &error))
+        return Failed(name, error, ANSWERS_INVALID, lastError);
+
+    AnswersSelectView view;
+    dialog.SetView(&view);
+    AnswersPlayer player(dialog, view);
+    const int result = player.Play(actions, &error);
+    dialog.SetView(nullptr);
+    if (result < 0)
+        return Failed(name, error, ANSWERS_INVALID, lastError);
+    return result;
+}
+
+int RunAnswersSelectDialog(CServerSelectDlg& dialog, const char* path, long* lastError) {
+    if (!path || !*path) {
+        AnswersError error{0, "no answers file named"};
+        return Failed("answers", error, ANSWERS_UNREADABLE, lastError);
+    }
+    std::string text;
+    long errorCode = 0;
+    if (!ReadWholeFile(path, &text, &errorCode)) {
+        AnswersError error{0, "cannot read the answers file: " + std::string(std::strerror(static_cast<int>(errorCode)))};
+        return Failed(path, error, errorCode, lastError);
+    }
+    return RunAnswersSelectText(dialog, text, path, lastError);
+}
+
+}  // namespace tavplat

@@ -1,0 +1,19 @@
+// The console view of the two dialogs, for a POSIX terminal: both lists with
+// numbers, a command per button, and the properties asked field by field with
+// the password read without echo. Implemented in src/platform/Unix only.
+#ifndef TAV_PLATFORM_CONSOLEVIEW_H
+#define TAV_PLATFORM_CONSOLEVIEW_H
+
+#include <cstdio>
+
+class CServerSelectDlg;
+
+namespace tavplat {
+
+// Runs the selection dialog reading commands from in and writing to out.
+// Returns 1 (OK) or 2 (Cancel; also at the end of the input).
+int RunConsoleSelectDialog(CServerSelectDlg& dialog, FILE* in, FILE* out, long* lastError);
+
+}  // namespace tavplat
+
+#endif

@@ -1,0 +1,129 @@
+// In-memory dialog views: sorted lists, button states and edit fields.
+#include "platform/MemoryView.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tavplat {
+
+int CompareIgnoringCase(const std::string& a, const std::string& b) {
+    const size_t length = std::min(a.size(), b.size());
+    for (size_t i = 0; i < length; ++i) {
+        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+        const int cb = std::tolower(static_cast<unsigned char>(b[i]));
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+namespace {
+
+bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() &&
+           CompareIgnoringCase(text.substr(0, prefix.size()), prefix) == 0;
+}
+
+}  // namespace
+
+void* MemoryListControl::GetItemData(int index) {
+    return ValidIndex(index) ? items_[index].data : nullptr;
+}
+
+int MemoryListControl::AddString(const std::string& text) {
+    // After every item that sorts before or equal to it, as a sorted list box.
+    auto position = std::upper_bound(items_.begin(), items_.end(), text,
+                                     [](const std::string& value, const Item& item) {
+                                         return CompareIgnoringCase(value, item.text) < 0;
+                                     });
+    const int index = static_cast<int>(position - items_.begin());
+    items_.insert(position, Item{text, nullptr});
+    if (current_ >= index)
+        ++current_;
+    return index;
+}
+
+void MemoryListControl::SetItemData(int index, void* data) {
+    if (ValidIndex(index))
+        items_[index].data = data;
+}
+
+void MemoryListControl::DeleteString(int index) {
+    if (!ValidIndex(index))
+        return;
+    items_.erase(items_.begin() + index);
+    if (current_ == index)
+        current_ = -1;
+    else if (current_ > index)
+        --current_;
+}
+
+std::string MemoryListControl::GetText(int index) {
+    return ValidIndex(index) ? items_[index].text : std::string();
+}
+
+void MemoryListControl::SelectStringPrefix(const std::string& text) {
+    if (multiple_)
+        return;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (StartsWithIgnoringCase(items_[i].text, text)) {
+            current_ = static_cast<int>(i);
+            return;
+        }
+    }
+}
+
+void MemoryListControl::SetCurSel(int index) {
+    current_ = ValidIndex(index) ? index : -1;
+}
+
+int MemoryListControl::FindExact(const std::string& text) const {
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (CompareIgnoringCase(items_[i].text, text) == 0)
+            return static_cast<int>(i);
+    return -1;
+}
+
+int MemoryListControl::FindData(const void* data) const {
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (items_[i].data == data)
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::string MemoryPropertiesView::GetControlText(int id) {
+    auto found = controls_.find(id);
+    return found == controls_.end() ? std::string() : found->second;
+}
+
+void MemoryPropertiesView::MessageBox(const std::string& text) {
+    messages_.push_back(text);
+    if (on_message_)
+        on_message_(text);
+}
+
+void MemoryPropertiesView::EndDialog(int result) {
+    ended_ = true;
+    result_ = result;
+}
+
+MemorySelectView::MemorySelectView() {
+    // Template 201: "<<" and ">>" start disabled, "&New" and "&Edit" enabled.
+    enabled_[IDC_ADD_TO_MONITOR] = false;
+    enabled_[IDC_REMOVE_FROM_MONITOR] = false;
+    enabled_[IDC_NEW_SERVER] = true;
+    enabled_[IDC_EDIT_SERVER] = true;
+}
+
+IListControl& MemorySelectView::List(int id) {
+    return id == IDC_MONITOR_LIST ? static_cast<IListControl&>(monitor_) : available_;
+}
+
+bool MemorySelectView::IsButtonEnabled(int id) const {
+    auto found = enabled_.find(id);
+    return found != enabled_.end() && found->second;
+}
+
+}  // namespace tavplat

@@ -1,0 +1,99 @@
+// In-memory implementations of the dialog view interfaces: list boxes that
+// keep their items sorted as the Win32 sorted list box does, buttons that
+// remember their state and edit fields that hold text. The answers-file view
+// and the console view drive the dialog handlers through them.
+#ifndef TAV_PLATFORM_MEMORYVIEW_H
+#define TAV_PLATFORM_MEMORYVIEW_H
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "dialogs/dlgview.h"
+
+namespace tavplat {
+
+// Compares two texts ignoring the case of ASCII letters, as the list box sorts.
+int CompareIgnoringCase(const std::string& a, const std::string& b);
+
+class MemoryListControl : public IListControl {
+public:
+    explicit MemoryListControl(bool multipleSelection) : multiple_(multipleSelection) {}
+
+    int GetCurSel() override { return current_; }
+    void* GetItemData(int index) override;
+    int AddString(const std::string& text) override;
+    void SetItemData(int index, void* data) override;
+    void DeleteString(int index) override;
+    std::string GetText(int index) override;
+    int GetCount() override { return static_cast<int>(items_.size()); }
+    void SelectStringPrefix(const std::string& text) override;
+
+    // What a click on an item does: makes it the current item (-1: none).
+    void SetCurSel(int index);
+    // The first item whose text equals the text ignoring case, or -1.
+    int FindExact(const std::string& text) const;
+    // The item that refers to data, or -1.
+    int FindData(const void* data) const;
+
+private:
+    struct Item {
+        std::string text;
+        void* data = nullptr;
+    };
+    bool ValidIndex(int index) const { return index >= 0 && index < static_cast<int>(items_.size()); }
+
+    bool multiple_;
+    int current_ = -1;
+    std::vector<Item> items_;
+};
+
+// The six edit fields of the properties dialog, its message boxes and its end.
+class MemoryPropertiesView : public IPropertiesView {
+public:
+    void SetControlText(int id, const std::string& text) override { controls_[id] = text; }
+    std::string GetControlText(int id) override;
+    void MessageBox(const std::string& text) override;
+    void EndDialog(int result) override;
+
+    // Called with the text of each message box as it is shown.
+    void SetMessageHandler(std::function<void(const std::string&)> handler) {
+        on_message_ = std::move(handler);
+    }
+    bool Ended() const { return ended_; }
+    int Result() const { return result_; }
+    const std::vector<std::string>& Messages() const { return messages_; }
+    void ClearMessages() { messages_.clear(); }
+
+private:
+    std::map<int, std::string> controls_;
+    std::vector<std::string> messages_;
+    std::function<void(const std::string&)> on_message_;
+    bool ended_ = false;
+    int result_ = 0;
+};
+
+// The selection dialog's two lists and four buttons. How the properties
+// dialog is run is left to the view that derives from this one.
+class MemorySelectView : public ISelectView {
+public:
+    MemorySelectView();
+
+    IListControl& List(int id) override;
+    void EnableButton(int id, bool enable) override { enabled_[id] = enable; }
+    void SetFocusToDialog() override {}
+
+    MemoryListControl& Monitor() { return monitor_; }
+    MemoryListControl& Available() { return available_; }
+    bool IsButtonEnabled(int id) const;
+
+private:
+    MemoryListControl monitor_{true};     // multiple selection
+    MemoryListControl available_{false};  // single selection
+    std::map<int, bool> enabled_;
+};
+
+}  // namespace tavplat
+
+#endif

@@ -1,0 +1,315 @@
+// The console view: "Configure Database Agents" and "Database Server
+// Properties" on a terminal. The handlers run unchanged over in-memory lists;
+// the view only shows them and turns typed commands into the clicks a person
+// would make.
+#include "platform/ConsoleView.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <string>
+
+#include "dialogs/tavixlst.h"
+#include "dialogs/tavixpro.h"
+#include "platform/MemoryView.h"
+
+namespace tavplat {
+
+namespace {
+
+// A line typed by the person, without its line end; false at the end of the input.
+bool ReadLine(FILE* in, std::string* line) {
+    line->clear();
+    int c;
+    bool any = false;
+    while ((c = std::fgetc(in)) != EOF) {
+        any = true;
+        if (c == '\n')
+            break;
+        line->push_back(static_cast<char>(c));
+    }
+    if (!line->empty() && line->back() == '\r')
+        line->pop_back();
+    return any;
+}
+
+// Prompts and reads a line with echo off, so a password is not shown. Echo
+// goes off before the prompt appears: anything typed after it is hidden.
+bool ReadSecretLine(FILE* in, FILE* out, const std::string& prompt, std::string* line) {
+    const int fd = fileno(in);
+    termios saved{};
+    const bool terminal = isatty(fd) && tcgetattr(fd, &saved) == 0;
+    if (terminal) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(fd, TCSANOW, &quiet);
+    }
+    std::fputs(prompt.c_str(), out);
+    std::fflush(out);
+    const bool got = ReadLine(in, line);
+    if (terminal) {
+        tcsetattr(fd, TCSANOW, &saved);
+        std::fputc('\n', out);
+    }
+    return got;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string Trim(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return std::string();
+    const size_t last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+bool HasControlCharacter(const std::string& text) {
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F)
+            return true;
+    return false;
+}
+
+struct Field {
+    int control;
+    const char* label;
+};
+
+// Template 202 in tab order.
+const Field PROPERTY_FIELDS[] = {
+    {IDC_SERVER_NAME, "Server Name"},     {IDC_LOGIN, "Login"},
+    {IDC_PASSWORD, "Password"},           {IDC_VERSION, "Database Version"},
+    {IDC_HOME_DIRECTORY, "Home Directory"}, {IDC_ERROR_LOG, "Error Log File"},
+};
+
+const char* const CLEAR_FIELD = "-";
+
+class ConsoleSelectView : public MemorySelectView {
+public:
+    ConsoleSelectView(FILE* in, FILE* out) : in_(in), out_(out) {}
+
+    bool AtEnd() const { return at_end_; }
+
+    int RunProperties(CServerPropertiesDlg& dialog) override {
+        MemoryPropertiesView view;
+        view.SetMessageHandler([this](const std::string& text) {
+            std::fprintf(out_, "  ! %s\n", text.c_str());
+        });
+        dialog.OnInitDialog(view);
+        while (!view.Ended()) {
+            std::fprintf(out_, "\nDatabase Server Properties\n"
+                               "  (Enter keeps the value in brackets, %s empties the field)\n",
+                         CLEAR_FIELD);
+            if (!AskFields(view) || !AskButton(dialog, view))
+                dialog.OnCancel(view);  // the input ended: as closing the window
+        }
+        std::fflush(out_);
+        return view.Result();
+    }
+
+private:
+    bool AskFields(MemoryPropertiesView& view) {
+        for (const Field& field : PROPERTY_FIELDS) {
+            for (;;) {
+                const std::string current = view.GetControlText(field.control);
+                const bool secret = field.control == IDC_PASSWORD;
+                const std::string shown = secret ? std::string(current.size(), '*') : current;
+                const std::string prompt = std::string("  ") + field.label + " [" + shown + "]: ";
+                std::string answer;
+                bool got;
+                if (secret) {
+                    got = ReadSecretLine(in_, out_, prompt, &answer);
+                } else {
+                    std::fputs(prompt.c_str(), out_);
+                    std::fflush(out_);
+                    got = ReadLine(in_, &answer);
+                }
+                if (!got) {
+                    at_end_ = true;
+                    return false;
+                }
+                if (HasControlCharacter(answer)) {
+                    std::fputs("  Control characters cannot be typed into this field.\n", out_);
+                    continue;
+                }
+                if (answer == CLEAR_FIELD)
+                    view.SetControlText(field.control, "");
+                else if (!answer.empty())
+                    view.SetControlText(field.control, answer);
+                break;
+            }
+        }
+        return true;
+    }
+
+    bool AskButton(CServerPropertiesDlg& dialog, MemoryPropertiesView& view) {
+        for (;;) {
+            std::fputs("  OK or Cancel? [ok]: ", out_);
+            std::fflush(out_);
+            std::string answer;
+            if (!ReadLine(in_, &answer)) {
+                at_end_ = true;
+                return false;
+            }
+            answer = Lower(Trim(answer));
+            if (answer.empty() || answer == "ok" || answer == "o") {
+                dialog.OnOK(view);
+                return true;
+            }
+            if (answer == "cancel" || answer == "c") {
+                dialog.OnCancel(view);
+                return true;
+            }
+            std::fputs("  Answer ok or cancel.\n", out_);
+        }
+    }
+
+    FILE* in_;
+    FILE* out_;
+    bool at_end_ = false;
+};
+
+class ConsoleSession {
+public:
+    ConsoleSession(CServerSelectDlg& dialog, ConsoleSelectView& view, FILE* in, FILE* out)
+        : dialog_(dialog), view_(view), in_(in), out_(out) {}
+
+    int Run() {
+        dialog_.OnInitDialog();
+        dialog_.OnMonitorSetFocus();
+        std::fputs("\nConfigure Database Agents\n"
+                   "Select the database server(s) that you wish to monitor, from the list "
+                   "available servers.\n",
+                   out_);
+        ShowHelp();
+        for (;;) {
+            ShowLists();
+            std::fputs("Command: ", out_);
+            std::fflush(out_);
+            std::string line;
+            if (view_.AtEnd() || !ReadLine(in_, &line)) {
+                std::fputc('\n', out_);
+                return DIALOG_CANCEL;
+            }
+            const int result = Execute(Trim(line));
+            if (result != 0)
+                return result;
+        }
+    }
+
+private:
+    void ShowHelp() {
+        std::fputs("Commands:\n"
+                   "  add N     (<<)  move server N of \"Database Servers Available\" to "
+                   "\"Servers to Monitor\"\n"
+                   "  remove N  (>>)  take server N out of \"Servers to Monitor\"\n"
+                   "  new             add a server that was not discovered\n"
+                   "  edit N          change the properties of monitored server N\n"
+                   "  ok              end and configure the servers to monitor\n"
+                   "  cancel          end without configuring anything\n"
+                   "  help            show this list\n",
+                   out_);
+    }
+
+    void ShowList(const char* title, MemoryListControl& list) {
+        std::fprintf(out_, "%s:\n", title);
+        if (list.GetCount() == 0)
+            std::fputs("  (none)\n", out_);
+        for (int i = 0; i < list.GetCount(); ++i)
+            std::fprintf(out_, "  %d  %s\n", i + 1, list.GetText(i).c_str());
+    }
+
+    void ShowLists() {
+        std::fputc('\n', out_);
+        ShowList("Servers to Monitor", view_.Monitor());
+        ShowList("Database Servers Available", view_.Available());
+    }
+
+    // The item a number names, as a 0-based index; -1 after telling why not.
+    int ItemIndex(const std::string& argument, MemoryListControl& list, const char* title) {
+        char* end = nullptr;
+        const long number = argument.empty() ? 0 : std::strtol(argument.c_str(), &end, 10);
+        if (argument.empty() || *end != '\0' || number < 1 || number > list.GetCount()) {
+            if (list.GetCount() == 0)
+                std::fprintf(out_, "\"%s\" is empty.\n", title);
+            else
+                std::fprintf(out_, "Give the number of a server in \"%s\" (1 to %d).\n", title,
+                             list.GetCount());
+            return -1;
+        }
+        return static_cast<int>(number - 1);
+    }
+
+    // 0 to go on, or the dialog's result.
+    int Execute(const std::string& line) {
+        const size_t space = line.find_first_of(" \t");
+        const std::string word = Lower(line.substr(0, space));
+        const std::string argument = space == std::string::npos ? "" : Trim(line.substr(space));
+        if (word.empty())
+            return 0;
+        if (word == "add" || word == "<<" || word == "a") {
+            const int index = ItemIndex(argument, view_.Available(), "Database Servers Available");
+            if (index >= 0) {
+                view_.Available().SetCurSel(index);
+                dialog_.OnAvailableSetFocus();
+                dialog_.OnAddToMonitor();
+            }
+        } else if (word == "remove" || word == ">>" || word == "r") {
+            const int index = ItemIndex(argument, view_.Monitor(), "Servers to Monitor");
+            if (index >= 0) {
+                view_.Monitor().SetCurSel(index);
+                dialog_.OnMonitorSetFocus();
+                if (view_.IsButtonEnabled(IDC_REMOVE_FROM_MONITOR))
+                    dialog_.OnRemoveFromMonitor();
+                else
+                    std::fputs("\">>\" is disabled: no database server was discovered.\n", out_);
+            }
+        } else if (word == "edit" || word == "e") {
+            const int index = ItemIndex(argument, view_.Monitor(), "Servers to Monitor");
+            if (index >= 0) {
+                view_.Monitor().SetCurSel(index);
+                dialog_.OnMonitorSetFocus();
+                dialog_.OnEditServer();
+            }
+        } else if (word == "new" || word == "n") {
+            dialog_.OnNewServer();
+        } else if (word == "ok" || word == "o") {
+            return DIALOG_OK;
+        } else if (word == "cancel" || word == "c") {
+            return DIALOG_CANCEL;
+        } else if (word == "help" || word == "h" || word == "?") {
+            ShowHelp();
+        } else {
+            std::fprintf(out_, "Unknown command \"%s\"; type help for the list.\n", word.c_str());
+        }
+        return 0;
+    }
+
+    CServerSelectDlg& dialog_;
+    ConsoleSelectView& view_;
+    FILE* in_;
+    FILE* out_;
+};
+
+}  // namespace
+
+int RunConsoleSelectDialog(CServerSelectDlg& dialog, FILE* in, FILE* out, long* lastError) {
+    if (lastError)
+        *lastError = 0;
+    ConsoleSelectView view(in, out);
+    dialog.SetView(&view);
+    ConsoleSession session(dialog, view, in, out);
+    const int result = session.Run();
+    dialog.SetView(nullptr);
+    std::fflush(out);
+    return result;
+}
+
+}  // namespace tavplat

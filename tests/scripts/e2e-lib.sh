@@ -1,0 +1,34 @@
+# Shared by the end-to-end scripts: runs one scenario and compares its results.
+# A scenario is tests/fixtures/e2e/<name>/ with machine.reg, setup.ini,
+# answers.txt, parms (the parameter string), env (NAME=VALUE lines) and
+# optionally drives/ (files of the machine's drives). Its expected results are
+# tests/golden/e2e/<name>/: result (the exit code), setup.log (time stamps
+# written as <TIME>) and etc/ (the whole configuration directory, C:\Agents\etc).
+
+E2E_FIXTURES=$TAV_SOURCE_DIR/tests/fixtures/e2e
+E2E_GOLDEN=$TAV_SOURCE_DIR/tests/golden/e2e
+
+e2e_scenarios() { (cd "$E2E_FIXTURES" && ls -d */ | tr -d /); }
+
+# Replaces asctime stamps by <TIME> and drops CRs, so logs of both platforms compare.
+e2e_normalise_log() {
+  tr -d '\r' < "$1" | sed -E 's/^[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}$/<TIME>/'
+}
+
+# e2e_compare NAME RESULT LOG ETCDIR: compares one run with the golden files.
+e2e_compare() {
+  local name=$1 result=$2 log=$3 etc=$4 golden=$E2E_GOLDEN/$1 ok=0
+  local want; want=$(cat "$golden/result")
+  if [ "$result" != "$want" ]; then
+    echo "[$name] TavSetUp returned $result, expected $want"; ok=1
+  fi
+  if ! diff -u "$golden/setup.log" <(e2e_normalise_log "$log"); then
+    echo "[$name] setup.log differs"; ok=1
+  fi
+  if [ -d "$golden/etc" ]; then
+    if ! diff -r "$golden/etc" "$etc"; then echo "[$name] configuration directory differs"; ok=1; fi
+  elif [ -n "$(ls -A "$etc" 2>/dev/null)" ]; then
+    echo "[$name] files were generated where none were expected"; ls -R "$etc"; ok=1
+  fi
+  return $ok
+}

@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Discovery on two registries: the native tavdiscover reads each fixture as a
+# snapshot; the Windows tavdiscover.exe reads the Win32 registry under Wine after
+# regedit has imported the same fixture. Both must print the same records.
+#
+# Fixtures that touch different key trees share one Wine prefix (one group
+# below); fixtures of the same family would collide and get a prefix each.
+#
+# Cases where the real registry decides what a described example cannot:
+# - informix-servers, informix-current: "CurrentVersion" is itself a sub-key of
+#   "Software\Informix\Online\", so the per-server step, which opens that key
+#   with its trailing backslash and takes the first sub-key with an Environment,
+#   finds CurrentVersion's Environment. A machine with only the CurrentVersion
+#   keys therefore gets two records (per-server and CurrentVersion), not one.
+# - informix-noenv: "no sub-key has an Environment" and "the CurrentVersion keys
+#   exist" cannot both hold, so that fixture has no CurrentVersion keys.
+# - mssql-emptyname: an empty instance name makes key paths with two
+#   backslashes in a row; RegOpenKeyExA under Wine opens them as if the empty
+#   part were not there, and the in-memory registry does the same.
+# - Values are enumerated in creation order by Windows and sorted by Wine; the
+#   fixtures list every key's values in sorted order so that both agree.
+set -u
+
+src=${TAV_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
+native=${TAV_NATIVE_BIN:-$src/build/native/bin}/tavdiscover
+winexe=${TAV_BIN_DIR:-$src/build/mingw/bin}/tavdiscover.exe
+fixtures=$src/tests/fixtures/discovery
+winerun=$src/scripts/wine-run.sh
+
+if [ ! -x "$native" ]; then echo "skipped: no native tavdiscover at $native"; exit 77; fi
+if [ ! -f "$winexe" ]; then echo "skipped: no tavdiscover.exe at $winexe"; exit 77; fi
+if [ ! -x "${WINE64:-/usr/lib/wine/wine64}" ]; then echo "skipped: no Wine"; exit 77; fi
+
+groups=(
+  "oracle-homes mssql-instances sybase-servers informix-servers paths-config"
+  "oracle-counter mssql-broken sybase-partial informix-carry paths-agent"
+  "oracle-limits mssql-default sybase-noproduct informix-current"
+  "mssql-toolarge informix-noenv"
+  "oracle-10g-only mssql-emptyname"
+)
+# By hand: the fixtures named on the command line, in one prefix.
+if [ $# -gt 0 ]; then groups=("$*"); fi
+
+work=$(mktemp -d)
+prefix=
+cleanup() {
+  if [ -n "$prefix" ]; then
+    WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+family_of() {
+  case $1 in
+    oracle-*) echo ora ;;
+    mssql-*) echo sql ;;
+    sybase-*) echo syb ;;
+    informix-*) echo ifx ;;
+    paths-*) echo --install-paths ;;
+  esac
+}
+
+# The install-path listing of the machine's own Windows version key differs
+# between Wine and the snapshot; only the maker's lines are compared. Wine's
+# FormatMessage has texts of its own ("File not found." for code 2, where
+# Windows says "The system cannot find the file specified."), so of an error
+# line only the code is compared.
+filter() {
+  case $1 in
+    --install-paths) tr -d '\r' | grep -v '^ NT: ' | sed -E 's/^(MS err\([-0-9]+\):).*/\1/' ;;
+    *) tr -d '\r' ;;
+  esac
+}
+
+failures=0
+compared=0
+n=0
+for group in "${groups[@]}"; do
+  n=$((n + 1))
+  prefix=$work/prefix$n
+  export WINEPREFIX=$prefix
+  # The first start makes the prefix; the fixtures' drive C: goes into it.
+  for fixture in $group; do
+    if ! bash "$winerun" regedit /S "$(windows_path "$fixtures/$fixture.reg")" >/dev/null 2>&1; then
+      echo "FAIL: regedit could not import $fixture.reg"
+      failures=$((failures + 1))
+    fi
+  done
+  cp -R "$fixtures/drives/c/." "$prefix/drive_c/"
+  computer=$(bash "$winerun" cmd /c 'echo %COMPUTERNAME%' 2>/dev/null | tr -d '\r\n')
+
+  for fixture in $group; do
+    family=$(family_of "$fixture")
+    TAVNOVU_DRIVES=$fixtures/drives COMPUTERNAME=$computer \
+      "$native" --registry "$fixtures/$fixture.reg" $family 2>&1 | filter "$family" >"$work/$fixture.native"
+    bash "$winerun" "$winexe" $family 2>&1 | filter "$family" >"$work/$fixture.wine"
+    compared=$((compared + 1))
+    if ! cmp -s "$work/$fixture.native" "$work/$fixture.wine"; then
+      echo "FAIL: $fixture ($family) differs between the native snapshot and the Win32 registry:"
+      diff -u "$work/$fixture.native" "$work/$fixture.wine" | head -60
+      failures=$((failures + 1))
+    elif [ ! -s "$work/$fixture.native" ] && [ "$family" = --install-paths ]; then
+      echo "FAIL: $fixture printed nothing"
+      failures=$((failures + 1))
+    else
+      echo "ok: $fixture ($family, $(wc -l <"$work/$fixture.native") lines)"
+    fi
+  done
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  rm -rf "$prefix"
+  prefix=
+done
+
+echo "$compared fixtures compared, $failures failures"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,182 @@
+// The entry point: the parameter string, the setup log, the settings copy and the results.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "setup/tavixext.h"
+#include "tav_testutil.h"
+
+using tavtest::FileExists;
+using tavtest::ReadFile;
+using tavtest::ScopedCwd;
+using tavtest::ScopedEnv;
+using tavtest::TempDir;
+using tavtest::WriteFile;
+
+namespace {
+
+struct RunResult {
+    int result;
+    std::string out;
+    std::string err;
+};
+
+// Calls TavSetUp as a host does, with a writable copy of the parameter string.
+RunResult CallTavSetUp(const std::string& parms, int skip = 0, const char* ini = "") {
+    std::vector<char> buffer(parms.begin(), parms.end());
+    buffer.push_back('\0');
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    int result = TavSetUp(skip, ini, 0, buffer.data());
+    std::string out = testing::internal::GetCapturedStdout();
+    std::string err = testing::internal::GetCapturedStderr();
+    return {result, out, err};
+}
+
+// The run never reaches a dialog in these tests, and never reads a snapshot.
+class EntryPoint : public testing::Test {
+protected:
+    TempDir dir;
+    ScopedCwd cwd{dir.path()};
+    ScopedEnv registry{"TAVNOVU_REGISTRY", nullptr};
+    ScopedEnv answers{"TAVNOVU_ANSWERS", nullptr};
+};
+
+TEST_F(EntryPoint, SkipReturnsZeroAndOpensNoLog) {
+    RunResult run = CallTavSetUp("setup.log oracle 9.2", 1);
+    EXPECT_EQ(run.result, 0);
+    EXPECT_FALSE(FileExists("setup.log"));
+    EXPECT_EQ(run.out, "");
+}
+
+TEST_F(EntryPoint, MissingTokensAreRefusedWithIxe0015AndNoLog) {
+    for (const char* parms : {"", "   ", "setup.log", "setup.log oracle", "setup.log  oracle  "}) {
+        RunResult run = CallTavSetUp(parms);
+        EXPECT_EQ(run.result, 1) << '"' << parms << '"';
+        EXPECT_NE(run.err.find("IXE0015E TAVIXEXT("), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("tavsetup logfile product version description. TAVNOVU."),
+                  std::string::npos) << run.err;
+        EXPECT_FALSE(FileExists("setup.log")) << '"' << parms << '"';
+    }
+}
+
+TEST_F(EntryPoint, NoParameterStringAtAllIsRefused) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(TavSetUp(0, "", 0, nullptr), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("IXE0015E"), std::string::npos);
+}
+
+TEST_F(EntryPoint, ALogThatCannotBeOpenedGivesTwoWithIxe0020) {
+    RunResult run = CallTavSetUp(dir.file("missing/dir/setup.log") + " oracle 9.2");
+    EXPECT_EQ(run.result, 2);
+    EXPECT_NE(run.err.find("IXE0020E TAVIXEXT("), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Could not open logfile! TAVNOVU."), std::string::npos);
+}
+
+TEST_F(EntryPoint, UnknownKeywordIsReportedOnTheConsoleAndInTheLog) {
+    WriteFile("setup.log", "before\n");
+    RunResult run = CallTavSetUp("setup.log Oracle8 9.2");
+    EXPECT_EQ(run.result, 1);
+    EXPECT_EQ(run.out.substr(0, 2), "\n\n");
+    const std::string line = "oracle8 is not a supported product\n";
+    ASSERT_GE(run.out.size(), line.size());
+    EXPECT_EQ(run.out.substr(run.out.size() - line.size()), line) << run.out;
+    std::string log = ReadFile("setup.log");
+    std::string eol = tavtest::TEXT_EOL;
+    EXPECT_EQ(log.rfind("before\n" + eol + eol + eol, 0), 0u) << log;
+    EXPECT_NE(log.find("Starting Database Monitor Installation" + eol), std::string::npos);
+    size_t tail = log.size() - ("oracle8 is not a supported product" + eol).size();
+    EXPECT_EQ(log.substr(tail), "oracle8 is not a supported product" + eol);
+    EXPECT_EQ(log.find("Finished"), std::string::npos);
+}
+
+TEST_F(EntryPoint, KeywordsMatchWholeAfterLowerCasing) {
+    for (const char* keyword : {"orac", "oracle9", "sqlserver", "informix7"}) {
+        RunResult run = CallTavSetUp(std::string("setup.log ") + keyword + " 1.0");
+        EXPECT_EQ(run.result, 1) << keyword;
+        EXPECT_NE(run.out.find(" is not a supported product"), std::string::npos) << keyword;
+    }
+}
+
+TEST_F(EntryPoint, LongTokensAreHeldWhole) {
+    std::string longName(150, 'L');
+    longName += ".log";
+    std::string keyword(80, 'k');
+    RunResult run = CallTavSetUp(longName + " " + keyword + " 1.0 some description");
+    EXPECT_EQ(run.result, 1);
+    EXPECT_TRUE(FileExists(longName));
+    EXPECT_NE(run.out.find(keyword + " is not a supported product\n"), std::string::npos);
+}
+
+TEST_F(EntryPoint, TheRunCopiesTheLocalSettings) {
+    WriteFile("installer.ini", "[Local Settings]\nA=1\n");
+    RunResult run = CallTavSetUp("setup.log nothing 1.0", 0, "installer.ini");
+    EXPECT_EQ(run.result, 1);
+    EXPECT_EQ(ReadFile("tavtset.ini"), std::string("[Local Settings]") + tavtest::TEXT_EOL + "A=1" +
+                                           tavtest::TEXT_EOL);
+}
+
+// ---- the test-settings copy ----
+
+class LocalSettings : public testing::Test {
+protected:
+    TempDir dir;
+    ScopedCwd cwd{dir.path()};
+    std::string Copy(const std::string& ini) {
+        WriteFile("installer.ini", ini);
+        CopyLocalSettings("installer.ini");
+        return ReadFile("tavtset.ini");
+    }
+    static std::string Lines(std::initializer_list<const char*> lines) {
+        std::string text;
+        for (const char* line : lines) text += std::string(line) + tavtest::TEXT_EOL;
+        return text;
+    }
+};
+
+TEST_F(LocalSettings, CopiesTheSectionAsWrittenUpToTheNextHeader) {
+    EXPECT_EQ(Copy("[other]\nX=0\n[local settings]\nA=1\nB=2\nC=3\n[Next]\nD=4\n"),
+              Lines({"[local settings]", "A=1", "B=2", "C=3"}));
+}
+
+TEST_F(LocalSettings, StopsAtTheFirstEmptyLine) {
+    EXPECT_EQ(Copy("[Local Settings]\nA=1\n\nB=2\n"), Lines({"[Local Settings]", "A=1"}));
+}
+
+TEST_F(LocalSettings, CopiesEverySectionInFileOrder) {
+    EXPECT_EQ(Copy("[Local Settings]\nA=1\n[Other]\nX=1\n[LOCAL SETTINGS]\nB=2\n"),
+              Lines({"[Local Settings]", "A=1", "[LOCAL SETTINGS]", "B=2"}));
+    EXPECT_EQ(Copy("[Local Settings]\nA=1\n[Local Settings]\nB=2\n"),
+              Lines({"[Local Settings]", "A=1", "[Local Settings]", "B=2"}));
+}
+
+TEST_F(LocalSettings, AcceptsCrLfLinesAndKeepsPercentSigns) {
+    EXPECT_EQ(Copy("[Local Settings]\r\nP=%s %d\r\n"), Lines({"[Local Settings]", "P=%s %d"}));
+}
+
+TEST_F(LocalSettings, HeadersWithTrailingTextDoNotCount) {
+    EXPECT_EQ(Copy("[Local Settings] \nA=1\n[Local Settings] ;c\nB=2\n"), "");
+}
+
+TEST_F(LocalSettings, AFileWithoutTheSectionEmptiesAnEarlierCopy) {
+    WriteFile("tavtset.ini", "old\n");
+    EXPECT_EQ(Copy("[Other]\nA=1\n"), "");
+    EXPECT_TRUE(FileExists("tavtset.ini"));
+}
+
+TEST_F(LocalSettings, AMissingFileOrPathLeavesAnEarlierCopyAlone) {
+    WriteFile("tavtset.ini", "old\n");
+    CopyLocalSettings("no-such.ini");
+    CopyLocalSettings("");
+    CopyLocalSettings(nullptr);
+    EXPECT_EQ(ReadFile("tavtset.ini"), "old\n");
+}
+
+TEST_F(LocalSettings, VeryLongLinesAreCopiedWhole) {
+    std::string value(10000, 'v');
+    EXPECT_EQ(Copy("[Local Settings]\nV=" + value + "\n"),
+              Lines({"[Local Settings]"}) + "V=" + value + tavtest::TEXT_EOL);
+}
+
+}  // namespace
