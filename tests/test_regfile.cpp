@@ -222,9 +222,12 @@ TEST_F(RegFile, DeletionsRemoveKeysWithTheirSubKeysAndSingleValues) {
                      "Software\\Keep]\n\"a\"=\"1\"\n\"b\"=\"2\"\n\"c\"=\"3\"\n"
                      "[-" + HKLM + "Software\\Del\\Sub]\n\"ignored\"=\"after a deletion\"\n"
                      "[-" + HKLM + "Software\\NeverThere]\n[" + HKLM + "Software\\Keep]\n\"b\"=-\n\"a\"=\"again\"\n"
-                     "\"d\"=\"4\"\n\"nothing\"=-\n"));
+                     "\"d\"=\"4\"\n\"nothing\"=-\n"
+                     "[" + HKLM + "Software\\Again\\Sub\\Old]\n[-" + HKLM + "Software\\Again\\Sub]\n[" + HKLM +
+                     "Software\\Again\\Sub\\New]\n"));
     EXPECT_TRUE(Exists("Software\\Del"));
     EXPECT_FALSE(Exists("Software\\Del\\Sub"));
+    EXPECT_TRUE(Exists("Software\\Again\\Sub\\New")) << "a key made again after its deletion";
     EXPECT_FALSE(Exists("Software\\Del\\Sub\\Deep"));
     EXPECT_EQ("<missing>", Data("Software\\Del", "ignored"));
     EXPECT_EQ((std::vector<std::string>{"a", "c", "d"}), ValueNames("Software\\Keep"));
