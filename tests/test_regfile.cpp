@@ -234,13 +234,6 @@ TEST_F(RegFile, DeletionsRemoveKeysWithTheirSubKeysAndSingleValues) {
     EXPECT_EQ(S("again", 6), Data("Software\\Keep", "a"));
 }
 
-TEST_F(RegFile, LaterFilesAddToAndOverrideEarlierOnes) {
-    ASSERT_TRUE(Load(std::string("REGEDIT4\n[") + HKLM + "Software\\L]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"));
-    ASSERT_TRUE(Load(std::string("REGEDIT4\n[") + HKLM + "Software\\L]\n\"Y\"=\"two\"\n\"z\"=\"3\"\n"));
-    EXPECT_EQ((std::vector<std::string>{"x", "y", "z"}), ValueNames("Software\\L"));
-    EXPECT_EQ(S("two", 4), Data("Software\\L", "y"));
-}
-
 // ---- refusals ------------------------------------------------------------------------------------------
 
 TEST_F(RegFile, RefusesWhatIsNotASnapshotOfTheLocalMachine) {
@@ -301,13 +294,6 @@ TEST_F(RegFile, WhatWasReadBeforeAFaultStays) {
     EXPECT_EQ(S("kept", 5), Data("Software\\Before", "v"));
     EXPECT_TRUE(Exists("Software\\Also"));
     EXPECT_FALSE(Exists("Software\\After"));
-}
-
-TEST_F(RegFile, MissingFileIsReported) {
-    tavtest::TempDir dir;
-    std::string error;
-    EXPECT_FALSE(registry_.LoadFile(dir.file("none.reg"), &error));
-    EXPECT_EQ(dir.file("none.reg") + ": cannot open: No such file or directory", error);
 }
 
 // ---- reading in pieces ------------------------------------------------------------------------------
