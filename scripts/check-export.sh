@@ -3,9 +3,9 @@
 set -euo pipefail
 dll=$1; triple=$2
 table=$("$triple-objdump" -p "$dll")
-if printf '%s\n' "$table" | grep -Eq '\][[:space:]]+TavSetUp$'; then
+if grep -Eq '\][[:space:]]+TavSetUp$' <<<"$table"; then
   echo "$dll exports the undecorated name:"
-  printf '%s\n' "$table" | grep -E '\][[:space:]]+TavSetUp$'
+  grep -E '\][[:space:]]+TavSetUp$' <<<"$table"
 else
   echo "$dll does not export TavSetUp" >&2
   exit 1

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "scoped_env.h"
+#include "test_support.h"
 
 namespace tavtest {
 

@@ -2,22 +2,15 @@
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 
-#include "scoped_env.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace {
-
-std::string ReadBinary(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // A Windows path to a directory of the test's own, plus the environment that makes it so.
 struct WindowsTree {
@@ -110,7 +103,7 @@ TEST(FileSystem, GeneratedTextEndsLinesInCrLf) {
 #else
     std::filesystem::path native = tree.native() / "gen.ini";
 #endif
-    EXPECT_EQ(ReadBinary(native), "[Section]\r\nkey=value\r\n\r\nlast\r\n");
+    EXPECT_EQ(tavtest::ReadBinary(native), "[Section]\r\nkey=value\r\n\r\nlast\r\n");
 }
 
 TEST(Process, RunProgramReportsExitCodeOrMinusOne) {

@@ -67,16 +67,6 @@ TEST(PropertiesDefaults, FreshServerShowsWicketAndOkEncodesIt) {
     EXPECT_EQ(view.GetControlText(IDC_PASSWORD), dialog.password);
 }
 
-TEST(PropertiesDefaults, StoredValuesAreShownUnchanged) {
-    CServerPropertiesDlg dialog = FreshServer("ORCL");
-    dialog.login = "system";
-    dialog.password = "manager";
-    tavplat::MemoryPropertiesView view;
-    dialog.OnInitDialog(view);
-    EXPECT_EQ(view.GetControlText(IDC_LOGIN), "system");
-    EXPECT_EQ(view.GetControlText(IDC_PASSWORD), "manager");
-}
-
 TEST(PropertiesExchange, FieldsMoveInTemplateOrder) {
     const std::vector<int> order = {IDC_ERROR_LOG, IDC_HOME_DIRECTORY, IDC_LOGIN,
                                     IDC_PASSWORD,  IDC_SERVER_NAME,    IDC_VERSION};
@@ -88,6 +78,8 @@ TEST(PropertiesExchange, FieldsMoveInTemplateOrder) {
     EXPECT_EQ(view.set_order, order);  // nothing defaulted: one exchange
     dialog.OnCancel(view);
     EXPECT_TRUE(view.get_order.empty());
+    EXPECT_EQ(view.GetControlText(IDC_LOGIN), "system");
+    EXPECT_EQ(view.GetControlText(IDC_PASSWORD), "manager");
 
     CServerPropertiesDlg fresh = FreshServer("ORCL");
     RecordingView second;
@@ -114,37 +106,29 @@ TEST(PropertiesOk, EncodesWithLoginAndNameAsTheyStandAtOk) {
     EXPECT_EQ(Decode(dialog.password, "system", "ORCL"), "Error invalid password 3");
 }
 
-TEST(PropertiesOk, EmptyLoginWarnsAndStaysEmpty) {
-    CServerPropertiesDlg dialog = FreshServer("ORCL");
-    tavplat::MemoryPropertiesView view;
-    dialog.OnInitDialog(view);
-    view.SetControlText(IDC_LOGIN, "");
-    dialog.OnOK(view);
-    ASSERT_EQ(view.Result(), DIALOG_OK);
-    EXPECT_EQ(view.Messages(), std::vector<std::string>{NO_LOGIN});
-    EXPECT_EQ(dialog.login, "");
-    EXPECT_EQ(Decode(dialog.password, "", "ORCL"), "wicket");
-}
-
-TEST(PropertiesOk, EmptyPasswordWarnsAndIsNotEncoded) {
-    CServerPropertiesDlg dialog = FreshServer("ORCL");
-    tavplat::MemoryPropertiesView view;
-    dialog.OnInitDialog(view);
-    view.SetControlText(IDC_PASSWORD, "");
-    dialog.OnOK(view);
-    ASSERT_EQ(view.Result(), DIALOG_OK);
-    EXPECT_EQ(view.Messages(), std::vector<std::string>{NO_PASSWORD});
-    EXPECT_EQ(dialog.password, "");
-    EXPECT_EQ(dialog.login, "wicket");
-
-    CServerPropertiesDlg both = FreshServer("ORCL");
-    tavplat::MemoryPropertiesView second;
-    both.OnInitDialog(second);
-    second.SetControlText(IDC_LOGIN, "");
-    second.SetControlText(IDC_PASSWORD, "");
-    both.OnOK(second);
-    EXPECT_EQ(second.Messages(), (std::vector<std::string>{NO_LOGIN, NO_PASSWORD}));
-    EXPECT_EQ(second.Result(), DIALOG_OK);
+TEST(PropertiesOk, EmptiedFieldsWarnAndStayEmpty) {
+    struct Case {
+        bool clear_login, clear_password;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {{true, false, {NO_LOGIN}},
+                          {false, true, {NO_PASSWORD}},
+                          {true, true, {NO_LOGIN, NO_PASSWORD}}};
+    for (const Case& test : cases) {
+        CServerPropertiesDlg dialog = FreshServer("ORCL");
+        tavplat::MemoryPropertiesView view;
+        dialog.OnInitDialog(view);
+        if (test.clear_login) view.SetControlText(IDC_LOGIN, "");
+        if (test.clear_password) view.SetControlText(IDC_PASSWORD, "");
+        dialog.OnOK(view);
+        EXPECT_EQ(view.Result(), DIALOG_OK);  // OK always ends the dialog here
+        EXPECT_EQ(view.Messages(), test.messages);
+        EXPECT_EQ(dialog.login, test.clear_login ? "" : "wicket");
+        if (test.clear_password)
+            EXPECT_EQ(dialog.password, "");  // not encoded
+        else
+            EXPECT_EQ(Decode(dialog.password, "", "ORCL"), "wicket");  // keyed with the empty login
+    }
 }
 
 TEST(PropertiesOk, PasswordLongerThanTheEncodingHoldsIsRefused) {
@@ -165,6 +149,20 @@ TEST(PropertiesOk, PasswordLongerThanTheEncodingHoldsIsRefused) {
     ASSERT_TRUE(view.Ended());
     EXPECT_EQ(view.Result(), DIALOG_OK);
     EXPECT_EQ(Decode(dialog.password, "wicket", "ORCL"), longest);
+}
+
+TEST(PropertiesOk, PasswordTheEncodingCannotHoldIsRefused) {
+    CServerPropertiesDlg dialog = FreshServer("ORCL");
+    tavplat::MemoryPropertiesView view;
+    dialog.OnInitDialog(view);
+    for (const char* unstorable : {"tab\there", "caf\xe9"}) {
+        view.SetControlText(IDC_PASSWORD, unstorable);
+        dialog.OnOK(view);
+        EXPECT_FALSE(view.Ended()) << unstorable;
+        EXPECT_EQ(view.GetControlText(IDC_PASSWORD), unstorable);
+    }
+    ASSERT_EQ(view.Messages().size(), 2u);
+    EXPECT_NE(view.Messages()[0].find("cannot be stored"), std::string::npos);
 }
 
 TEST(PropertiesCancel, EndsWithoutTakingTheControls) {

@@ -326,45 +326,8 @@ ResolvedParameters ResolveParameters(const CInstallParams& params) {
 }
 
 // ---- start-up batch lines ----
-
-void WriteBatchHead(CInstallParams& p, const char* product, bool leadingBlank,
-                    const ResolvedParameters& r) {
-    if (leadingBlank) p.LogWrite(LOG_BATCH, "\n");
-    p.LogWrite(LOG_BATCH, "REM BATCH FOR STARTING UP %s AGENT\n", product);
-    p.LogWrite(LOG_BATCH, "REM MODIFY THESE ENVIRONMENT VARIABLES\n");
-    p.LogWrite(LOG_BATCH, "\n");
-    p.LogWrite(LOG_BATCH, "SET VELTRA_HOME=%s\n", r.etc.c_str());
-    p.LogWrite(LOG_BATCH, "SET TNC_PORTS=(2 135 %s)\n", r.port.c_str());
-}
-
-void WriteBatchLogin(CInstallParams& p, const CMonitoredServer& e) {
-    p.LogWrite(LOG_BATCH, "SET COLL_LOGON=%s\n", e.GetLogin().c_str());
-    p.LogWrite(LOG_BATCH, "SET COLL_PASSWORD=%s\n", e.GetPassword().c_str());
-}
-
-void WriteBatchFixedPart(CInstallParams& p, const ResolvedParameters& r) {
-    p.LogWrite(LOG_BATCH, "SET COLL_BINPATH=%s\n", r.bin.c_str());
-    p.LogWrite(LOG_BATCH, "\n");
-    p.LogWrite(LOG_BATCH, "REM DON'T MODIFY THE FOLLOWING\n");
-    p.LogWrite(LOG_BATCH, "\n");
-}
-
-void WriteBatchCollectorSettings(CInstallParams& p) {
-    p.LogWrite(LOG_BATCH, "SET COLL_SERVERID=%%INST%%\n");
-    p.LogWrite(LOG_BATCH, "SET COLL_HOSTNAME=%%COMPUTERNAME%%\n");
-    p.LogWrite(LOG_BATCH, "SET COLL_PREFIX=TEMP\n");
-    p.LogWrite(LOG_BATCH, "SET COLL_USESHM=1\n");
-    p.LogWrite(LOG_BATCH, "SET COLL_CTL_HOME=%%VELTRA_HOME%%\n");
-}
-
-void WriteBatchStart(CInstallParams& p, const char* collector, const char* product,
-                     const std::string& serverName) {
-    p.LogWrite(LOG_BATCH, "\n");
-    p.LogWrite(LOG_BATCH, "REM START COLLECTOR and AGENT\n");
-    p.LogWrite(LOG_BATCH, "START /MIN %sCOLL -console \n", collector);
-    p.LogWrite(LOG_BATCH, "START /MIN %sAGENT -console -hkey \"%s\\301\\%s\"\n", product, product,
-               serverName.c_str());
-}
+// One call per layout, one format line per line of the file: few calls keep
+// the writer close to a plain write of the same bytes.
 
 const char* CollectorFor(const CInstallParams& p, const char* ownCollector) {
     return p.use_common_collector == 1 ? COMMON_COLLECTOR : ownCollector;
@@ -373,70 +336,149 @@ const char* CollectorFor(const CInstallParams& p, const char* ownCollector) {
 void WriteOracleBatchLines(CInstallParams& p, const CMonitoredServer& e, const ResolvedParameters& r) {
     const std::string home = e.GetDollarServer(), name = e.GetServerName();
     const char* version = OracleVersionCode(e.GetServerVersion());
-    WriteBatchHead(p, "TUO", true, r);
-    p.LogWrite(LOG_BATCH, "SET ORACLE_HOME=%s\n", home.c_str());
-    p.LogWrite(LOG_BATCH, "SET ORACLE_SID=%s\n", name.c_str());
-    p.LogWrite(LOG_BATCH, "SET COLL_DBHOME=%s\n", home.c_str());
-    p.LogWrite(LOG_BATCH, "SET COLL_ERRORLOG=%s\n", e.GetErrorlogName().c_str());
-    p.LogWrite(LOG_BATCH, "SET INST=%s\n", name.c_str());
-    WriteBatchLogin(p, e);
-    WriteBatchFixedPart(p, r);
-    WriteBatchCollectorSettings(p);
-    p.LogWrite(LOG_BATCH, "SET COLL_HOME=%s\n", r.log.c_str());
-    p.LogWrite(LOG_BATCH, "SET COLL_VERSION=%s\n", version);
-    p.LogWrite(LOG_BATCH, "SET DELMA_PRODUCT=AFF_ALL_ORACLE\n");
-    p.LogWrite(LOG_BATCH, "SET PATH=%s\\bin;%%PATH%%\n", home.c_str());
-    WriteBatchStart(p, CollectorFor(p, version), "TUO", name);
+    p.LogWrite(LOG_BATCH,
+               "\n"
+               "REM BATCH FOR STARTING UP TUO AGENT\n"
+               "REM MODIFY THESE ENVIRONMENT VARIABLES\n"
+               "\n"
+               "SET VELTRA_HOME=%s\n"
+               "SET TNC_PORTS=(2 135 %s)\n"
+               "SET ORACLE_HOME=%s\n"
+               "SET ORACLE_SID=%s\n"
+               "SET COLL_DBHOME=%s\n"
+               "SET COLL_ERRORLOG=%s\n"
+               "SET INST=%s\n"
+               "SET COLL_LOGON=%s\n"
+               "SET COLL_PASSWORD=%s\n"
+               "SET COLL_BINPATH=%s\n"
+               "\n"
+               "REM DON'T MODIFY THE FOLLOWING\n"
+               "\n"
+               "SET COLL_SERVERID=%%INST%%\n"
+               "SET COLL_HOSTNAME=%%COMPUTERNAME%%\n"
+               "SET COLL_PREFIX=TEMP\n"
+               "SET COLL_USESHM=1\n"
+               "SET COLL_CTL_HOME=%%VELTRA_HOME%%\n"
+               "SET COLL_HOME=%s\n"
+               "SET COLL_VERSION=%s\n"
+               "SET DELMA_PRODUCT=AFF_ALL_ORACLE\n"
+               "SET PATH=%s\\bin;%%PATH%%\n"
+               "\n"
+               "REM START COLLECTOR and AGENT\n"
+               "START /MIN %sCOLL -console \n"
+               "START /MIN TUOAGENT -console -hkey \"TUO\\301\\%s\"\n",
+               r.etc.c_str(), r.port.c_str(), home.c_str(), name.c_str(), home.c_str(),
+               e.GetErrorlogName().c_str(), name.c_str(), e.GetLogin().c_str(), e.GetPassword().c_str(),
+               r.bin.c_str(), r.log.c_str(), version, home.c_str(), CollectorFor(p, version), name.c_str());
 }
 
 void WriteSybaseBatchLines(CInstallParams& p, const CMonitoredServer& e, const ResolvedParameters& r) {
     const std::string name = e.GetServerName(), version = e.GetServerVersion();
-    WriteBatchHead(p, "TUS", false, r);
-    p.LogWrite(LOG_BATCH, "SET INST=%s\n", name.c_str());
-    WriteBatchLogin(p, e);
-    WriteBatchFixedPart(p, r);
-    p.LogWrite(LOG_BATCH, "SET COLL_ERRORLOG=%s\n", e.GetErrorlogName().c_str());
-    WriteBatchCollectorSettings(p);
-    p.LogWrite(LOG_BATCH, "SET COLL_VERSION=TUS\n");
-    p.LogWrite(LOG_BATCH, "SET COLL_DBVERSION=%s\n", version.c_str());
-    p.LogWrite(LOG_BATCH, "SET SYBASE_OCS=%s\n",
-               SybaseOcsDirectory(e.GetDollarServer(), version).c_str());
-    p.LogWrite(LOG_BATCH, "SET COLL_HOME=%s\n", r.log.c_str());
-    p.LogWrite(LOG_BATCH, "SET DELMA_PRODUCT=AFF_ALL_SYBASE\n");
-    WriteBatchStart(p, CollectorFor(p, "TUS"), "TUS", name);
+    p.LogWrite(LOG_BATCH,
+               "REM BATCH FOR STARTING UP TUS AGENT\n"
+               "REM MODIFY THESE ENVIRONMENT VARIABLES\n"
+               "\n"
+               "SET VELTRA_HOME=%s\n"
+               "SET TNC_PORTS=(2 135 %s)\n"
+               "SET INST=%s\n"
+               "SET COLL_LOGON=%s\n"
+               "SET COLL_PASSWORD=%s\n"
+               "SET COLL_BINPATH=%s\n"
+               "\n"
+               "REM DON'T MODIFY THE FOLLOWING\n"
+               "\n"
+               "SET COLL_ERRORLOG=%s\n"
+               "SET COLL_SERVERID=%%INST%%\n"
+               "SET COLL_HOSTNAME=%%COMPUTERNAME%%\n"
+               "SET COLL_PREFIX=TEMP\n"
+               "SET COLL_USESHM=1\n"
+               "SET COLL_CTL_HOME=%%VELTRA_HOME%%\n"
+               "SET COLL_VERSION=TUS\n"
+               "SET COLL_DBVERSION=%s\n"
+               "SET SYBASE_OCS=%s\n"
+               "SET COLL_HOME=%s\n"
+               "SET DELMA_PRODUCT=AFF_ALL_SYBASE\n"
+               "\n"
+               "REM START COLLECTOR and AGENT\n"
+               "START /MIN %sCOLL -console \n"
+               "START /MIN TUSAGENT -console -hkey \"TUS\\301\\%s\"\n",
+               r.etc.c_str(), r.port.c_str(), name.c_str(), e.GetLogin().c_str(), e.GetPassword().c_str(),
+               r.bin.c_str(), e.GetErrorlogName().c_str(), version.c_str(),
+               SybaseOcsDirectory(e.GetDollarServer(), version).c_str(), r.log.c_str(),
+               CollectorFor(p, "TUS"), name.c_str());
 }
 
 void WriteMsSqlBatchLines(CInstallParams& p, const CMonitoredServer& e, const ResolvedParameters& r) {
     const std::string name = e.GetServerName();
-    WriteBatchHead(p, "TUM", true, r);
-    p.LogWrite(LOG_BATCH, "SET MSSQL_HOME=%s\n", e.GetDollarServer().c_str());
-    p.LogWrite(LOG_BATCH, "SET COLL_ERRORLOG=%s\n", e.GetErrorlogName().c_str());
-    p.LogWrite(LOG_BATCH, "SET INST=%s\n", name.c_str());
-    WriteBatchLogin(p, e);
-    p.LogWrite(LOG_BATCH, "SET COLL_CLUSTERSERVER=%s\n", e.GetClusterServer().c_str());
-    WriteBatchFixedPart(p, r);
-    WriteBatchCollectorSettings(p);
-    p.LogWrite(LOG_BATCH, "SET COLL_HOME=%s\n", r.log.c_str());
-    p.LogWrite(LOG_BATCH, "SET COLL_VERSION=TUM\n");
-    p.LogWrite(LOG_BATCH, "SET TUM_NAMED_INSTANCE=%d\n", IsNamedInstance(name));
-    WriteBatchStart(p, CollectorFor(p, "TUM"), "TUM", name);
+    p.LogWrite(LOG_BATCH,
+               "\n"
+               "REM BATCH FOR STARTING UP TUM AGENT\n"
+               "REM MODIFY THESE ENVIRONMENT VARIABLES\n"
+               "\n"
+               "SET VELTRA_HOME=%s\n"
+               "SET TNC_PORTS=(2 135 %s)\n"
+               "SET MSSQL_HOME=%s\n"
+               "SET COLL_ERRORLOG=%s\n"
+               "SET INST=%s\n"
+               "SET COLL_LOGON=%s\n"
+               "SET COLL_PASSWORD=%s\n"
+               "SET COLL_CLUSTERSERVER=%s\n"
+               "SET COLL_BINPATH=%s\n"
+               "\n"
+               "REM DON'T MODIFY THE FOLLOWING\n"
+               "\n"
+               "SET COLL_SERVERID=%%INST%%\n"
+               "SET COLL_HOSTNAME=%%COMPUTERNAME%%\n"
+               "SET COLL_PREFIX=TEMP\n"
+               "SET COLL_USESHM=1\n"
+               "SET COLL_CTL_HOME=%%VELTRA_HOME%%\n"
+               "SET COLL_HOME=%s\n"
+               "SET COLL_VERSION=TUM\n"
+               "SET TUM_NAMED_INSTANCE=%d\n"
+               "\n"
+               "REM START COLLECTOR and AGENT\n"
+               "START /MIN %sCOLL -console \n"
+               "START /MIN TUMAGENT -console -hkey \"TUM\\301\\%s\"\n",
+               r.etc.c_str(), r.port.c_str(), e.GetDollarServer().c_str(), e.GetErrorlogName().c_str(),
+               name.c_str(), e.GetLogin().c_str(), e.GetPassword().c_str(), e.GetClusterServer().c_str(),
+               r.bin.c_str(), r.log.c_str(), IsNamedInstance(name), CollectorFor(p, "TUM"), name.c_str());
 }
 
 void WriteInformixBatchLines(CInstallParams& p, const CMonitoredServer& e, const ResolvedParameters& r) {
     const std::string name = e.GetServerName();
-    WriteBatchHead(p, "TUI", true, r);
-    p.LogWrite(LOG_BATCH, "SET INFORMIXDIR=%s\n", e.GetDollarServer().c_str());
-    p.LogWrite(LOG_BATCH, "SET INFORMIXSERVER=%s\n", name.c_str());
-    p.LogWrite(LOG_BATCH, "SET ONCONFIG=onconfig\n");
-    p.LogWrite(LOG_BATCH, "SET INFORMIXSQLHOSTS=\\\\%s\n", r.computer.c_str());
-    p.LogWrite(LOG_BATCH, "SET COLL_ERRORLOG=%s\n", e.GetErrorlogName().c_str());
-    p.LogWrite(LOG_BATCH, "SET INST=%s\n", name.c_str());
-    WriteBatchLogin(p, e);
-    WriteBatchFixedPart(p, r);
-    WriteBatchCollectorSettings(p);
-    p.LogWrite(LOG_BATCH, "SET COLL_HOME=%s\n", r.log.c_str());
-    p.LogWrite(LOG_BATCH, "SET COLL_VERSION=TUI\n");
-    WriteBatchStart(p, CollectorFor(p, "TUI"), "TUI", name);
+    p.LogWrite(LOG_BATCH,
+               "\n"
+               "REM BATCH FOR STARTING UP TUI AGENT\n"
+               "REM MODIFY THESE ENVIRONMENT VARIABLES\n"
+               "\n"
+               "SET VELTRA_HOME=%s\n"
+               "SET TNC_PORTS=(2 135 %s)\n"
+               "SET INFORMIXDIR=%s\n"
+               "SET INFORMIXSERVER=%s\n"
+               "SET ONCONFIG=onconfig\n"
+               "SET INFORMIXSQLHOSTS=\\\\%s\n"
+               "SET COLL_ERRORLOG=%s\n"
+               "SET INST=%s\n"
+               "SET COLL_LOGON=%s\n"
+               "SET COLL_PASSWORD=%s\n"
+               "SET COLL_BINPATH=%s\n"
+               "\n"
+               "REM DON'T MODIFY THE FOLLOWING\n"
+               "\n"
+               "SET COLL_SERVERID=%%INST%%\n"
+               "SET COLL_HOSTNAME=%%COMPUTERNAME%%\n"
+               "SET COLL_PREFIX=TEMP\n"
+               "SET COLL_USESHM=1\n"
+               "SET COLL_CTL_HOME=%%VELTRA_HOME%%\n"
+               "SET COLL_HOME=%s\n"
+               "SET COLL_VERSION=TUI\n"
+               "\n"
+               "REM START COLLECTOR and AGENT\n"
+               "START /MIN %sCOLL -console \n"
+               "START /MIN TUIAGENT -console -hkey \"TUI\\301\\%s\"\n",
+               r.etc.c_str(), r.port.c_str(), e.GetDollarServer().c_str(), name.c_str(), r.computer.c_str(),
+               e.GetErrorlogName().c_str(), name.c_str(), e.GetLogin().c_str(), e.GetPassword().c_str(),
+               r.bin.c_str(), r.log.c_str(), CollectorFor(p, "TUI"), name.c_str());
 }
 
 void WriteBatchLines(CInstallParams& p, int family, const CMonitoredServer& e,
@@ -452,20 +494,25 @@ void WriteBatchLines(CInstallParams& p, int family, const CMonitoredServer& e,
 
 // ---- agent configuration lines ----
 
+// Row E: the version lines.
 void WriteIniVersionLines(CInstallParams& p, int family, const CMonitoredServer& e) {
     switch (family) {
     case FAMILY_ORACLE:
         p.LogWrite(LOG_INI, "COLL_VERSION=%s\n", OracleVersionCode(e.GetServerVersion()));
         break;
     case FAMILY_SYBASE:
-        p.LogWrite(LOG_INI, "COLL_VERSION=TUS\n");
-        p.LogWrite(LOG_INI, "COLL_DBVERSION=%s\n", e.GetServerVersion().c_str());
-        p.LogWrite(LOG_INI, "SYBASE_OCS=%s\n",
+        p.LogWrite(LOG_INI,
+                   "COLL_VERSION=TUS\n"
+                   "COLL_DBVERSION=%s\n"
+                   "SYBASE_OCS=%s\n",
+                   e.GetServerVersion().c_str(),
                    SybaseOcsDirectory(e.GetDollarServer(), e.GetServerVersion()).c_str());
         break;
     case FAMILY_MSSQL:
-        p.LogWrite(LOG_INI, "COLL_CLUSTERSERVER=%s\n", e.GetClusterServer().c_str());
-        p.LogWrite(LOG_INI, "COLL_VERSION=TUM\n");
+        p.LogWrite(LOG_INI,
+                   "COLL_CLUSTERSERVER=%s\n"
+                   "COLL_VERSION=TUM\n",
+                   e.GetClusterServer().c_str());
         break;
     case FAMILY_INFORMIX:
         p.LogWrite(LOG_INI, "COLL_VERSION=TUI\n");
@@ -474,14 +521,17 @@ void WriteIniVersionLines(CInstallParams& p, int family, const CMonitoredServer&
     }
 }
 
+// Row G: the database lines.
 void WriteIniDatabaseLines(CInstallParams& p, int family, const CMonitoredServer& e) {
     const std::string home = e.GetDollarServer(), name = e.GetServerName();
     switch (family) {
     case FAMILY_ORACLE:
-        p.LogWrite(LOG_INI, "ORACLE_HOME=%s\n", home.c_str());
-        p.LogWrite(LOG_INI, "ORACLE_SID=%s\n", name.c_str());
-        p.LogWrite(LOG_INI, "COLL_DBHOME=%s\n", home.c_str());
-        p.LogWrite(LOG_INI, "DELMA_PRODUCT=AFF_ALL_ORACLE\n");
+        p.LogWrite(LOG_INI,
+                   "ORACLE_HOME=%s\n"
+                   "ORACLE_SID=%s\n"
+                   "COLL_DBHOME=%s\n"
+                   "DELMA_PRODUCT=AFF_ALL_ORACLE\n",
+                   home.c_str(), name.c_str(), home.c_str());
         break;
     case FAMILY_SYBASE:
         p.LogWrite(LOG_INI, "DELMA_PRODUCT=AFF_ALL_SYBASE\n");
@@ -490,11 +540,13 @@ void WriteIniDatabaseLines(CInstallParams& p, int family, const CMonitoredServer
         p.LogWrite(LOG_INI, "MSSQL_HOME=%s\n", home.c_str());
         break;
     case FAMILY_INFORMIX:
-        p.LogWrite(LOG_INI, "INFORMIXDIR=%s\n", home.c_str());
-        p.LogWrite(LOG_INI, "INFORMIXSERVER=%s\n", name.c_str());
-        p.LogWrite(LOG_INI, "ONCONFIG=onconfig\n");
-        p.LogWrite(LOG_INI, "INFORMIXSQLHOSTS=\\\\%s\n", p.GetComputerName().c_str());
-        p.LogWrite(LOG_INI, "DELMA_PRODUCT=AFF_ALL_INFORMIX\n");
+        p.LogWrite(LOG_INI,
+                   "INFORMIXDIR=%s\n"
+                   "INFORMIXSERVER=%s\n"
+                   "ONCONFIG=onconfig\n"
+                   "INFORMIXSQLHOSTS=\\\\%s\n"
+                   "DELMA_PRODUCT=AFF_ALL_INFORMIX\n",
+                   home.c_str(), name.c_str(), p.GetComputerName().c_str());
         break;
     default: break;
     }
@@ -504,70 +556,83 @@ void WriteIniLines(CInstallParams& p, const AgentFamily& f, const CMonitoredServ
     const std::string name = e.GetServerName();
     const std::string etcToken = p.GetEtcPath(PARAM_AT_TOKEN);
     const std::string binToken = p.GetBinPath(PARAM_AT_TOKEN);
-    const char* collector = f.family == FAMILY_ORACLE ? OracleVersionCode(e.GetServerVersion())
-                                                      : f.product;
-
-    p.LogWrite(LOG_INI, ";\n");
-    p.LogWrite(LOG_INI, "%s\n", f.header);
-    p.LogWrite(LOG_INI, ";Copyright (c) Veltra Corporation. All rights reserved.\n");
-    p.LogWrite(LOG_INI, ";\n");
-    p.LogWrite(LOG_INI, ";This file is generated from tavntsup program.\n");
-    p.LogWrite(LOG_INI, ";\n");
-    p.LogWrite(LOG_INI, "\n");
-    p.LogWrite(LOG_INI, "[Identity]\n");
-    p.LogWrite(LOG_INI, "VelProd=%s\n", f.product);
-    p.LogWrite(LOG_INI, "VelVers=301\n");
-    p.LogWrite(LOG_INI, "VelDesc=Veltra %s Monitoring Agent\n", f.description);
-    p.LogWrite(LOG_INI, "VelTask=%s\n", name.c_str());
-    p.LogWrite(LOG_INI, "TixDesc=%s Monitoring Agent\n", f.description);
-    p.LogWrite(LOG_INI, "TixVers=V301\n");
-    p.LogWrite(LOG_INI, "\n");
-    if (f.family == FAMILY_SYBASE) {
-        p.LogWrite(LOG_INI, "VELTRA_HOME=%s\n", etcToken.c_str());
-        p.LogWrite(LOG_INI, "INSTANCENAME=%s\n", name.c_str());
-    } else {
-        p.LogWrite(LOG_INI, "INSTANCENAME=%s\n", name.c_str());
-        p.LogWrite(LOG_INI, "VELTRA_HOME=%s\n", etcToken.c_str());
-    }
-    p.LogWrite(LOG_INI, "\n");
-    p.LogWrite(LOG_INI, "[Local Settings]\n");
-    p.LogWrite(LOG_INI, "COLL_CTL_HOME=%s\n", etcToken.c_str());
-    p.LogWrite(LOG_INI, "TNC_PORTS=(2 135 %s)\n", p.GetPortNumber(PARAM_AT_TOKEN).c_str());
-    p.LogWrite(LOG_INI, "TNC_FAMILIES=@Protocol@\n");
-    p.LogWrite(LOG_INI, "COLL_LOGON=%s\n", e.GetLogin().c_str());
-    p.LogWrite(LOG_INI, "COLL_PASSWORD=%s\n", e.GetPassword().c_str());
-    p.LogWrite(LOG_INI, "COLL_ERRORLOG=%s\n", e.GetErrorlogName().c_str());
+    const char* ownCollector = f.family == FAMILY_ORACLE ? OracleVersionCode(e.GetServerVersion())
+                                                         : f.product;
+    p.LogWrite(LOG_INI,
+               ";\n"
+               "%s\n"
+               ";Copyright (c) Veltra Corporation. All rights reserved.\n"
+               ";\n"
+               ";This file is generated from tavntsup program.\n"
+               ";\n"
+               "\n"
+               "[Identity]\n"
+               "VelProd=%s\n"
+               "VelVers=301\n"
+               "VelDesc=Veltra %s Monitoring Agent\n"
+               "VelTask=%s\n"
+               "TixDesc=%s Monitoring Agent\n"
+               "TixVers=V301\n"
+               "\n",
+               f.header, f.product, f.description, name.c_str(), f.description);
+    if (f.family == FAMILY_SYBASE)
+        p.LogWrite(LOG_INI,
+                   "VELTRA_HOME=%s\n"
+                   "INSTANCENAME=%s\n",
+                   etcToken.c_str(), name.c_str());
+    else
+        p.LogWrite(LOG_INI,
+                   "INSTANCENAME=%s\n"
+                   "VELTRA_HOME=%s\n",
+                   name.c_str(), etcToken.c_str());
+    p.LogWrite(LOG_INI,
+               "\n"
+               "[Local Settings]\n"
+               "COLL_CTL_HOME=%s\n"
+               "TNC_PORTS=(2 135 %s)\n"
+               "TNC_FAMILIES=@Protocol@\n"
+               "COLL_LOGON=%s\n"
+               "COLL_PASSWORD=%s\n"
+               "COLL_ERRORLOG=%s\n",
+               etcToken.c_str(), p.GetPortNumber(PARAM_AT_TOKEN).c_str(), e.GetLogin().c_str(),
+               e.GetPassword().c_str(), e.GetErrorlogName().c_str());
     WriteIniVersionLines(p, f.family, e);
-    p.LogWrite(LOG_INI, "COLL_SERVERID=@INSTANCENAME@\n");
-    p.LogWrite(LOG_INI, "COLL_HOSTNAME=@COMPUTERNAME@\n");
-    p.LogWrite(LOG_INI, f.family == FAMILY_INFORMIX ? "COLL_PREFIX=\\TEMP\n" : "COLL_PREFIX=TEMP\n");
-    p.LogWrite(LOG_INI, "COLL_USESHM=1\n");
-    p.LogWrite(LOG_INI, "COLL_BINPATH=%s\n", binToken.c_str());
-    p.LogWrite(LOG_INI, "COLL_HOME=%s\n", p.GetLogPath(PARAM_AT_TOKEN).c_str());
+    p.LogWrite(LOG_INI,
+               "COLL_SERVERID=@INSTANCENAME@\n"
+               "COLL_HOSTNAME=@COMPUTERNAME@\n"
+               "%s\n"
+               "COLL_USESHM=1\n"
+               "COLL_BINPATH=%s\n"
+               "COLL_HOME=%s\n",
+               f.family == FAMILY_INFORMIX ? "COLL_PREFIX=\\TEMP" : "COLL_PREFIX=TEMP", binToken.c_str(),
+               p.GetLogPath(PARAM_AT_TOKEN).c_str());
     WriteIniDatabaseLines(p, f.family, e);
     p.LogWrite(LOG_INI, "CONFIG_VERSION=2.0.0\n");
     if (f.family == FAMILY_MSSQL) p.LogWrite(LOG_INI, "TUM_NAMED_INSTANCE=%d\n", IsNamedInstance(name));
-    p.LogWrite(LOG_INI, "\n");
-    p.LogWrite(LOG_INI, "[Services]\n");
-    p.LogWrite(LOG_INI, "Add=SXA%sAgent%d\n", f.service_key, index);
-    p.LogWrite(LOG_INI, "Add=SXA%sCollector%d\n", f.service_key, index);
-    p.LogWrite(LOG_INI, "\n");
-    p.LogWrite(LOG_INI, "[SXA%sAgent%d]\n", f.service_key, index);
-    p.LogWrite(LOG_INI, "Name=%sAGENT%d\n", f.product, index);
-    p.LogWrite(LOG_INI, "Label=Veltra Sentrix Agent for %s Instance %s\n", f.service_key, name.c_str());
-    p.LogWrite(LOG_INI, "Service=%sAGENT.EXE -Hkey \"@VelProd@\\@VelVers@\\@VelTask@\"\n", f.product);
-    p.LogWrite(LOG_INI, "Path=%s\n", binToken.c_str());
-    p.LogWrite(LOG_INI, "Start=Auto\n");
-    p.LogWrite(LOG_INI, "Action=NOStart\n");
-    p.LogWrite(LOG_INI, "\n");
-    p.LogWrite(LOG_INI, "[SXA%sCollector%d]\n", f.service_key, index);
-    p.LogWrite(LOG_INI, "Name=%sCOLL%d\n", f.product, index);
-    p.LogWrite(LOG_INI, "Label=Veltra Collector for %s Instance %s\n", f.service_key, name.c_str());
-    p.LogWrite(LOG_INI, "Service=%sCOLL.EXE -Hkey \"@VelProd@\\@VelVers@\\@VelTask@\"\n",
-               CollectorFor(p, collector));
-    p.LogWrite(LOG_INI, "Path=%s\n", binToken.c_str());
-    p.LogWrite(LOG_INI, "Start=Auto\n");
-    p.LogWrite(LOG_INI, "Action=NOStart\n");
+    p.LogWrite(LOG_INI,
+               "\n"
+               "[Services]\n"
+               "Add=SXA%sAgent%d\n"
+               "Add=SXA%sCollector%d\n"
+               "\n"
+               "[SXA%sAgent%d]\n"
+               "Name=%sAGENT%d\n"
+               "Label=Veltra Sentrix Agent for %s Instance %s\n"
+               "Service=%sAGENT.EXE -Hkey \"@VelProd@\\@VelVers@\\@VelTask@\"\n"
+               "Path=%s\n"
+               "Start=Auto\n"
+               "Action=NOStart\n"
+               "\n"
+               "[SXA%sCollector%d]\n"
+               "Name=%sCOLL%d\n"
+               "Label=Veltra Collector for %s Instance %s\n"
+               "Service=%sCOLL.EXE -Hkey \"@VelProd@\\@VelVers@\\@VelTask@\"\n"
+               "Path=%s\n"
+               "Start=Auto\n"
+               "Action=NOStart\n",
+               f.service_key, index, f.service_key, index, f.service_key, index, f.product, index,
+               f.service_key, name.c_str(), f.product, binToken.c_str(), f.service_key, index, f.product,
+               index, f.service_key, name.c_str(), CollectorFor(p, ownCollector), binToken.c_str());
 }
 
 // Informix keeps its registry in step with the files; the program is its
@@ -595,8 +660,10 @@ std::string OutputPath(const std::string& directory, const char* prefix, const s
 
 // ---- the test-settings copy appended to every configuration file ----------------
 
-std::vector<std::string> CInstallParams::ReadLocalSettings() {
-    std::vector<std::string> lines;
+// The lines of "tavtset.ini", each ended by "\n", ready to be appended as
+// they are: a "%" in them is text, not a format.
+std::string CInstallParams::ReadLocalSettings() {
+    std::string lines;
     FILE* file = tavplat::OpenFile("tavtset.ini", "rb");
     if (!file) return lines;
     std::string content;
@@ -605,13 +672,18 @@ std::vector<std::string> CInstallParams::ReadLocalSettings() {
     while ((got = fread(block, 1, sizeof block, file)) > 0) content.append(block, got);
     fclose(file);
 
+    lines.reserve(content.size() + 2);
     size_t start = 0;
     while (start < content.size()) {
         size_t end = content.find('\n', start);
         if (end == std::string::npos) end = content.size();
         size_t lineEnd = end;
         if (lineEnd > start && content[lineEnd - 1] == '\r') --lineEnd;  // a CR LF line end
-        lines.emplace_back(content, start, lineEnd - start);
+        // A line is text up to a NUL byte, as a line written with "%s" would be.
+        if (const void* nul = memchr(content.data() + start, '\0', lineEnd - start))
+            lineEnd = static_cast<size_t>(static_cast<const char*>(nul) - content.data());
+        lines.append(content, start, lineEnd - start);
+        lines += '\n';
         start = end + 1;
     }
     return lines;
@@ -649,8 +721,8 @@ void CInstallParams::WriteIniFiles(int family, int count) {
     const std::string etc = GetEtcPath(PARAM_RESOLVED);
     // The test settings are read once: per generation, or per call when a
     // writer runs on its own.
-    std::vector<std::string> ownSettings;
-    const std::vector<std::string>* settings = generation_settings_;
+    std::string ownSettings;
+    const std::string* settings = generation_settings_;
     bool settingsRead = settings != nullptr;
     for (int i = 0; i < count; ++i) {
         const CMonitoredServer* entry = GetMonitoredAt(i, family);
@@ -666,7 +738,7 @@ void CInstallParams::WriteIniFiles(int family, int count) {
         }
         LogWrite(LOG_INCLUDE, "Add=%s\n", path.c_str());
         WriteIniLines(*this, f, *entry, i);
-        for (const std::string& line : *settings) LogWrite(LOG_INI, "%s\n", line.c_str());
+        LogWrite(LOG_INI, "%s", settings->c_str());
         CloseStream(ini_stream);
         LogWrite(LOG_CONSOLE, "Finished generating %s file\n", path.c_str());
         if (family == FAMILY_INFORMIX) RunRegcopy(*entry);
@@ -736,7 +808,7 @@ void CInstallParams::WriteFamilyFiles(int family, int count) {
 
 void CInstallParams::GenerateConfiguration() {
     ChooseCollector();
-    const std::vector<std::string> settings = ReadLocalSettings();
+    const std::string settings = ReadLocalSettings();
     generation_settings_ = &settings;
     for (int family = 0; family < FAMILY_SLOTS; ++family) {
         const int count = GetMonitoredCount(family);

@@ -140,10 +140,10 @@ private:
 
     // Generation helpers (tavixdcl).
     // The lines of "tavtset.ini", read once by GenerateConfiguration; null outside it.
-    const std::vector<std::string>* generation_settings_ = nullptr;
+    const std::string* generation_settings_ = nullptr;
     static void CloseStream(FILE*& stream);
     int OpenOutputStream(FILE*& stream, const char* path, const char* mode);
-    static std::vector<std::string> ReadLocalSettings();
+    static std::string ReadLocalSettings();
     bool RefuseUnsafeName(const std::string& name, const char* fileKind);
     void WriteBatchFiles(int family, int count);
     void WriteIniFiles(int family, int count);

@@ -52,7 +52,7 @@ extern int16_t coll_trace[COLL_TRACE_LEVELS];
 int coll_init_settings(CollSettings* settings);
 char* coll_getenv(const char* name, int mode, const char* def);
 char* coll_setenv(const char* name, const char* value);
-char* coll_shell_output(const char* command);
+char* coll_shell_output(const char* command);  // read through a pipe; at most 8191 characters of command
 void* coll_alloc(size_t size, const char* file, int line, const char* expr);
 void coll_free(void* block, const char* file, int line, const char* expr);
 size_t coll_alloc_size(size_t request);  // the bytes coll_alloc takes for a request; 0 when too large
@@ -66,7 +66,7 @@ int coll_message(const char* context, const char* file, int line, const char* ty
 #endif
     ;
 FILE* coll_open_output(const char* base_name);
-char* coll_output_path(char* buffer, const char* base_name);
+char* coll_output_path(char* buffer, const char* base_name);  // buffer: room for the whole path, or null
 int coll_check_wrap(FILE** stream, const char* base_name, int* counter);
 const char* coll_output_file_name();  // the current message output path ("" before the first open)
 
@@ -75,7 +75,8 @@ int coll_stricmp(const char* a, const char* b);
 char* coll_strdup(const char* text);
 char* coll_strupr(char* text);
 char* coll_trim(char* text, int mode, const char* set);
-char* coll_timestamp(char* buffer, int style);
+char* coll_timestamp(char* buffer, int style);  // buffer: COLL_TIMESTAMP_SIZE bytes, or null
+// Null, and nothing filled, for a path longer than COLL_SPLIT_PATH_MAX after trimming.
 char* coll_split_path(const char* path, char* dir, char* dir_sep, char* base, char* ext,
                       char* file_name);
 

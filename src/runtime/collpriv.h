@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <stdexcept>
 
 // A decimal integer as the C runtime reads one (leading blanks, a sign, digits;
 // 0 when there are none), clamped to 32 bits. Null reads as 0.
@@ -11,5 +13,17 @@ int32_t coll_decimal(const char* text);
 
 // The end of a failed allocation: message "utm5400" and exit code 4.
 [[noreturn]] void coll_out_of_memory(const char* file, int line, const char* expr, size_t size);
+
+// Runs body; a text buffer that cannot grow ends the process as a failed
+// allocation does, so that no exception leaves the runtime's interface.
+template <typename Body>
+auto coll_guarded(const char* file, int line, Body body) -> decltype(body()) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    coll_out_of_memory(file, line, "text buffer", 0);
+}
 
 #endif

@@ -1,6 +1,9 @@
 // Collector runtime: string and time utilities.
 #include "runtime/coll.h"
 
+#include "runtime/collpriv.h"
+
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -73,9 +76,10 @@ char* coll_strupr(char* text) {
 char* coll_trim(char* text, int mode, const char* set) {
     if (text == nullptr || *text == '\0')
         return text;
-    std::string strip = (set != nullptr && *set != '\0') ? std::string(set).substr(0, TRIM_SET_MAX)
-                                                         : std::string(" ");
-    auto inSet = [&strip](char c) { return c != '\0' && strip.find(c) != std::string::npos; };
+    if (set == nullptr || *set == '\0')
+        set = " ";
+    size_t setLength = std::min(std::strlen(set), TRIM_SET_MAX);
+    auto inSet = [set, setLength](char c) { return c != '\0' && std::memchr(set, c, setLength) != nullptr; };
     int upper = std::toupper(static_cast<unsigned char>(mode));
     if (upper == '\0')
         upper = 'T';
@@ -128,10 +132,9 @@ char* coll_timestamp(char* buffer, int style) {
     return buffer;
 }
 
-char* coll_split_path(const char* path, char* dir, char* dir_sep, char* base, char* ext,
-                      char* file_name) {
-    if (path == nullptr || *path == '\0')
-        return nullptr;
+namespace {
+
+char* SplitPath(const char* path, char* dir, char* dir_sep, char* base, char* ext, char* file_name) {
     std::string work(path);
     std::string text = coll_trim(work.data(), 'B', SPLIT_TRIM_SET);
     // Callers size their destinations for this many characters: refuse rather than overrun or cut.
@@ -170,4 +173,13 @@ char* coll_split_path(const char* path, char* dir, char* dir_sep, char* base, ch
     if (CopyPart(dir, directory))
         last = dir;
     return last;
+}
+
+}  // namespace
+
+char* coll_split_path(const char* path, char* dir, char* dir_sep, char* base, char* ext,
+                      char* file_name) {
+    if (path == nullptr || *path == '\0')
+        return nullptr;
+    return coll_guarded(__FILE__, __LINE__, [&] { return SplitPath(path, dir, dir_sep, base, ext, file_name); });
 }

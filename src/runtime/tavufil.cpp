@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -310,24 +311,7 @@ int WriteRecord(const char* context, const char* file, int line, const char* typ
     return result;
 }
 
-}  // namespace
-
-int coll_message(const char* context, const char* file, int line, const char* type, const char* id,
-                 const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    int result = 0;
-    try {
-        result = WriteRecord(context, file, line, type, id, format, args);
-    } catch (const std::bad_alloc&) {
-        va_end(args);
-        MessageOutOfMemory();
-    }
-    va_end(args);
-    return result;
-}
-
-char* coll_output_path(char* buffer, const char* base_name) {
+char* OutputPath(char* buffer, const char* base_name) {
     std::string path = BuildOutputPath(base_name);
     if (buffer == nullptr) {
         coll_output_path_shared = path;
@@ -337,11 +321,7 @@ char* coll_output_path(char* buffer, const char* base_name) {
     return buffer;
 }
 
-const char* coll_output_file_name() {
-    return coll_output_name.c_str();
-}
-
-FILE* coll_open_output(const char* base_name) {
+FILE* OpenOutput(const char* base_name) {
     if (coll_backup_count < 0)
         ReadBackupCount();
     // A stream still open would hold the file being rotated and leak.
@@ -362,11 +342,11 @@ FILE* coll_open_output(const char* base_name) {
     if (coll_open_failures < INT16_MAX)
         ++coll_open_failures;
     if (coll_open_failures < 2)
-        return coll_open_output(RETRY_BASE_NAME);
+        return OpenOutput(RETRY_BASE_NAME);
     return nullptr;
 }
 
-int coll_check_wrap(FILE** stream, const char* base_name, int* counter) {
+int CheckWrap(FILE** stream, const char* base_name, int* counter) {
     if (stream == nullptr || *stream == nullptr)
         return 0;
     if (coll_wrap_limit < 0)
@@ -379,10 +359,12 @@ int coll_check_wrap(FILE** stream, const char* base_name, int* counter) {
     if (old < coll_wrap_limit)
         return 0;
     *counter = 0;
-    if (*stream == coll_output)
-        coll_output = nullptr;
-    std::fclose(*stream);
+    // The stream variable may be coll_output itself: take the stream first.
+    FILE* full = *stream;
     *stream = nullptr;
+    if (full == coll_output)
+        coll_output = nullptr;
+    std::fclose(full);
     FILE* fresh = coll_open_output(base_name);
     if (fresh != nullptr) {
         char stamp[COLL_TIMESTAMP_SIZE];
@@ -391,4 +373,40 @@ int coll_check_wrap(FILE** stream, const char* base_name, int* counter) {
     }
     *stream = fresh;
     return 0;
+}
+
+}  // namespace
+
+int coll_message(const char* context, const char* file, int line, const char* type, const char* id,
+                 const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int result = 0;
+    try {
+        result = WriteRecord(context, file, line, type, id, format, args);
+    } catch (const std::bad_alloc&) {
+        va_end(args);
+        MessageOutOfMemory();
+    } catch (const std::length_error&) {
+        va_end(args);
+        MessageOutOfMemory();
+    }
+    va_end(args);
+    return result;
+}
+
+char* coll_output_path(char* buffer, const char* base_name) {
+    return coll_guarded(__FILE__, __LINE__, [buffer, base_name] { return OutputPath(buffer, base_name); });
+}
+
+FILE* coll_open_output(const char* base_name) {
+    return coll_guarded(__FILE__, __LINE__, [base_name] { return OpenOutput(base_name); });
+}
+
+int coll_check_wrap(FILE** stream, const char* base_name, int* counter) {
+    return coll_guarded(__FILE__, __LINE__, [=] { return CheckWrap(stream, base_name, counter); });
+}
+
+const char* coll_output_file_name() {
+    return coll_output_name.c_str();
 }

@@ -302,7 +302,9 @@ char* coll_setenv(const char* name, const char* value) {
     return valuePart;
 }
 
-char* coll_shell_output(const char* command) {
+namespace {
+
+char* ShellOutput(const char* command) {
     std::string joined;
     if (IsEmpty(command))
         return ShellResult(joined);
@@ -316,23 +318,19 @@ char* coll_shell_output(const char* command) {
     FILE* pipe = tavplat::OpenCommandPipe(command);
     if (pipe == nullptr)
         return ShellResult(joined);
-    try {
-        std::string line;
-        int blanks = 0;
-        for (int reads = 0; reads < SHELL_MAX_READS && blanks < SHELL_BLANK_READS_END; ++reads) {
-            if (!ReadOutputLine(pipe, &line)) {
-                ++blanks;
-                continue;
-            }
-            blanks = 0;
-            StripTrailingSpace(&line);
-            if (!line.empty()) {
-                joined += line;
-                joined += ' ';
-            }
+    std::string line;
+    int blanks = 0;
+    for (int reads = 0; reads < SHELL_MAX_READS && blanks < SHELL_BLANK_READS_END; ++reads) {
+        if (!ReadOutputLine(pipe, &line)) {
+            ++blanks;
+            continue;
         }
-    } catch (const std::bad_alloc&) {
-        coll_out_of_memory(__FILE__, __LINE__, "length+1", joined.size());
+        blanks = 0;
+        StripTrailingSpace(&line);
+        if (!line.empty()) {
+            joined += line;
+            joined += ' ';
+        }
     }
     tavplat::CloseCommandPipe(pipe);
     if (!joined.empty() && joined.back() == ' ')
@@ -340,7 +338,7 @@ char* coll_shell_output(const char* command) {
     return ShellResult(joined);
 }
 
-int coll_init_settings(CollSettings* settings) {
+void InitSettings(CollSettings* settings) {
     if (coll_home_dir == nullptr)
         InitTraceAndHome();
     if (coll_current_dir == nullptr)
@@ -351,7 +349,7 @@ int coll_init_settings(CollSettings* settings) {
             coll_temp_dir = coll_strdup(tavplat::SystemDriveRoot().c_str());
     }
     if (settings == nullptr)
-        return 1;
+        return;
     FillTextFields(settings);
     FillMaxReadSize(settings);
     if (!settings->useshm)
@@ -363,5 +361,15 @@ int coll_init_settings(CollSettings* settings) {
         settings->nosec = coll_getenv("COLL_NOSEC", COLL_ENV_TRACE, nullptr);
     if (!settings->cfgdir)
         settings->cfgdir = coll_getenv("TAVCFGDIR", COLL_ENV_TRACE, settings->ctl_home);
+}
+
+}  // namespace
+
+char* coll_shell_output(const char* command) {
+    return coll_guarded(__FILE__, __LINE__, [command] { return ShellOutput(command); });
+}
+
+int coll_init_settings(CollSettings* settings) {
+    coll_guarded(__FILE__, __LINE__, [settings] { InitSettings(settings); });
     return 1;
 }

@@ -232,6 +232,12 @@ public:
     }
 
     void SetFocusToDialog() override {
+        // After a nested modal dialog the system has usually given the focus
+        // back to the control that had it; moving it again would land on the
+        // first tab stop and run that list's focus handler for nothing.
+        HWND focus = GetFocus();
+        if (focus == dialog_ || (focus != nullptr && IsChild(dialog_, focus)))
+            return;
         SetFocus(dialog_);
     }
 
