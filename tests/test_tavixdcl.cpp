@@ -743,6 +743,18 @@ TEST(OutputFiles, FileThatCannotBeReplacedStopsTheWriter) {
                   "\r\nAdd=" + w.EtcFile("TUOVMA_C.ini") + "\r\n");
 }
 
+TEST(OutputFiles, UnreadableOldFileIsRemovedToo) {
+    Workspace w;
+    WriteFile(w.Native("Sybase_S.bat"), "old\r\n");
+    fs::permissions(w.Native("Sybase_S.bat"), fs::perms::none);
+    CInstallParams p;
+    p.SetStored("ETCPATH", w.etc.c_str());
+    p.AddMonitored(NamedEntry("S"), FAMILY_SYBASE);
+    const std::string console = Generate(p);
+    EXPECT_FALSE(Contains(console, "Can't open file"));
+    EXPECT_TRUE(Contains(ReadFile(w.Native("Sybase_S.bat")), "REM BATCH FOR STARTING UP TUS AGENT\r\n"));
+}
+
 TEST(OutputFiles, ServerNamesThatLeaveTheDirectoryAreRefused) {
     TempDir temp;
     ScopedCwd cwd(temp.path());
