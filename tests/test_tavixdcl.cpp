@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -592,9 +593,12 @@ TEST(Generation, UnknownFamilyEndsTheGeneration) {
     EXPECT_TRUE(FilesBelow(w.etc).empty());
 }
 
+// The child of a death test runs the test body again from its start: what
+// it needs must not be made anew there, or it is left behind.
+
 TEST(GenerationDeathTest, MissingConfigurationDirectoryEndsTheProcess) {
-    TempDir temp;
-    const std::string missing = (temp.path() / "missing").string();
+    const std::string missing = (fs::temp_directory_path() / "tavtest-generate-no-such-dir").string();
+    ASSERT_FALSE(fs::exists(missing));
     CInstallParams oracle;
     oracle.SetStored("ETCPATH", missing.c_str());
     oracle.AddMonitored(NamedEntry("ORCL"), FAMILY_ORACLE);
@@ -609,17 +613,26 @@ TEST(GenerationDeathTest, MissingConfigurationDirectoryEndsTheProcess) {
 }
 
 TEST(GenerationDeathTest, ReadOnlyConfigurationDirectoryEndsTheProcess) {
-    Workspace w;
-    if (!MakeReadOnly(w.etc)) {
-        MakeWritable(w.etc);
+    const char* VARIABLE = "TAVTEST_READONLY_ETC";
+    std::optional<TempDir> temp;
+    std::string etc;
+    if (const char* parents = std::getenv(VARIABLE)) {
+        etc = parents;  // in the death test's child
+    } else {
+        temp.emplace();
+        etc = temp->str();
+    }
+    if (!MakeReadOnly(etc)) {
+        MakeWritable(etc);
         GTEST_SKIP() << "a read-only directory still takes files here (running as root, or Windows)";
     }
+    ScopedEnv shared(VARIABLE, etc.c_str());
     CInstallParams p;
-    p.SetStored("ETCPATH", w.etc.c_str());
+    p.SetStored("ETCPATH", etc.c_str());
     p.AddMonitored(NamedEntry("SYB"), FAMILY_SYBASE);
     EXPECT_EXIT(p.GenerateConfiguration(), testing::ExitedWithCode(110), "");
-    MakeWritable(w.etc);
-    EXPECT_TRUE(FilesBelow(w.etc).empty());
+    MakeWritable(etc);
+    EXPECT_TRUE(FilesBelow(etc).empty());
 }
 
 // ---- output file preparation -------------------------------------------------------------
@@ -741,6 +754,18 @@ TEST(OutputFiles, FileThatCannotBeReplacedStopsTheWriter) {
     EXPECT_EQ(ReadFile(w.Native("tuoinc.ini")),
               "\r\n[Include]\r\nAdd=" + w.EtcFile("TUOVMA_A.ini") + "\r\nAdd=" + w.EtcFile("TUOVMA_LOCK\\B.ini") +
                   "\r\nAdd=" + w.EtcFile("TUOVMA_C.ini") + "\r\n");
+}
+
+TEST(OutputFiles, UnreadableOldFileIsRemovedToo) {
+    Workspace w;
+    WriteFile(w.Native("Sybase_S.bat"), "old\r\n");
+    fs::permissions(w.Native("Sybase_S.bat"), fs::perms::none);
+    CInstallParams p;
+    p.SetStored("ETCPATH", w.etc.c_str());
+    p.AddMonitored(NamedEntry("S"), FAMILY_SYBASE);
+    const std::string console = Generate(p);
+    EXPECT_FALSE(Contains(console, "Can't open file"));
+    EXPECT_TRUE(Contains(ReadFile(w.Native("Sybase_S.bat")), "REM BATCH FOR STARTING UP TUS AGENT\r\n"));
 }
 
 TEST(OutputFiles, ServerNamesThatLeaveTheDirectoryAreRefused) {
