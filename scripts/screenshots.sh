@@ -60,7 +60,7 @@ for name in select properties; do
   sleep 1  # let the X server finish drawing
   read -r x y w h < "$ready"
   import -window root "$work/$name-screen.png"
-  convert "$work/$name-screen.png" -crop "${w}x${h}+${x}+${y}" +repage \
+  convert "$work/$name-screen.png" -crop "${w}x${h}+${x}+${y}" +repage -strip \
     "$src/docs/$name-dialog.png"
   echo "docs/$name-dialog.png: ${w}x${h} at $x,$y"
   touch "$work/$name.done"

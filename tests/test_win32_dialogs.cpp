@@ -30,7 +30,7 @@
 #include "platform/Module.h"
 #include "platform/RegistryReader.h"
 #include "platform/Windows/Win32View.h"
-#include "scoped_env.h"
+#include "test_support.h"
 
 namespace {
 
@@ -60,9 +60,13 @@ std::string ClassName(HWND window) {
     return name;
 }
 
-std::string Encoded(const char* password, const char* login, const char* server) {
-    const char* value = encode_password(password, login, server, static_cast<const char*>(nullptr));
-    return value ? value : "";
+// The clear text of a stored password, or "(not encoded)" when the stored
+// value is the clear text itself. The encoding is salted: compare clear texts.
+std::string Decoded(const std::string& stored, const std::string& login, const std::string& server) {
+    const char* value =
+        decode_password(stored.c_str(), login.c_str(), server.c_str(), static_cast<const char*>(nullptr));
+    std::string clear = value ? value : "";
+    return clear == stored ? "(not encoded)" : clear;
 }
 
 // ---- the templates ------------------------------------------------------------
@@ -279,6 +283,19 @@ public:
         }
         ADD_FAILURE() << "the dialog \"" << caption << "\" did not appear";
         return nullptr;
+    }
+
+    // True when a dialog with the caption shows before the modal run returns;
+    // it is closed at once.
+    bool DialogShows(const char* caption) {
+        for (int round = 0; round < HANG_GUARD_ROUNDS && !returned_; ++round) {
+            if (HWND found = FindDialog(caption)) {
+                PostMessageA(found, WM_CLOSE, 0, 0);
+                return true;
+            }
+            Sleep(POLL_MS);
+        }
+        return false;
     }
 
     // Waits until the window is gone and its thread has finished the handler
@@ -555,6 +572,23 @@ protected:
         return true;
     }
 
+    // Runs the selection dialog where no window may show (an answers file is
+    // named); with a display, a window that shows anyway fails the test and
+    // is closed.
+    int RunWithoutWindow(long* error) {
+        CServerSelectDlg dialog(FAMILY_ORACLE, servers_, params_);
+        Robot robot(GetCurrentThreadId());
+        std::atomic<bool> shown{false};
+        if (display_)
+            robot.Start([&shown](Robot& r) { shown = r.DialogShows(SELECT_CAPTION); });
+        const int result = tavplat::RunSelectDialog(dialog, error);
+        robot.DialogReturned();
+        if (display_)
+            robot.Join();
+        EXPECT_FALSE(shown) << "the Win32 dialog showed";
+        return result;
+    }
+
     CMonitoredServer* Monitored(int index, int family = FAMILY_ORACLE) {
         return params_.GetMonitoredAt(index, family);
     }
@@ -638,7 +672,7 @@ TEST_F(Win32DialogTest, AddingAServerAsksForItsPropertiesAndKeepsThePasswordEnco
     EXPECT_EQ(entry->GetServerFamily(), FAMILY_ORACLE);
     EXPECT_EQ(entry->GetServerName(), "ORCL");
     EXPECT_EQ(entry->GetLogin(), "scott");
-    EXPECT_EQ(entry->GetPassword(), Encoded("tiger", "scott", "ORCL"));
+    EXPECT_EQ(Decoded(entry->GetPassword(), "scott", "ORCL"), "tiger");
     EXPECT_EQ(entry->GetServerVersion(), "10.1");
     EXPECT_EQ(entry->GetDollarServer(), "C:\\db\\ORCL");
     EXPECT_EQ(entry->GetErrorlogName(), "C:\\db\\ORCL\\alert.log");
@@ -723,17 +757,18 @@ TEST_F(Win32DialogTest, ARenamedServerKeepsItsOldTextAndDoesNotComeBackWhenRemov
             }
             EXPECT_EQ(r.Items(dlg, IDC_MONITOR_LIST), (Items{"alpha", "ORCL"}));
             EXPECT_EQ(r.Items(dlg, IDC_AVAILABLE_LIST), Items{});
-            r.SelectItem(dlg, IDC_MONITOR_LIST, "alpha");
+            // The second item: the current item of this list is its caret.
+            r.SelectItem(dlg, IDC_MONITOR_LIST, "ORCL");
             r.Press(dlg, IDC_REMOVE_FROM_MONITOR);
-            EXPECT_EQ(r.Items(dlg, IDC_MONITOR_LIST), Items{"ORCL"});
+            EXPECT_EQ(r.Items(dlg, IDC_MONITOR_LIST), Items{"alpha"});
             EXPECT_EQ(r.Items(dlg, IDC_AVAILABLE_LIST), Items{});
             r.Finish(dlg, IDOK);
         }, &result))
         return;
     EXPECT_EQ(result, DIALOG_OK);
     ASSERT_EQ(params_.GetMonitoredCount(FAMILY_ORACLE), 1);
-    EXPECT_EQ(Monitored(0)->GetServerName(), "ORCL_RENAMED");
-    EXPECT_EQ(Monitored(0)->GetPassword(), Encoded("wicket", "wicket", "ORCL_RENAMED"));
+    EXPECT_EQ(Monitored(0)->GetServerName(), "alpha_RENAMED");
+    EXPECT_EQ(Decoded(Monitored(0)->GetPassword(), "wicket", "alpha_RENAMED"), "wicket");
 }
 
 TEST_F(Win32DialogTest, NewServersWithoutDiscoveryAndTheEmptyFieldWarnings) {
@@ -741,9 +776,9 @@ TEST_F(Win32DialogTest, NewServersWithoutDiscoveryAndTheEmptyFieldWarnings) {
     if (!RunSelect(FAMILY_SYBASE, [](Robot& r) {
             HWND dlg = r.WaitForDialog(SELECT_CAPTION);
             if (dlg == nullptr) return;
+            // Nothing to move either way.
             EXPECT_FALSE(r.Enabled(dlg, IDC_ADD_TO_MONITOR));
             EXPECT_FALSE(r.Enabled(dlg, IDC_REMOVE_FROM_MONITOR));
-            EXPECT_FALSE(r.Enabled(dlg, IDC_EDIT_SERVER));
             r.PressAsync(dlg, IDC_NEW_SERVER);
             HWND props = r.WaitForDialog(PROPERTIES_CAPTION);
             if (props == nullptr) return;
@@ -764,7 +799,7 @@ TEST_F(Win32DialogTest, NewServersWithoutDiscoveryAndTheEmptyFieldWarnings) {
             EXPECT_EQ(r.AnswerMessageBox(props), "No Login ID entered, using default login ID");
             r.WaitGone(props, dlg);
             EXPECT_EQ(r.Items(dlg, IDC_MONITOR_LIST), (Items{"New_Server", "New_Server"}));
-            EXPECT_FALSE(r.Enabled(dlg, IDC_EDIT_SERVER));
+            EXPECT_FALSE(r.Enabled(dlg, IDC_REMOVE_FROM_MONITOR));
             // A double click still edits; the stored password shows decoded.
             r.DoubleClickItemAsync(dlg, IDC_MONITOR_LIST, "New_Server");
             props = r.WaitForDialog(PROPERTIES_CAPTION);
@@ -791,7 +826,7 @@ TEST_F(Win32DialogTest, NewServersWithoutDiscoveryAndTheEmptyFieldWarnings) {
         } else {
             const std::string login = entry->GetLogin();
             EXPECT_TRUE(login == "wicket" || login.empty()) << login;
-            EXPECT_EQ(entry->GetPassword(), Encoded("wicket", login.c_str(), "New_Server"));
+            EXPECT_EQ(Decoded(entry->GetPassword(), login, "New_Server"), "wicket");
         }
     }
     EXPECT_EQ(edited, 1);
@@ -825,7 +860,7 @@ TEST_F(Win32DialogTest, PropertiesFieldsOfAnyLengthGoBothWays) {
     EXPECT_EQ(dialog.error_log, longLog);
     EXPECT_EQ(dialog.home_directory, home);
     EXPECT_EQ(dialog.login, "dba");
-    EXPECT_EQ(dialog.password, Encoded("secret", "dba", "S1"));
+    EXPECT_EQ(Decoded(dialog.password, "dba", "S1"), "secret");
 }
 
 TEST_F(Win32DialogTest, PropertiesWarnAboutLoginThenPasswordAndCancelKeepsTheFields) {
@@ -862,6 +897,29 @@ TEST_F(Win32DialogTest, PropertiesWarnAboutLoginThenPasswordAndCancelKeepsTheFie
     EXPECT_EQ(result, DIALOG_CANCEL);
     EXPECT_EQ(kept.login, "dba");
     EXPECT_EQ(kept.password, "pw");
+}
+
+TEST_F(Win32DialogTest, AnAnswersFileIsPlayedInsteadOfTheDialog) {
+    AddOracle("ORCL");
+    tavtest::TempDir dir;
+    const std::string answers = dir.str() + "\\answers.txt";
+    if (FILE* file = std::fopen(answers.c_str(), "w")) {
+        std::fputs("[monitor ORCL]\nlogin = scott\npassword = tiger\n\n[ok]\n", file);
+        std::fclose(file);
+    }
+    tavtest::ScopedEnv named(tavplat::ANSWERS_VARIABLE, answers.c_str());
+    long error = 0;
+    EXPECT_EQ(RunWithoutWindow(&error), DIALOG_OK) << "error " << error;
+    ASSERT_EQ(params_.GetMonitoredCount(FAMILY_ORACLE), 1);
+    EXPECT_EQ(Monitored(0)->GetLogin(), "scott");
+    EXPECT_EQ(Decoded(Monitored(0)->GetPassword(), "scott", "ORCL"), "tiger");
+
+    // An answers file that cannot be read fails the run with its own code.
+    tavtest::ScopedEnv missing(tavplat::ANSWERS_VARIABLE, (dir.str() + "\\missing.txt").c_str());
+    error = 0;
+    EXPECT_EQ(RunWithoutWindow(&error), -1);
+    EXPECT_NE(error, 0);
+    EXPECT_NE(error, NO_DISPLAY_ERROR);
 }
 
 // Not a test: scripts/screenshots.sh runs it to picture the two dialogs.
