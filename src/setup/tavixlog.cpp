@@ -12,19 +12,21 @@ namespace {
 // The writer's formatting buffer is process-wide, as the writer always was;
 // it grows, so a long text is never cut.
 std::string log_format_buffer;
+size_t log_text_length = 0;
 
+// Formats into the buffer's present room first, and grows it only when the
+// text does not fit: most texts are formatted once.
 void FormatInto(std::string& out, const char* format, va_list args) {
-    va_list measure;
-    va_copy(measure, args);
-    int needed = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    if (needed < 0) {
-        out.clear();
-        return;
+    if (out.size() < 256) out.resize(256);
+    va_list retry;
+    va_copy(retry, args);
+    int needed = std::vsnprintf(out.data(), out.size(), format, args);
+    if (needed >= 0 && static_cast<size_t>(needed) >= out.size()) {
+        out.resize(static_cast<size_t>(needed) + 1);
+        needed = std::vsnprintf(out.data(), out.size(), format, retry);
     }
-    out.assign(static_cast<size_t>(needed) + 1, '\0');
-    std::vsnprintf(out.data(), out.size(), format, args);
-    out.resize(static_cast<size_t>(needed));
+    va_end(retry);
+    log_text_length = needed < 0 ? 0 : static_cast<size_t>(needed);
 }
 
 // The text asctime gives: "Www Mmm dd hh:mm:ss yyyy\n", day padded with a blank.
@@ -39,12 +41,12 @@ std::string AsctimeText(const std::tm& t) {
     return text;
 }
 
-void WritePlain(FILE* stream, const std::string& text) {
-    if (stream) std::fwrite(text.data(), 1, text.size(), stream);
+void WritePlain(FILE* stream) {
+    if (stream) std::fwrite(log_format_buffer.data(), 1, log_text_length, stream);
 }
 
-void WriteGenerated(FILE* stream, const std::string& text) {
-    if (stream) tavplat::WriteGeneratedText(stream, text.data(), text.size());
+void WriteGenerated(FILE* stream) {
+    if (stream) tavplat::WriteGeneratedText(stream, log_format_buffer.data(), log_text_length);
 }
 
 }  // namespace
@@ -78,21 +80,21 @@ void CInstallParams::LogWrite(int destination, const char* format, ...) {
 
     switch (destination) {
     case LOG_CONSOLE:
-        WritePlain(stdout, log_format_buffer);
+        WritePlain(stdout);
         std::fflush(stdout);
-        WritePlain(log_stream, log_format_buffer);
+        WritePlain(log_stream);
         break;
     case LOG_INI:
-        WriteGenerated(ini_stream, log_format_buffer);
+        WriteGenerated(ini_stream);
         break;
     case LOG_INCLUDE:
-        WriteGenerated(include_stream, log_format_buffer);
+        WriteGenerated(include_stream);
         break;
     case LOG_BATCH:
-        WriteGenerated(batch_stream, log_format_buffer);
+        WriteGenerated(batch_stream);
         break;
     default:
-        WritePlain(log_stream, log_format_buffer);
+        WritePlain(log_stream);
         break;
     }
 }
