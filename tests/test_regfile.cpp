@@ -222,20 +222,16 @@ TEST_F(RegFile, DeletionsRemoveKeysWithTheirSubKeysAndSingleValues) {
                      "Software\\Keep]\n\"a\"=\"1\"\n\"b\"=\"2\"\n\"c\"=\"3\"\n"
                      "[-" + HKLM + "Software\\Del\\Sub]\n\"ignored\"=\"after a deletion\"\n"
                      "[-" + HKLM + "Software\\NeverThere]\n[" + HKLM + "Software\\Keep]\n\"b\"=-\n\"a\"=\"again\"\n"
-                     "\"d\"=\"4\"\n\"nothing\"=-\n"));
+                     "\"d\"=\"4\"\n\"nothing\"=-\n"
+                     "[" + HKLM + "Software\\Again\\Sub\\Old]\n[-" + HKLM + "Software\\Again\\Sub]\n[" + HKLM +
+                     "Software\\Again\\Sub\\New]\n"));
     EXPECT_TRUE(Exists("Software\\Del"));
     EXPECT_FALSE(Exists("Software\\Del\\Sub"));
+    EXPECT_TRUE(Exists("Software\\Again\\Sub\\New")) << "a key made again after its deletion";
     EXPECT_FALSE(Exists("Software\\Del\\Sub\\Deep"));
     EXPECT_EQ("<missing>", Data("Software\\Del", "ignored"));
     EXPECT_EQ((std::vector<std::string>{"a", "c", "d"}), ValueNames("Software\\Keep"));
     EXPECT_EQ(S("again", 6), Data("Software\\Keep", "a"));
-}
-
-TEST_F(RegFile, LaterFilesAddToAndOverrideEarlierOnes) {
-    ASSERT_TRUE(Load(std::string("REGEDIT4\n[") + HKLM + "Software\\L]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"));
-    ASSERT_TRUE(Load(std::string("REGEDIT4\n[") + HKLM + "Software\\L]\n\"Y\"=\"two\"\n\"z\"=\"3\"\n"));
-    EXPECT_EQ((std::vector<std::string>{"x", "y", "z"}), ValueNames("Software\\L"));
-    EXPECT_EQ(S("two", 4), Data("Software\\L", "y"));
 }
 
 // ---- refusals ------------------------------------------------------------------------------------------
@@ -298,13 +294,6 @@ TEST_F(RegFile, WhatWasReadBeforeAFaultStays) {
     EXPECT_EQ(S("kept", 5), Data("Software\\Before", "v"));
     EXPECT_TRUE(Exists("Software\\Also"));
     EXPECT_FALSE(Exists("Software\\After"));
-}
-
-TEST_F(RegFile, MissingFileIsReported) {
-    tavtest::TempDir dir;
-    std::string error;
-    EXPECT_FALSE(registry_.LoadFile(dir.file("none.reg"), &error));
-    EXPECT_EQ(dir.file("none.reg") + ": cannot open: No such file or directory", error);
 }
 
 // ---- reading in pieces ------------------------------------------------------------------------------

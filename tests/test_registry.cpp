@@ -410,16 +410,21 @@ TEST(MemoryRegistry, UnterminatedStringDataGetsANulWhenThereIsRoom) {
 TEST(MemoryRegistry, OpenKeyOfADeletedKeyAnswersKeyDeleted) {
     auto registry = std::make_unique<MemoryRegistry>();
     registry->SetString("Software\\A\\B", "v", "x");
+    registry->SetString("Software\\Other", "v", "kept");
     auto key = registry->OpenKey("Software\\A\\B", KEY_QUERY | KEY_ENUM_SUB_KEYS);
-    ASSERT_TRUE(key);
+    auto other = registry->OpenKey("Software\\Other", KEY_QUERY);
+    ASSERT_TRUE(key && other);
     registry->DeleteKey("Software\\A");
     unsigned char data[8];
     uint32_t dataLength = sizeof data;
     EXPECT_EQ(REG_KEY_DELETED, key->QueryValue("v", data, &dataLength));
-    // The registry going away leaves the open key usable.
+    // The registry going away leaves the open keys usable.
     registry.reset();
     dataLength = sizeof data;
     EXPECT_EQ(REG_KEY_DELETED, key->QueryValue("v", data, &dataLength));
+    dataLength = sizeof data;
+    ASSERT_EQ(REG_OK, other->QueryValue("v", data, &dataLength));
+    EXPECT_STREQ("kept", reinterpret_cast<char*>(data));
 }
 
 TEST(MemoryRegistry, ManyKeysAndValuesStayFoundAndOrdered) {

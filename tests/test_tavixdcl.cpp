@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -226,6 +227,7 @@ protected:
     }
     void TearDown() override { SetUp(); }
     void FillFromEnvironment(CInstallParams& p) {
+        testing::internal::CaptureStdout();  // records of unset variables
         p.SetCellName("CELLNAME");
         p.SetEtcPath("ETCPATH");
         p.SetComputerName("COMPUTERNAME");
@@ -233,6 +235,7 @@ protected:
         p.SetDllPath("DLLPATH");
         p.SetBinPath("BINPATH");
         p.SetPortNumber("PORTNUMBER");
+        testing::internal::GetCapturedStdout();
     }
 };
 
@@ -550,7 +553,14 @@ TEST(Generation, WritesBatchFilesThenConfigurationFilesInSetOrder) {
     for (const char* name : {"S1", "S2", "S3"}) p.AddMonitored(NamedEntry(name), FAMILY_SYBASE);
     WriteFile(w.Native("tusinc.ini"), "[Include]\r\nAdd=stale\r\n");
     WriteFile(w.Native("TUSVMA_S2.ini"), std::string(10000, 'x'));
+    // A second name for the old file shows whether it was removed or only emptied.
+    std::error_code linkError;
+    const std::string keep = (w.temp.path() / "keep.ini").string();
+    fs::create_hard_link(w.Native("TUSVMA_S2.ini"), keep, linkError);
     const std::string console = Generate(p);
+    if (!linkError) {
+        EXPECT_EQ(ReadFile(keep), std::string(10000, 'x'));
+    }
 
     std::string expectedConsole;
     for (const char* kind : {"Sybase_%.bat", "TUSVMA_%.ini"})
@@ -583,9 +593,12 @@ TEST(Generation, UnknownFamilyEndsTheGeneration) {
     EXPECT_TRUE(FilesBelow(w.etc).empty());
 }
 
+// The child of a death test runs the test body again from its start: what
+// it needs must not be made anew there, or it is left behind.
+
 TEST(GenerationDeathTest, MissingConfigurationDirectoryEndsTheProcess) {
-    TempDir temp;
-    const std::string missing = (temp.path() / "missing").string();
+    const std::string missing = (fs::temp_directory_path() / "tavtest-generate-no-such-dir").string();
+    ASSERT_FALSE(fs::exists(missing));
     CInstallParams oracle;
     oracle.SetStored("ETCPATH", missing.c_str());
     oracle.AddMonitored(NamedEntry("ORCL"), FAMILY_ORACLE);
@@ -600,17 +613,26 @@ TEST(GenerationDeathTest, MissingConfigurationDirectoryEndsTheProcess) {
 }
 
 TEST(GenerationDeathTest, ReadOnlyConfigurationDirectoryEndsTheProcess) {
-    Workspace w;
-    if (!MakeReadOnly(w.etc)) {
-        MakeWritable(w.etc);
-        GTEST_SKIP() << "a read-only directory still takes files here (running as root?)";
+    const char* VARIABLE = "TAVTEST_READONLY_ETC";
+    std::optional<TempDir> temp;
+    std::string etc;
+    if (const char* parents = std::getenv(VARIABLE)) {
+        etc = parents;  // in the death test's child
+    } else {
+        temp.emplace();
+        etc = temp->str();
     }
+    if (!MakeReadOnly(etc)) {
+        MakeWritable(etc);
+        GTEST_SKIP() << "a read-only directory still takes files here (running as root, or Windows)";
+    }
+    ScopedEnv shared(VARIABLE, etc.c_str());
     CInstallParams p;
-    p.SetStored("ETCPATH", w.etc.c_str());
+    p.SetStored("ETCPATH", etc.c_str());
     p.AddMonitored(NamedEntry("SYB"), FAMILY_SYBASE);
     EXPECT_EXIT(p.GenerateConfiguration(), testing::ExitedWithCode(110), "");
-    MakeWritable(w.etc);
-    EXPECT_TRUE(FilesBelow(w.etc).empty());
+    MakeWritable(etc);
+    EXPECT_TRUE(FilesBelow(etc).empty());
 }
 
 // ---- output file preparation -------------------------------------------------------------
@@ -670,7 +692,7 @@ TEST(OutputFiles, FileThatCannotBeRemovedIsReplacedWhenWritable) {
         WriteFile(w.Native(name), std::string(20000, 'o'));
     if (!MakeReadOnly(w.etc)) {
         MakeWritable(w.etc);
-        GTEST_SKIP() << "a read-only directory still takes files here (running as root?)";
+        GTEST_SKIP() << "a read-only directory still takes files here (running as root, or Windows)";
     }
     Generate(p);
     MakeWritable(w.etc);
@@ -679,15 +701,40 @@ TEST(OutputFiles, FileThatCannotBeRemovedIsReplacedWhenWritable) {
     EXPECT_EQ(ReadFile(w.Native("tusinc.ini")), freshInclude);
 }
 
+namespace {
+
+// A read-only file that cannot be deleted either: a read-only directory
+// keeps it natively, the read-only attribute alone does so on Windows.
+bool LockFile(const fs::path& file) {
+    const fs::path probe = file.parent_path() / "probe.tmp";
+    WriteFile(probe.string(), "x");
+    for (const fs::path& f : {file, probe}) fs::permissions(f, fs::perms::owner_read);
+    fs::permissions(file.parent_path(), fs::perms::owner_read | fs::perms::owner_exec);
+    std::error_code ec;
+    const bool removable = fs::remove(probe, ec);
+    const bool writable = std::ofstream(probe.string(), std::ios::app).is_open();
+    return !removable && !writable;
+}
+
+void UnlockFile(const fs::path& file) {
+    std::error_code ec;
+    fs::permissions(file.parent_path(), fs::perms::owner_all, ec);
+    for (const fs::path& f : {file, file.parent_path() / "probe.tmp"}) {
+        fs::permissions(f, fs::perms::owner_all, ec);
+        fs::remove(f, ec);
+    }
+}
+
+}  // namespace
+
 TEST(OutputFiles, FileThatCannotBeReplacedStopsTheWriter) {
     Workspace w;
     fs::create_directory(w.Native("Oracle_LOCK"));
-    WriteFile(w.Native("Oracle_LOCK/B.bat"), "old\r\n");
-    fs::permissions(w.Native("Oracle_LOCK/B.bat"), fs::perms::owner_read);
-    if (!MakeReadOnly(w.Native("Oracle_LOCK"))) {
-        MakeWritable(w.Native("Oracle_LOCK"));
-        fs::permissions(w.Native("Oracle_LOCK/B.bat"), fs::perms::owner_all);
-        GTEST_SKIP() << "a read-only directory still takes files here (running as root?)";
+    const fs::path locked = w.Native("Oracle_LOCK/B.bat");
+    WriteFile(locked.string(), "old\r\n");
+    if (!LockFile(locked)) {
+        UnlockFile(locked);
+        GTEST_SKIP() << "read-only files can still be replaced here (running as root?)";
     }
     CInstallParams p;
     p.SetStored("ETCPATH", w.etc.c_str());
@@ -695,18 +742,30 @@ TEST(OutputFiles, FileThatCannotBeReplacedStopsTheWriter) {
     p.AddMonitored(NamedEntry("LOCK\\B"), FAMILY_ORACLE);
     p.AddMonitored(NamedEntry("C"), FAMILY_ORACLE);
     const std::string console = Generate(p);
-    MakeWritable(w.Native("Oracle_LOCK"));
-    fs::permissions(w.Native("Oracle_LOCK/B.bat"), fs::perms::owner_all);
+    const std::string old = ReadFile(locked.string());
+    UnlockFile(locked);
 
     const std::string message = "\nCan't open file '" + w.EtcFile("Oracle_LOCK\\B.bat") + "'\n";
     EXPECT_TRUE(Contains(console, message + message));
-    EXPECT_EQ(ReadFile(w.Native("Oracle_LOCK/B.bat")), "old\r\n");
+    EXPECT_EQ(old, "old\r\n");
     EXPECT_TRUE(fs::exists(w.Native("Oracle_A.bat")));
     EXPECT_FALSE(fs::exists(w.Native("Oracle_C.bat")));
     // The configuration writer still runs: every entry gets its file and its include line.
     EXPECT_EQ(ReadFile(w.Native("tuoinc.ini")),
               "\r\n[Include]\r\nAdd=" + w.EtcFile("TUOVMA_A.ini") + "\r\nAdd=" + w.EtcFile("TUOVMA_LOCK\\B.ini") +
                   "\r\nAdd=" + w.EtcFile("TUOVMA_C.ini") + "\r\n");
+}
+
+TEST(OutputFiles, UnreadableOldFileIsRemovedToo) {
+    Workspace w;
+    WriteFile(w.Native("Sybase_S.bat"), "old\r\n");
+    fs::permissions(w.Native("Sybase_S.bat"), fs::perms::none);
+    CInstallParams p;
+    p.SetStored("ETCPATH", w.etc.c_str());
+    p.AddMonitored(NamedEntry("S"), FAMILY_SYBASE);
+    const std::string console = Generate(p);
+    EXPECT_FALSE(Contains(console, "Can't open file"));
+    EXPECT_TRUE(Contains(ReadFile(w.Native("Sybase_S.bat")), "REM BATCH FOR STARTING UP TUS AGENT\r\n"));
 }
 
 TEST(OutputFiles, ServerNamesThatLeaveTheDirectoryAreRefused) {

@@ -151,6 +151,20 @@ TEST(PropertiesOk, PasswordLongerThanTheEncodingHoldsIsRefused) {
     EXPECT_EQ(Decode(dialog.password, "wicket", "ORCL"), longest);
 }
 
+TEST(PropertiesOk, PasswordTheEncodingCannotHoldIsRefused) {
+    CServerPropertiesDlg dialog = FreshServer("ORCL");
+    tavplat::MemoryPropertiesView view;
+    dialog.OnInitDialog(view);
+    for (const char* unstorable : {"tab\there", "caf\xe9"}) {
+        view.SetControlText(IDC_PASSWORD, unstorable);
+        dialog.OnOK(view);
+        EXPECT_FALSE(view.Ended()) << unstorable;
+        EXPECT_EQ(view.GetControlText(IDC_PASSWORD), unstorable);
+    }
+    ASSERT_EQ(view.Messages().size(), 2u);
+    EXPECT_NE(view.Messages()[0].find("cannot be stored"), std::string::npos);
+}
+
 TEST(PropertiesCancel, EndsWithoutTakingTheControls) {
     CServerPropertiesDlg dialog = FreshServer("ORCL");
     tavplat::MemoryPropertiesView view;

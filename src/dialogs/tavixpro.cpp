@@ -12,6 +12,10 @@ namespace {
 const char* const NO_LOGIN_MESSAGE = "No Login ID entered, using default login ID";
 const char* const NO_PASSWORD_MESSAGE = "No Password entered, using default password";
 
+const char* const PASSWORD_NOT_STORABLE_MESSAGE =
+    "The password holds a character that cannot be stored (a tab or a character "
+    "outside ASCII); please enter another password";
+
 std::string PasswordTooLongMessage() {
     return "The password is longer than " + std::to_string(PASSWORD_MAX_LENGTH) +
            " characters; please enter a shorter password";
@@ -51,20 +55,29 @@ bool CServerPropertiesDlg::OnInitDialog(IPropertiesView& view) {
 
 void CServerPropertiesDlg::OnOK(IPropertiesView& view) {
     UpdateData(view, true);
-    // The encoded block holds at most PASSWORD_MAX_LENGTH characters; a longer
-    // password would be cut, so it is refused and the dialog stays open.
+    // The encoded block holds at most PASSWORD_MAX_LENGTH characters of 7-bit
+    // text; a password it cannot hold is refused and the dialog stays open,
+    // rather than being cut or stored empty.
     if (password.size() > static_cast<size_t>(PASSWORD_MAX_LENGTH)) {
         view.MessageBox(PasswordTooLongMessage());
         return;
+    }
+    std::string encoded;
+    if (!password.empty()) {
+        const char* result =
+            encode_password(password.c_str(), login.c_str(), server_name.c_str(), nullptr);
+        if (!result) {
+            view.MessageBox(PASSWORD_NOT_STORABLE_MESSAGE);
+            return;
+        }
+        encoded = result;
     }
     if (login.empty())
         view.MessageBox(NO_LOGIN_MESSAGE);
     if (password.empty()) {
         view.MessageBox(NO_PASSWORD_MESSAGE);
     } else {
-        const char* encoded =
-            encode_password(password.c_str(), login.c_str(), server_name.c_str(), nullptr);
-        password = encoded ? encoded : "";
+        password = encoded;
         UpdateData(view, false);
     }
     // As the framework's OnOK: the fields are taken from the controls once more.

@@ -174,12 +174,11 @@ void CInstallParams::CloseStream(FILE*& stream) {
 
 void CInstallParams::RemoveOldFile(const char* path) {
     if (!path) return;
-    // A file that can be read but not deleted ends the loop; the opener's
-    // truncating open then decides whether it can be replaced.
-    for (;;) {
-        FILE* old = tavplat::OpenFile(path, "r");
-        if (!old) return;
-        fclose(old);
+    // An existence check rather than an open for reading: it costs less per
+    // file, and a file that exists but cannot be read is removed as well. A
+    // file that cannot be deleted ends the loop; the opener's truncating open
+    // then decides whether it can be replaced.
+    while (tavplat::FileAccess(path, 0) == 0) {
         if (tavplat::RemoveFile(path) != 0) return;
     }
 }

@@ -39,7 +39,17 @@ groups=(
   "oracle-10g-only mssql-emptyname"
 )
 # By hand: the fixtures named on the command line, in one prefix.
-if [ $# -gt 0 ]; then groups=("$*"); fi
+if [ $# -gt 0 ]; then
+  groups=("$*")
+else
+  for reg in "$fixtures"/*.reg; do
+    name=$(basename "$reg" .reg)
+    case " ${groups[*]} " in
+      *" $name "*) ;;
+      *) echo "FAIL: fixture $name is in no group"; exit 1 ;;
+    esac
+  done
+fi
 
 work=$(mktemp -d)
 prefix=
