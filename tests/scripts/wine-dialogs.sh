@@ -20,6 +20,30 @@ fi
 # Wine virtual desktop: without a window manager every top-level window that
 # is hidden would wait two seconds for one.
 export WINEPREFIX=$build/wineprefix-display
+
+# The library finds its templates in its own resources (the module handle
+# DllMain keeps), not in the host program's, which has none: without a
+# display the dialog then fails at the window (1400), not at the template
+# (ERROR_RESOURCE_NAME_NOT_FOUND, 1814).
+status=0
+if [ -f "$bin/tavsetup.exe" ] && [ -f "$bin/TAVNOVU.dll" ]; then
+  run=$(mktemp -d)
+  out=$( cd "$run" && env -u DISPLAY -u TAVNOVU_ANSWERS "$src/scripts/wine-run.sh" \
+           "$bin/tavsetup.exe" setup.log sql 8.0 2>/dev/null )
+  code=$?
+  rm -rf "$run"
+  if [ "$code" = 1 ] && printf '%s\n' "$out" | grep -q "^Unable to display dialog: RC=1400"; then
+    echo "[tavsetup without a display] ok: the templates come from TAVNOVU.dll"
+  else
+    echo "[tavsetup without a display] FAILED: exit $code" >&2
+    printf '%s\n' "$out" | tail -3 >&2
+    status=1
+  fi
+else
+  echo "[tavsetup without a display] skipped: tavsetup.exe or TAVNOVU.dll not built"
+fi
+/usr/lib/wine/wineserver -w 2>/dev/null || true
+
 export TAV_TEST_DISPLAY=1
 export TAV_WINE_RUN=$src/scripts/wine-run.sh
 export TAV_TESTS_EXE=$bin/tav_tests.exe
@@ -35,4 +59,5 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   # Let the wineserver end while its display is still there.
   /usr/lib/wine/wineserver -w 2>/dev/null || true
   exit $status
-'
+' || status=1
+exit $status
