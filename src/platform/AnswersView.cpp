@@ -2,7 +2,7 @@
 // installing would do in "Configure Database Agents" and plays it through the
 // dialog handlers over in-memory lists, so that the dialogs' own rules
 // (defaults, encoding, no duplicates) apply unchanged. The format is
-// documented in docs/answers.md.
+// documented in the README ("Unattended installs").
 #include "platform/AnswersView.h"
 
 #include <cerrno>
