@@ -1,12 +1,7 @@
 // The install-parameter table, the monitored set and the generated agent files.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <optional>
-#include <string>
 #include <vector>
 
 #include "generate/tavixdcl.h"
@@ -15,13 +10,8 @@
 #include "tav_testutil.h"
 
 namespace fs = std::filesystem;
-using tavtest::ReadFile;
-using tavtest::ScopedCwd;
-using tavtest::ScopedEnv;
-using tavtest::TempDir;
-using tavtest::WriteFile;
+using namespace tavtest;
 
-// Reads the fields that have no getter.
 class CInstallParamsAccess {
 public:
     static const std::string& CellName(const CInstallParams& p) { return p.cell_name; }
@@ -30,52 +20,48 @@ public:
 
 namespace {
 
-class TestServer : public CDbServer {
-public:
-    explicit TestServer(int family) : CDbServer(family) {}
-    void Dump(FILE*) override {}
-};
-
 // Counts destructions, to see that the set destroys each entry exactly once.
-class CountedEntry : public CMonitoredServer {
-public:
+struct CountedEntry : CMonitoredServer {
     explicit CountedEntry(int* counter) : counter_(counter) {}
     ~CountedEntry() override { ++*counter_; }
-
-private:
     int* counter_;
 };
 
-struct Entry {
-    const char* name;
-    const char* errorlog;
-    const char* home;
-    const char* version;
-    const char* login;
-    const char* password;
-    const char* cluster;
-};
-
-CMonitoredServer* MakeEntry(const Entry& e) {
-    auto* entry = new CMonitoredServer;
-    entry->SetServerName(e.name);
-    entry->SetErrorlogName(e.errorlog);
-    entry->SetDollarServer(e.home);
-    entry->SetServerVersion(e.version);
-    entry->SetLogin(e.login);
-    entry->SetPassword(e.password);
-    entry->SetClusterServer(e.cluster);
-    return entry;
-}
-
-CMonitoredServer* NamedEntry(const char* name, const char* version = "", const char* home = "") {
-    return MakeEntry({name, "", home, version, "", "", ""});
-}
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
     return text;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::istringstream in(text + separator);
+    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+    return parts;
+}
+
+// An entry from "name|errorlog|home|version|login|password|cluster"; fields left out are empty.
+CMonitoredServer* Entry(const std::string& fields) {
+    using Setter = void (CMonitoredServer::*)(const char*);
+    const std::vector<Setter> SETTERS = {&CMonitoredServer::SetServerName, &CMonitoredServer::SetErrorlogName,
+        &CMonitoredServer::SetDollarServer, &CMonitoredServer::SetServerVersion, &CMonitoredServer::SetLogin,
+        &CMonitoredServer::SetPassword, &CMonitoredServer::SetClusterServer};
+    const std::vector<std::string> values = Split(fields, '|');
+    auto* entry = new CMonitoredServer;
+    for (size_t i = 0; i < values.size(); ++i) (entry->*SETTERS.at(i))(values[i].c_str());  // throws on too many
+    return entry;
+}
+
+// The lines of a data file but its comments and blank lines.
+std::vector<std::string> DataLines(const fs::path& file) {
+    std::ifstream in(file);
+    EXPECT_TRUE(in.is_open()) << file;
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#') lines.push_back(line);
+    return lines;
 }
 
 // Every regular file below a directory, by its path relative to it.
@@ -87,147 +73,90 @@ std::map<std::string, std::string> FilesBelow(const fs::path& root) {
     return files;
 }
 
-// Runs a generation with the console captured; returns what it printed.
-std::string Generate(CInstallParams& params) {
+template <typename Run>
+std::string Console(Run run) {
     testing::internal::CaptureStdout();
-    params.GenerateConfiguration();
+    run();
     return testing::internal::GetCapturedStdout();
 }
 
-// A configuration directory of its own inside a temporary directory that is
-// also the current directory (where "tavtset.ini" is looked for).
+std::string Generate(CInstallParams& p) { return Console([&] { p.GenerateConfiguration(); }); }
+
+// A table whose configuration directory "etc" lies in a temporary current directory.
 struct Workspace {
     TempDir temp;
     ScopedCwd cwd{temp.path()};
-    std::string etc = (temp.path() / "etc").string();
-    Workspace() { fs::create_directory(etc); }
+    std::string etc = temp.file("etc");
+    CInstallParams p;
+    Workspace() {
+        fs::create_directory(etc);
+        p.SetStored("ETCPATH", etc.c_str());
+    }
     std::string EtcFile(const std::string& name) const { return etc + "\\" + name; }
     std::string Native(const std::string& name) const { return (fs::path(etc) / name).string(); }
 };
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-// Makes a directory read-only; false when that does not keep files out (root, some file systems).
+// Makes a directory read-only; false, and the directory as it was, if files still get in (root, Windows).
 bool MakeReadOnly(const fs::path& dir) {
-    fs::permissions(dir, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
-    const fs::path probe = dir / "probe.tmp";
-    std::ofstream(probe.string()) << "x";
-    if (!fs::exists(probe)) return true;
-    std::error_code ec;
-    fs::remove(probe, ec);
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    if (!std::ofstream((dir / "probe.tmp").string()).is_open()) return true;
+    fs::permissions(dir, fs::perms::owner_all);
     return false;
-}
-
-void MakeWritable(const fs::path& dir) {
-    std::error_code ec;
-    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
 }
 
 }  // namespace
 
-// ---- the monitored set ----------------------------------------------------------
-
-TEST(MonitoredSet, EntryTakesTheRecordsFieldsAndEmptiesTheLogin) {
-    TestServer server(FAMILY_MSSQL);
-    server.SetServerName("SALES");
-    server.SetServiceName("MSSQL$SALES");
-    server.SetErrorlogName("C:\\log\\ERRORLOG");
-    server.SetDollarServer("C:\\mssql");
-    server.SetServerVersion("8.00.194");
-    server.SetClusterServer("VS1");
-    CMonitoredServer entry;
-    EXPECT_EQ(entry.GetServerFamily(), FAMILY_NEW);
-    entry.SetLogin("old");
-    entry.SetPassword("secret");
-    entry.AssignFromServer(server);
-    EXPECT_EQ(entry.GetServerFamily(), FAMILY_MSSQL);
-    EXPECT_EQ(entry.GetServerName(), "SALES");
-    EXPECT_EQ(entry.GetServiceName(), "MSSQL$SALES");
-    EXPECT_EQ(entry.GetErrorlogName(), "C:\\log\\ERRORLOG");
-    EXPECT_EQ(entry.GetDollarServer(), "C:\\mssql");
-    EXPECT_EQ(entry.GetServerVersion(), "8.00.194");
-    EXPECT_EQ(entry.GetClusterServer(), "VS1");
-    EXPECT_EQ(entry.GetLogin(), "");
-    EXPECT_EQ(entry.GetPassword(), "");
-}
-
-TEST(MonitoredSet, FindMatchesAllFiveFieldsAndReturnsTheFirst) {
-    CInstallParams params;
-    TestServer server(FAMILY_SYBASE);
+TEST(MonitoredSet, FindMatchesTheFiveFieldsWithCaseAndReturnsTheFirst) {
+    CSybaseServer server;
     server.SetServerName("SYB");
     server.SetServiceName("SYBSQL_SYB");
-    server.SetServerVersion("12.5");
-    auto* first = new CMonitoredServer;
-    first->AssignFromServer(server);
-    auto* second = new CMonitoredServer;
-    second->AssignFromServer(server);
-    auto* typedIn = NamedEntry("SYB", "12.5");  // no service name: does not match
-    params.AddMonitored(typedIn, FAMILY_SYBASE);
-    params.AddMonitored(first, FAMILY_SYBASE);
-    params.AddMonitored(second, FAMILY_SYBASE);
-    EXPECT_EQ(params.FindMonitored(&server, FAMILY_SYBASE), first);
-    EXPECT_EQ(params.FindMonitored(&server, FAMILY_ORACLE), nullptr);
-    server.SetErrorlogName("other");
-    EXPECT_EQ(params.FindMonitored(&server, FAMILY_SYBASE), nullptr);
-    server.SetErrorlogName("");
-    server.SetServerName("syb");  // compared with case
-    EXPECT_EQ(params.FindMonitored(&server, FAMILY_SYBASE), nullptr);
-}
-
-TEST(MonitoredSet, RemoveTakesExactlyThePointerGiven) {
-    int destroyed = 0;
     CInstallParams params;
-    auto* a = new CountedEntry(&destroyed);
-    auto* b = new CountedEntry(&destroyed);
-    auto* c = new CountedEntry(&destroyed);
-    for (auto* e : {a, b, c}) {
-        e->SetServerName("SAME");
-        params.AddMonitored(e, FAMILY_ORACLE);
+    params.AddMonitored(Entry("SYB"), FAMILY_SYBASE);  // typed in: no service name
+    CMonitoredServer* copies[] = {Entry("old||||sa"), Entry("old||||sa")};
+    for (CMonitoredServer* copy : copies) {
+        copy->AssignFromServer(server);
+        params.AddMonitored(copy, FAMILY_SYBASE);
     }
-    params.RemoveMonitored(b, FAMILY_ORACLE);
-    EXPECT_EQ(destroyed, 1);
-    ASSERT_EQ(params.GetMonitoredCount(FAMILY_ORACLE), 2);
-    EXPECT_EQ(params.GetMonitoredAt(0, FAMILY_ORACLE), a);
-    EXPECT_EQ(params.GetMonitoredAt(1, FAMILY_ORACLE), c);
-
-    CountedEntry stranger(&destroyed);
-    params.RemoveMonitored(&stranger, FAMILY_ORACLE);
-    params.RemoveMonitored(a, FAMILY_SYBASE);  // not in that family's sequence
-    EXPECT_EQ(destroyed, 1);
-    EXPECT_EQ(params.GetMonitoredCount(FAMILY_ORACLE), 2);
-    EXPECT_EQ(params.GetMonitoredAt(2, FAMILY_ORACLE), nullptr);
-    EXPECT_EQ(params.GetMonitoredAt(-1, FAMILY_ORACLE), nullptr);
+    EXPECT_EQ(copies[0]->GetLogin(), "");  // a record carries no login
+    EXPECT_EQ(params.FindMonitored(&server, FAMILY_SYBASE), copies[0]);
+    EXPECT_EQ(params.FindMonitored(&server, FAMILY_ORACLE), nullptr);
+    using Setter = void (CDbServer::*)(const char*);
+    for (Setter set : {&CDbServer::SetServerName, &CDbServer::SetServiceName, &CDbServer::SetErrorlogName,
+                       &CDbServer::SetDollarServer, &CDbServer::SetServerVersion}) {
+        CSybaseServer other = server;
+        (other.*set)("syb");
+        EXPECT_EQ(params.FindMonitored(&other, FAMILY_SYBASE), nullptr);
+    }
 }
 
-TEST(MonitoredSet, DestroyingTheTableDestroysEveryEntryOnce) {
-    int destroyed = 0;
+TEST(MonitoredSet, RemoveDestroysExactlyThePointerGivenAndTheTableTheRest) {
+    int deleted = 0;
+    CountedEntry stranger(&deleted);
     {
         CInstallParams params;
-        for (int family : {0, FAMILY_ORACLE, FAMILY_NEW, 15})
-            for (int i = 0; i < 3; ++i) params.AddMonitored(new CountedEntry(&destroyed), family);
-        params.AddMonitored(new CountedEntry(&destroyed), 16);  // no such sequence: not kept, not leaked
-        EXPECT_EQ(destroyed, 1);
-        EXPECT_EQ(params.GetMonitoredCount(16), 0);
+        CMonitoredServer* e[] = {new CountedEntry(&deleted), new CountedEntry(&deleted), new CountedEntry(&deleted)};
+        for (auto* entry : e) params.AddMonitored(entry, FAMILY_ORACLE);  // all alike
+        params.RemoveMonitored(e[1], FAMILY_ORACLE);
+        params.RemoveMonitored(&stranger, FAMILY_ORACLE);
+        params.RemoveMonitored(e[0], FAMILY_SYBASE);  // not in that family's sequence
+        EXPECT_EQ(deleted, 1);
+        ASSERT_EQ(params.GetMonitoredCount(FAMILY_ORACLE), 2);
+        EXPECT_TRUE(params.GetMonitoredAt(0, FAMILY_ORACLE) == e[0] && params.GetMonitoredAt(1, FAMILY_ORACLE) == e[2]);
+        EXPECT_TRUE(!params.GetMonitoredAt(-1, FAMILY_ORACLE) && !params.GetMonitoredAt(2, FAMILY_ORACLE));
+        for (int family : {0, 15, 16}) params.AddMonitored(new CountedEntry(&deleted), family);
+        EXPECT_EQ(deleted, 2);  // there is no slot 16: not kept, and not leaked
     }
-    EXPECT_EQ(destroyed, 13);
+    EXPECT_EQ(deleted, 6);
 }
 
-// ---- install parameters -----------------------------------------------------------
-
-class InstallParameters : public testing::Test {
-protected:
-    void SetUp() override {
-        EtcPath.clear();
-        LogPath.clear();
-        DllPath.clear();
-        BinPath.clear();
-    }
-    void TearDown() override { SetUp(); }
-    void FillFromEnvironment(CInstallParams& p) {
-        testing::internal::CaptureStdout();  // records of unset variables
+TEST(InstallParameters, SettersReadTheirOwnVariableButRegistryPathsWin) {
+    ScopedEnv e1("CELLNAME", "cell1"), e2("ETCPATH", "E:\\etc"), e3("COMPUTERNAME", "HOST1"),
+        e4("LOGPATH", "E:\\log"), e5("DLLPATH", "E:\\dll"), e6("BINPATH", "E:\\bin"), e7("PORTNUMBER", "2001");
+    for (const std::string drive : {"E:\\", "R:\\"}) {
+        // The registry paths are process-wide: set for the second pass only, and cleared at once.
+        if (drive == "R:\\")
+            EtcPath = drive + "etc", LogPath = drive + "log", DllPath = drive + "dll", BinPath = drive + "bin";
+        CInstallParams p;
         p.SetCellName("CELLNAME");
         p.SetEtcPath("ETCPATH");
         p.SetComputerName("COMPUTERNAME");
@@ -235,599 +164,186 @@ protected:
         p.SetDllPath("DLLPATH");
         p.SetBinPath("BINPATH");
         p.SetPortNumber("PORTNUMBER");
-        testing::internal::GetCapturedStdout();
-    }
-};
-
-TEST_F(InstallParameters, EachSetterStoresItsOwnVariable) {
-    ScopedEnv e1("CELLNAME", "cell1"), e2("ETCPATH", "E:\\etc"), e3("COMPUTERNAME", "HOST1"),
-        e4("LOGPATH", "L:\\log"), e5("DLLPATH", "D:\\dll"), e6("BINPATH", "B:\\bin"), e7("PORTNUMBER", "2001");
-    CInstallParams p;
-    FillFromEnvironment(p);
-    EXPECT_EQ(CInstallParamsAccess::CellName(p), "cell1");
-    EXPECT_EQ(p.GetEtcPath(PARAM_RAW), "E:\\etc");
-    EXPECT_EQ(p.GetComputerName(), "HOST1");
-    EXPECT_EQ(p.GetLogPath(PARAM_RAW), "L:\\log");
-    EXPECT_EQ(CInstallParamsAccess::DllPath(p), "D:\\dll");
-    EXPECT_EQ(p.GetBinPath(PARAM_RAW), "B:\\bin");
-    EXPECT_EQ(p.GetPortNumber(PARAM_RAW), "2001");
-}
-
-TEST_F(InstallParameters, RegistryPathsWinOverTheEnvironment) {
-    ScopedEnv e2("ETCPATH", "E:\\etc"), e4("LOGPATH", "L:\\log"), e5("DLLPATH", "D:\\dll"),
-        e6("BINPATH", "B:\\bin"), e7("PORTNUMBER", "2001"), e3("COMPUTERNAME", "HOST1");
-    EtcPath = "R:\\etc";
-    LogPath = "R:\\log";
-    DllPath = "R:\\dll";
-    BinPath = "R:\\bin";
-    CInstallParams p;
-    FillFromEnvironment(p);
-    EXPECT_EQ(p.GetEtcPath(PARAM_RAW), "R:\\etc");
-    EXPECT_EQ(p.GetLogPath(PARAM_RAW), "R:\\log");
-    EXPECT_EQ(CInstallParamsAccess::DllPath(p), "R:\\dll");
-    EXPECT_EQ(p.GetBinPath(PARAM_RAW), "R:\\bin");
-    EXPECT_EQ(p.GetPortNumber(PARAM_RAW), "2001");
-    EXPECT_EQ(p.GetComputerName(), "HOST1");
-}
-
-TEST_F(InstallParameters, UnsetVariablesLeaveEmptyValues) {
-    ScopedEnv e1("CELLNAME", nullptr), e2("ETCPATH", nullptr), e6("BINPATH", nullptr),
-        e7("PORTNUMBER", nullptr);
-    CInstallParams p;
-    testing::internal::CaptureStdout();  // the runtime's records go there without a message file
-    p.SetCellName("CELLNAME");
-    p.SetEtcPath("ETCPATH");
-    p.SetBinPath("BINPATH");
-    p.SetPortNumber("PORTNUMBER");
-    const std::string records = testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(Contains(records, "UEN0015W")) << records;
-    for (const char* name : {"CELLNAME", "ETCPATH", "BINPATH", "PORTNUMBER"})
-        EXPECT_TRUE(Contains(records, "Environment variable \"" + std::string(name) + "\" not set")) << name;
-    EXPECT_EQ(CInstallParamsAccess::CellName(p), "");
-    EXPECT_EQ(p.GetEtcPath(PARAM_RAW), "");
-    EXPECT_EQ(p.GetBinPath(PARAM_RAW), "");
-    EXPECT_EQ(p.GetPortNumber(PARAM_RAW), "");
-}
-
-#if !defined(_WIN32)  // the Windows C runtime holds no empty variables
-TEST_F(InstallParameters, EmptyVariableIsReportedAsNotAvailable) {
-    ScopedEnv port("PORTNUMBER", "");
-    CInstallParams p;
-    testing::internal::CaptureStdout();
-    p.SetPortNumber("PORTNUMBER");
-    const std::string records = testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(Contains(records, "UEN0010W")) << records;
-    EXPECT_TRUE(Contains(records, "Environment variable \"PORTNUMBER\" is not available")) << records;
-    EXPECT_EQ(p.GetPortNumber(PARAM_RAW), "");
-    EXPECT_EQ(p.GetPortNumber(PARAM_RESOLVED), "1999");
-}
-#endif
-
-TEST_F(InstallParameters, TokensDoNotDependOnTheValue) {
-    CInstallParams p;
-    for (int pass = 0; pass < 2; ++pass) {
-        EXPECT_EQ(p.GetEtcPath(PARAM_AT_TOKEN), "@ETCPATH@");
-        EXPECT_EQ(p.GetEtcPath(PARAM_PERCENT_TOKEN), "%ETCPATH%");
-        EXPECT_EQ(p.GetLogPath(PARAM_AT_TOKEN), "@LOGPATH@");
-        EXPECT_EQ(p.GetLogPath(PARAM_PERCENT_TOKEN), "%LOGPATH%");
-        EXPECT_EQ(p.GetPortNumber(PARAM_AT_TOKEN), "@PORTNUMBER@");
-        EXPECT_EQ(p.GetPortNumber(PARAM_PERCENT_TOKEN), "%PORTNUMBER%");
-        EXPECT_EQ(p.GetBinPath(PARAM_AT_TOKEN), "@BINPATH@");
-        EXPECT_EQ(p.GetBinPath(PARAM_PERCENT_TOKEN), "%BINPATH%");
-        for (const char* name : {"ETCPATH", "LOGPATH", "PORTNUMBER", "BINPATH"}) p.SetStored(name, "x");
+        EtcPath = LogPath = DllPath = BinPath = "";
+        EXPECT_EQ(p.GetEtcPath(PARAM_RAW) + p.GetLogPath(PARAM_RAW) + CInstallParamsAccess::DllPath(p) +
+                      p.GetBinPath(PARAM_RAW) + CInstallParamsAccess::CellName(p) + p.GetComputerName() +
+                      p.GetPortNumber(PARAM_RAW),
+                  drive + "etc" + drive + "log" + drive + "dll" + drive + "bin" + "cell1HOST12001");
     }
 }
 
-TEST_F(InstallParameters, ResolvedValuesFallBackInChain) {
+TEST(InstallParameters, PercentTokensThenTheResolvedFallbackChain) {
+    CInstallParams p;
+    EXPECT_EQ(p.GetEtcPath(PARAM_PERCENT_TOKEN) + p.GetLogPath(PARAM_PERCENT_TOKEN) +
+                  p.GetPortNumber(PARAM_PERCENT_TOKEN) + p.GetBinPath(PARAM_PERCENT_TOKEN),
+              "%ETCPATH%%LOGPATH%%PORTNUMBER%%BINPATH%");
     TempDir temp;
     ScopedCwd cwd(temp.path());
     const std::string current = fs::current_path().string();
-    CInstallParams p;
-    EXPECT_EQ(p.GetEtcPath(PARAM_RESOLVED), current);
-    EXPECT_EQ(p.GetEtcPath(PARAM_RAW), "");  // the fallback is not stored
-    EXPECT_EQ(p.GetBinPath(PARAM_RESOLVED), current);
-    EXPECT_EQ(p.GetLogPath(PARAM_RESOLVED), "\\log");  // not the current directory
-    EXPECT_EQ(p.GetPortNumber(PARAM_RESOLVED), "1999");
-
+    const auto resolved = [&] {
+        return p.GetEtcPath(PARAM_RESOLVED) + "|" + p.GetLogPath(PARAM_RESOLVED) + "|" + p.GetBinPath(PARAM_RESOLVED) +
+               "|" + p.GetPortNumber(PARAM_RESOLVED);
+    };
+    EXPECT_EQ(resolved(), current + "|\\log|" + current + "|1999");  // the log not below the current directory
+    EXPECT_EQ(p.GetEtcPath(PARAM_RAW), "");                           // the fallback is not stored
     p.SetStored("ETCPATH", "E:\\veltra");
-    EXPECT_EQ(p.GetEtcPath(PARAM_RESOLVED), "E:\\veltra");
-    EXPECT_EQ(p.GetLogPath(PARAM_RESOLVED), "E:\\veltra\\log");
-    EXPECT_EQ(p.GetBinPath(PARAM_RESOLVED), "E:\\veltra");
-
-    p.SetStored("LOGPATH", "L:\\logs");
-    p.SetStored("BINPATH", "B:\\bin");
-    p.SetStored("PORTNUMBER", "4000");
-    EXPECT_EQ(p.GetLogPath(PARAM_RESOLVED), "L:\\logs");
-    EXPECT_EQ(p.GetBinPath(PARAM_RESOLVED), "B:\\bin");
-    EXPECT_EQ(p.GetPortNumber(PARAM_RESOLVED), "4000");
+    EXPECT_EQ(resolved(), "E:\\veltra|E:\\veltra\\log|E:\\veltra|1999");
+    for (const char* name : {"LOGPATH", "BINPATH", "PORTNUMBER"}) p.SetStored(name, name);
+    EXPECT_EQ(resolved(), "E:\\veltra|LOGPATH|BINPATH|PORTNUMBER");
 }
 
-// ---- golden files -------------------------------------------------------------------
-
-namespace {
-
-void ExpectGolden(const std::string& scenario, const fs::path& outputRoot,
-                  const std::map<std::string, std::string>& placeholders) {
-    const fs::path golden = fs::path(TAV_TEST_DATA) / "golden" / "generate" / scenario;
-    auto expected = FilesBelow(golden / "expected");
-    auto actual = FilesBelow(outputRoot);
-    actual.erase("tavtset.ini");
-    std::vector<std::string> expectedNames, actualNames;
-    for (const auto& [name, text] : expected) expectedNames.push_back(name);
-    for (const auto& [name, text] : actual) actualNames.push_back(name);
-    ASSERT_EQ(actualNames, expectedNames);
-    for (auto& [name, text] : expected) {
-        std::string want = text;
-        for (const auto& [from, to] : placeholders) want = Replace(want, from, to);
-        EXPECT_EQ(actual[name], want) << "in " << scenario << "/" << name;
-    }
-}
-
-void CopyLocalSettingsOf(const std::string& scenario, const fs::path& dir) {
-    const fs::path source = fs::path(TAV_TEST_DATA) / "golden" / "generate" / scenario / "tavtset.ini";
-    if (fs::exists(source)) fs::copy_file(source, dir / "tavtset.ini");
-}
-
-}  // namespace
-
-TEST(GoldenFiles, OracleVersionsEmptyFieldsAndLocalSettings) {
-    TempDir temp;
-    ScopedCwd cwd(temp.path());
-    CopyLocalSettingsOf("oracle", temp.path());
-    const std::string etc = temp.str();
-    CInstallParams p;
-    p.SetStored("ETCPATH", etc.c_str());
-    p.SetStored("LOGPATH", "D:\\veltra\\log");
-    p.SetStored("PORTNUMBER", "2001");
-    p.SetStored("COMPUTERNAME", "ORAHOST");
-    p.AddMonitored(MakeEntry({"ORCL", "C:\\oracle\\admin\\ORCL\\bdump\\alert_ORCL.log", "C:\\oracle\\ora81",
-                              "8.1.7", "system", "k3Jq9zX1", ""}), FAMILY_ORACLE);
-    p.AddMonitored(MakeEntry({"PROD", "E:\\logs\\alert_PROD.log", "C:\\oracle\\ora92", "9.2.0", "dbsnmp",
-                              "pw%d%%x", ""}), FAMILY_ORACLE);
-    p.AddMonitored(MakeEntry({"LEGACY", "", "", "8.0.5", "", "", ""}), FAMILY_ORACLE);
-    Generate(p);
-    ExpectGolden("oracle", temp.path(), {{"<ETC>", etc}});
-}
-
-TEST(GoldenFiles, SybaseOcsRulesUnsetPortAndSubdirectory) {
-    TempDir temp;
-    ScopedCwd cwd(temp.path());
-    CopyLocalSettingsOf("sybase", temp.path());
-    const std::string etc = temp.str();
-    CInstallParams p;
-    p.SetStored("ETCPATH", etc.c_str());
-    p.SetStored("BINPATH", "C:\\veltra\\bin");
-    p.SetStored("COMPUTERNAME", "SYBHOST");
-    p.AddMonitored(MakeEntry({"SYB11", "C:\\sybase\\install\\errorlog", "C:\\sybase", "11.9.2", "sa", "Zm9v", ""}),
-                   FAMILY_SYBASE);
-    p.AddMonitored(MakeEntry({"SYB125", "C:\\sybase12\\ASE-12_5\\install\\SYB125.log", "C:\\sybase12", "12.5",
-                              "sa", "YmFy", ""}), FAMILY_SYBASE);
-    p.AddMonitored(MakeEntry({"SYB12", "", "D:\\syb", "12", "", "", ""}), FAMILY_SYBASE);
-    p.AddMonitored(MakeEntry({"GRP\\SYB15", "E:\\sybase15\\ASE-15_0\\install\\SYB15.log", "E:\\sybase15",
-                              "15.", "mon", "cXV4", ""}), FAMILY_SYBASE);
-    const std::string console = Generate(p);
-    ExpectGolden("sybase", temp.path(), {{"<ETC>", etc}});
-    // The subdirectory is made after the first open failed.
-    EXPECT_TRUE(Contains(console, "\nCan't open file '" + etc + "\\Sybase_GRP\\SYB15.bat'\n"));
-}
-
-TEST(GoldenFiles, MsSqlNamedInstancesInTheCurrentDirectory) {
-    TempDir temp;
-    ScopedCwd cwd(temp.path());
+// A scenario: "setup.txt" (NAME=value parameters, COMMON_COLLECTOR, FAMILY for the ENTRY lines after it), the
+// files "given" before, "console.txt" and the files "expected" after; <ETC>: the temporary directory, <CWD>: current.
+TEST(GoldenFiles, EveryScenarioByteForByte) {
     ScopedEnv machine("COMPUTERNAME", "HostA");
-    CInstallParams p;  // no ETCPATH, LOGPATH, BINPATH: the current directory and "\log"
-    p.SetStored("PORTNUMBER", "3000");
-    p.AddMonitored(MakeEntry({"hosta", "C:\\MSSQL7\\LOG\\ERRORLOG", "C:\\MSSQL7", "7.00.623", "sa", "c2E=", ""}),
-                   FAMILY_MSSQL);
-    p.AddMonitored(MakeEntry({"SALES", "C:\\Program Files\\Microsoft SQL Server\\MSSQL$SALES\\LOG\\ERRORLOG",
-                              "C:\\Program Files\\Microsoft SQL Server\\MSSQL$SALES", "8.00.194", "monitor",
-                              "bW9u", "VSCLUSTER"}), FAMILY_MSSQL);
-    Generate(p);
-    ExpectGolden("mssql", temp.path(), {{"<CWD>", tavplat::CurrentDirectory()}});
-}
-
-TEST(GoldenFiles, InformixCommonCollector) {
-    TempDir temp;
-    ScopedCwd cwd(temp.path());
-    CopyLocalSettingsOf("informix", temp.path());
-    const std::string etc = temp.str();
-    CInstallParams p;
-    p.SetStored("ETCPATH", etc.c_str());
-    p.SetStored("LOGPATH", "L:\\veltra\\logs");
-    p.SetStored("BINPATH", (etc + "\\bin").c_str());  // holds no tavcoll.exe
-    p.SetStored("PORTNUMBER", "4100");
-    p.SetStored("COMPUTERNAME", "IFXHOST");
-    p.use_common_collector = 1;
-    p.AddMonitored(MakeEntry({"ol_ifx1", "C:\\informix\\online.log", "C:\\informix", "9.30", "informix", "aW5m",
-                              ""}), FAMILY_INFORMIX);
-    p.AddMonitored(MakeEntry({"ol_ifx2", "", "", "", "", "", ""}), FAMILY_INFORMIX);
-    Generate(p);
-    ExpectGolden("informix", temp.path(), {{"<ETC>", etc}});
-}
-
-// ---- the rules ------------------------------------------------------------------------
-
-namespace {
-
-// Generates one entry of a family and returns its batch and configuration files.
-struct GeneratedPair {
-    std::string batch, ini;
-};
-
-GeneratedPair GenerateOne(int family, CMonitoredServer* entry, int commonCollector = 0) {
-    static const std::map<int, std::pair<std::string, std::string>> NAMES = {
-        {FAMILY_ORACLE, {"Oracle_", "TUOVMA_"}},
-        {FAMILY_SYBASE, {"Sybase_", "TUSVMA_"}},
-        {FAMILY_MSSQL, {"MSMSQL_", "TUMVMA_"}},
-        {FAMILY_INFORMIX, {"Informix_", "TUIVMA_"}}};
-    Workspace w;
-    CInstallParams p;
-    p.SetStored("ETCPATH", w.etc.c_str());
-    p.use_common_collector = commonCollector;
-    const std::string name = entry->GetServerName();
-    p.AddMonitored(entry, family);
-    Generate(p);
-    const auto& [batch, ini] = NAMES.at(family);
-    return {ReadFile(w.Native(batch + name + ".bat")), ReadFile(w.Native(ini + name + ".ini"))};
-}
-
-}  // namespace
-
-TEST(VersionRules, OracleVersionPicksTheProgramsOfTheRelease) {
-    const std::vector<std::pair<const char*, const char*>> cases = {
-        {"8.1.7", "TU8"}, {"8.1", "TU8"}, {"8.0.5", "TUO"}, {"8", "TUO"}, {"9.2.0", "TU9"},
-        {"9", "TU9"}, {"10.1.0", "TUO"}, {"", "TUO"}, {" 9", "TUO"}};
-    for (const auto& [version, code] : cases) {
-        auto files = GenerateOne(FAMILY_ORACLE, NamedEntry("ORCL", version));
-        const std::string c = code;
-        EXPECT_TRUE(Contains(files.batch, "\r\nSET COLL_VERSION=" + c + "\r\n")) << version;
-        EXPECT_TRUE(Contains(files.batch, "\r\nSTART /MIN " + c + "COLL -console \r\n")) << version;
-        EXPECT_TRUE(Contains(files.ini, "\r\nCOLL_VERSION=" + c + "\r\n")) << version;
-        EXPECT_TRUE(Contains(files.ini, "\r\nService=" + c + "COLL.EXE -Hkey")) << version;
-        EXPECT_TRUE(Contains(files.ini, "\r\nName=TUOCOLL0\r\n")) << version;
-    }
-}
-
-TEST(VersionRules, SybaseOcsDirectoryFromRelease12On) {
-    const std::vector<std::pair<const char*, const char*>> cases = {
-        {"11.9.2", "H:\\syb"}, {"12.5", "H:\\syb\\OCS-12_5"}, {"15.0", "H:\\syb\\OCS-12_0"},
-        {"12", "H:\\syb\\OCS-12_1"}, {"12.", "H:\\syb\\OCS-12_"}, {"12.5.1", "H:\\syb\\OCS-12_5"},
-        {"abc", "H:\\syb"}, {"", "H:\\syb"}, {"-12.5", "H:\\syb"}, {" 12.5", "H:\\syb\\OCS-12_5"},
-        {"99999999999999999999.3", "H:\\syb\\OCS-12_3"}};
-    for (const auto& [version, ocs] : cases) {
-        auto files = GenerateOne(FAMILY_SYBASE, NamedEntry("SYB", version, "H:\\syb"));
-        const std::string o = ocs;
-        EXPECT_TRUE(Contains(files.batch, "\r\nSET SYBASE_OCS=" + o + "\r\n")) << version;
-        EXPECT_TRUE(Contains(files.ini, "\r\nSYBASE_OCS=" + o + "\r\n")) << version;
-    }
-}
-
-TEST(VersionRules, MsSqlDefaultInstanceCarriesTheMachineName) {
-    {
-        ScopedEnv machine("COMPUTERNAME", "HostA");
-        for (const char* name : {"HOSTA", "hosta", "HostA"}) {
-            auto files = GenerateOne(FAMILY_MSSQL, NamedEntry(name));
-            EXPECT_TRUE(Contains(files.batch, "\r\nSET TUM_NAMED_INSTANCE=0\r\n")) << name;
-            EXPECT_TRUE(Contains(files.ini, "\r\nTUM_NAMED_INSTANCE=0\r\n")) << name;
-        }
-        auto files = GenerateOne(FAMILY_MSSQL, NamedEntry("SALES"));
-        EXPECT_TRUE(Contains(files.batch, "\r\nSET TUM_NAMED_INSTANCE=1\r\n"));
-        EXPECT_TRUE(Contains(files.ini, "\r\nTUM_NAMED_INSTANCE=1\r\n"));
-    }
-    ScopedEnv machine("COMPUTERNAME", nullptr);
-    auto files = GenerateOne(FAMILY_MSSQL, NamedEntry("HOSTA"));
-    EXPECT_TRUE(Contains(files.batch, "\r\nSET TUM_NAMED_INSTANCE=1\r\n"));
-    EXPECT_TRUE(Contains(files.ini, "\r\nTUM_NAMED_INSTANCE=1\r\n"));
-}
-
-TEST(CollectorChoice, StartsWithTheFamilysOwnProgram) {
-    CInstallParams p;
-    EXPECT_EQ(p.use_common_collector, 0);
-    auto files = GenerateOne(FAMILY_SYBASE, NamedEntry("SYB"));
-    EXPECT_TRUE(Contains(files.batch, "START /MIN TUSCOLL -console \r\n"));
-    EXPECT_TRUE(Contains(files.ini, "Service=TUSCOLL.EXE"));
-    EXPECT_TRUE(Contains(files.ini, "Service=TUSAGENT.EXE"));
-}
-
-TEST(CollectorChoice, PresentCommonCollectorClearsTheFlag) {
-    Workspace w;
-    fs::create_directory(w.Native("bin"));
-    WriteFile(w.Native("bin/tavcoll.exe"), "");
-    CInstallParams p;
-    p.SetStored("ETCPATH", w.etc.c_str());
-    p.SetStored("BINPATH", w.EtcFile("bin").c_str());
-    p.use_common_collector = 1;
-    p.AddMonitored(NamedEntry("ORCL", "9.2"), FAMILY_ORACLE);
-    Generate(p);
-    EXPECT_EQ(p.use_common_collector, 0);
-    EXPECT_TRUE(Contains(ReadFile(w.Native("Oracle_ORCL.bat")), "START /MIN TU9COLL -console \r\n"));
-    EXPECT_TRUE(Contains(ReadFile(w.Native("TUOVMA_ORCL.ini")), "Service=TU9COLL.EXE"));
-}
-
-// ---- the driver -------------------------------------------------------------------------
-
-TEST(Generation, WritesBatchFilesThenConfigurationFilesInSetOrder) {
-    Workspace w;
-    CInstallParams p;
-    p.SetStored("ETCPATH", w.etc.c_str());
-    for (const char* name : {"S1", "S2", "S3"}) p.AddMonitored(NamedEntry(name), FAMILY_SYBASE);
-    WriteFile(w.Native("tusinc.ini"), "[Include]\r\nAdd=stale\r\n");
-    WriteFile(w.Native("TUSVMA_S2.ini"), std::string(10000, 'x'));
-    // A second name for the old file shows whether it was removed or only emptied.
-    std::error_code linkError;
-    const std::string keep = (w.temp.path() / "keep.ini").string();
-    fs::create_hard_link(w.Native("TUSVMA_S2.ini"), keep, linkError);
-    const std::string console = Generate(p);
-    if (!linkError) {
-        EXPECT_EQ(ReadFile(keep), std::string(10000, 'x'));
-    }
-
-    std::string expectedConsole;
-    for (const char* kind : {"Sybase_%.bat", "TUSVMA_%.ini"})
-        for (const char* name : {"S1", "S2", "S3"})
-            expectedConsole += "Finished generating " + w.EtcFile(Replace(kind, "%", name)) + " file\n";
-    EXPECT_EQ(console, expectedConsole);
-    EXPECT_EQ(ReadFile(w.Native("tusinc.ini")), "\r\n[Include]\r\nAdd=" + w.EtcFile("TUSVMA_S1.ini") +
-                                                    "\r\nAdd=" + w.EtcFile("TUSVMA_S2.ini") + "\r\nAdd=" +
-                                                    w.EtcFile("TUSVMA_S3.ini") + "\r\n");
-    EXPECT_FALSE(Contains(ReadFile(w.Native("TUSVMA_S2.ini")), "xxx"));
-}
-
-TEST(Generation, UnknownFamilyEndsTheGeneration) {
-    {
-        Workspace w;
+    for (const auto& scenario : fs::directory_iterator(fs::path(TAV_TEST_DATA) / "golden" / "generate")) {
+        if (!scenario.is_directory()) continue;
+        const fs::path source = scenario.path();
+        SCOPED_TRACE(source.filename().string());
+        TempDir temp;
+        ScopedCwd cwd(temp.path());
+        const auto fill = [&](const std::string& text) {
+            return Replace(Replace(text, "<ETC>", temp.str()), "<CWD>", tavplat::CurrentDirectory());
+        };
+        if (fs::exists(source / "given")) fs::copy(source / "given", temp.path());
+        auto expected = FilesBelow(temp.path());
+        if (fs::exists(source / "expected"))
+            for (const auto& [name, text] : FilesBelow(source / "expected")) expected[name] = fill(text);
         CInstallParams p;
-        p.SetStored("ETCPATH", w.etc.c_str());
-        p.AddMonitored(NamedEntry("ORCL"), FAMILY_ORACLE);
-        p.AddMonitored(NamedEntry("NEW1"), FAMILY_NEW);
-        p.AddMonitored(NamedEntry("LATE"), 6);
-        Generate(p);
-        EXPECT_EQ(FilesBelow(w.etc).size(), 3u);  // the Oracle include, batch and configuration files
+        int family = 0;
+        for (const std::string& line : DataLines(source / "setup.txt")) {
+            const size_t eq = line.find('=');
+            ASSERT_NE(eq, std::string::npos) << line;
+            const std::string key = line.substr(0, eq), value = fill(line.substr(eq + 1));
+            if (key == "FAMILY") family = std::stoi(value);
+            else if (key == "COMMON_COLLECTOR") p.use_common_collector = std::stoi(value);
+            else if (key == "ENTRY") p.AddMonitored(Entry(value), family);
+            else p.SetStored(key.c_str(), value.c_str());
+        }
+        EXPECT_EQ(Generate(p), fill(ReadFile((source / "console.txt").string())));
+        auto actual = FilesBelow(temp.path());
+        for (const auto& [name, text] : expected) EXPECT_EQ(actual[name], text) << name;
+        EXPECT_EQ(actual.size(), expected.size());
     }
-    Workspace w;
-    CInstallParams p;
-    p.SetStored("ETCPATH", w.etc.c_str());
-    p.AddMonitored(NamedEntry("ZERO"), 0);
-    p.AddMonitored(NamedEntry("SYB"), FAMILY_SYBASE);
-    Generate(p);
-    EXPECT_TRUE(FilesBelow(w.etc).empty());
 }
 
-// The child of a death test runs the test body again from its start: what
-// it needs must not be made anew there, or it is left behind.
+TEST(GenerationRules, OracleVersionSybaseOcsAndNamedInstance) {
+    for (const std::string& rule : DataLines(fs::path(TAV_TEST_DATA) / "fixtures" / "generate" / "rules.txt")) {
+        SCOPED_TRACE(rule);
+        const std::vector<std::string> f = Split(rule, '|');
+        ScopedEnv computer("COMPUTERNAME", f.at(3) == "-" ? nullptr : f[3].c_str());
+        Workspace w;
+        w.p.AddMonitored(Entry(f[1] + "||H:\\syb|" + f[2]), std::stoi(f[0]));
+        Generate(w.p);
+        std::string files;
+        for (const auto& [name, text] : FilesBelow(w.etc)) files += text;
+        for (size_t i = 4; i < f.size(); ++i) EXPECT_TRUE(Contains(files, "\r\n" + f[i] + "\r\n")) << f[i];
+    }
+}
 
+// The child of a death test runs the test body again: what it needs must not be made anew there.
 TEST(GenerationDeathTest, MissingConfigurationDirectoryEndsTheProcess) {
     const std::string missing = (fs::temp_directory_path() / "tavtest-generate-no-such-dir").string();
     ASSERT_FALSE(fs::exists(missing));
-    CInstallParams oracle;
-    oracle.SetStored("ETCPATH", missing.c_str());
-    oracle.AddMonitored(NamedEntry("ORCL"), FAMILY_ORACLE);
-    EXPECT_EXIT(oracle.GenerateConfiguration(), testing::ExitedWithCode(100), "");
-    for (int family : {FAMILY_SYBASE, FAMILY_MSSQL, FAMILY_INFORMIX}) {
+    for (int family : {FAMILY_ORACLE, FAMILY_SYBASE, FAMILY_MSSQL, FAMILY_INFORMIX}) {
         CInstallParams p;
         p.SetStored("ETCPATH", missing.c_str());
-        p.AddMonitored(NamedEntry("DB"), family);
-        EXPECT_EXIT(p.GenerateConfiguration(), testing::ExitedWithCode(110), "") << family;
+        p.AddMonitored(Entry("DB"), family);
+        const int code = family == FAMILY_ORACLE ? 100 : 110;
+        EXPECT_EXIT(p.GenerateConfiguration(), testing::ExitedWithCode(code), "") << family;
     }
     EXPECT_FALSE(fs::exists(missing));
 }
 
 TEST(GenerationDeathTest, ReadOnlyConfigurationDirectoryEndsTheProcess) {
-    const char* VARIABLE = "TAVTEST_READONLY_ETC";
     std::optional<TempDir> temp;
-    std::string etc;
-    if (const char* parents = std::getenv(VARIABLE)) {
-        etc = parents;  // in the death test's child
-    } else {
-        temp.emplace();
-        etc = temp->str();
-    }
-    if (!MakeReadOnly(etc)) {
-        MakeWritable(etc);
-        GTEST_SKIP() << "a read-only directory still takes files here (running as root, or Windows)";
-    }
-    ScopedEnv shared(VARIABLE, etc.c_str());
+    const char* parents = std::getenv("TAVTEST_READONLY_ETC");  // set in the death test's child
+    const std::string etc = parents ? std::string(parents) : temp.emplace().str();
+    if (!MakeReadOnly(etc)) GTEST_SKIP() << "a read-only directory still takes files here (root, or Windows)";
+    ScopedEnv shared("TAVTEST_READONLY_ETC", etc.c_str());
     CInstallParams p;
     p.SetStored("ETCPATH", etc.c_str());
-    p.AddMonitored(NamedEntry("SYB"), FAMILY_SYBASE);
+    p.AddMonitored(Entry("SYB"), FAMILY_SYBASE);
     EXPECT_EXIT(p.GenerateConfiguration(), testing::ExitedWithCode(110), "");
-    MakeWritable(etc);
+    fs::permissions(etc, fs::perms::owner_all);
     EXPECT_TRUE(FilesBelow(etc).empty());
 }
 
-// ---- output file preparation -------------------------------------------------------------
-
-TEST(OutputFiles, ParentDirectoriesAreMadeFromTheTopDown) {
+TEST(OutputFiles, ParentDirectoriesAreMadeTopDownLongPathsWholeAndAMissingRootReported) {
     Workspace w;
-    CInstallParams p;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(p.MakeParentDirectories(w.EtcFile("a\\b\\c\\f.ini").c_str()), 1);
-    EXPECT_EQ(p.MakeParentDirectories(w.EtcFile("a\\b\\c\\f.ini").c_str()), 1);  // all there already
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_TRUE(fs::is_directory(w.Native("a/b/c")));
-    EXPECT_FALSE(fs::exists(w.Native("a/b/c/f.ini")));
-}
-
-TEST(OutputFiles, LongPathsAreNotCut) {
-    Workspace w;
-    const std::string part(60, 'd');
-    const std::string relative = part + "\\" + part + "\\" + part + "\\" + part + "\\f.bat";
-    const std::string path = w.EtcFile(relative);
-    ASSERT_GT(path.size(), 256u);
-    {
-        CInstallParams p;
-        testing::internal::CaptureStdout();
-        const int prepared = p.PrepareOutputFile(path.c_str(), &CInstallParams::OpenBatchFile);
-        testing::internal::GetCapturedStdout();
+    const std::string d(60, 'd');  // four of these make a path longer than 256
+    for (const std::string& name : {std::string("a\\b\\c\\f.bat"), d + "\\" + d + "\\" + d + "\\" + d + "\\f.bat"}) {
+        const std::string path = w.EtcFile(name);
+        int prepared = 0;
+        const auto open = &CInstallParams::OpenBatchFile;
+        const std::string console = Console([&] { prepared = w.p.PrepareOutputFile(path.c_str(), open); });
 #if defined(_WIN32)
-        if (!prepared) GTEST_SKIP() << "the C runtime here is held to MAX_PATH";
+        if (!prepared && path.size() > 260) continue;  // the C runtime here is held to MAX_PATH
 #endif
-        ASSERT_EQ(prepared, 1);
-        p.LogWrite(LOG_BATCH, "x\n");
-    }  // the table closes what is still open
-    EXPECT_EQ(ReadFile(w.Native(Replace(relative, "\\", "/"))), "x\r\n");
-}
-
-TEST(OutputFiles, MissingRootGivesTheCreateMessage) {
-    TempDir temp;
+        ASSERT_EQ(prepared, 1) << path;
+        EXPECT_EQ(console, "\nCan't open file '" + path + "'\n");
+        w.p.LogWrite(LOG_BATCH, "x\n");
+        w.p.OpenBatchFile(w.EtcFile("next.bat").c_str());  // closes the one before
+        EXPECT_EQ(ReadFile(w.Native(Replace(name, "\\", "/"))), "x\r\n");
+    }
     // "Q:" is no drive under Wine; natively it lands below a drives directory that does not exist.
-    ScopedEnv drives("TAVNOVU_DRIVES", (temp.path() / "no-drives").string().c_str());
-    CInstallParams p;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(p.PrepareOutputFile("Q:\\veltra\\etc\\f.ini", &CInstallParams::OpenIniFile), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "\nCan't open file 'Q:\\veltra\\etc\\f.ini'\n\nERROR: can't create 'Q:\\'\n");
+    ScopedEnv drives("TAVNOVU_DRIVES", w.temp.file("no-drives").c_str());
+    int prepared = -1;
+    EXPECT_EQ(Console([&] { prepared = w.p.PrepareOutputFile("Q:\\veltra\\f.ini", &CInstallParams::OpenIniFile); }),
+              "\nCan't open file 'Q:\\veltra\\f.ini'\n\nERROR: can't create 'Q:\\'\n");
+    EXPECT_EQ(prepared, 0);
 }
 
-TEST(OutputFiles, FileThatCannotBeRemovedIsReplacedWhenWritable) {
+TEST(OutputFiles, OldFilesAreRemovedElseReplacedElseTheyStopTheirWriter) {
     Workspace w;
-    CInstallParams p;
-    p.SetStored("ETCPATH", w.etc.c_str());
-    p.AddMonitored(NamedEntry("SYB"), FAMILY_SYBASE);
-    Generate(p);
-    const std::string freshBatch = ReadFile(w.Native("Sybase_SYB.bat"));
-    const std::string freshIni = ReadFile(w.Native("TUSVMA_SYB.ini"));
-    const std::string freshInclude = ReadFile(w.Native("tusinc.ini"));
-    for (const char* name : {"Sybase_SYB.bat", "TUSVMA_SYB.ini", "tusinc.ini"})
-        WriteFile(w.Native(name), std::string(20000, 'o'));
-    if (!MakeReadOnly(w.etc)) {
-        MakeWritable(w.etc);
-        GTEST_SKIP() << "a read-only directory still takes files here (running as root, or Windows)";
-    }
-    Generate(p);
-    MakeWritable(w.etc);
-    EXPECT_EQ(ReadFile(w.Native("Sybase_SYB.bat")), freshBatch);
-    EXPECT_EQ(ReadFile(w.Native("TUSVMA_SYB.ini")), freshIni);
-    EXPECT_EQ(ReadFile(w.Native("tusinc.ini")), freshInclude);
-}
-
-namespace {
-
-// A read-only file that cannot be deleted either: a read-only directory
-// keeps it natively, the read-only attribute alone does so on Windows.
-bool LockFile(const fs::path& file) {
-    const fs::path probe = file.parent_path() / "probe.tmp";
-    WriteFile(probe.string(), "x");
-    for (const fs::path& f : {file, probe}) fs::permissions(f, fs::perms::owner_read);
-    fs::permissions(file.parent_path(), fs::perms::owner_read | fs::perms::owner_exec);
-    std::error_code ec;
-    const bool removable = fs::remove(probe, ec);
-    const bool writable = std::ofstream(probe.string(), std::ios::app).is_open();
-    return !removable && !writable;
-}
-
-void UnlockFile(const fs::path& file) {
-    std::error_code ec;
-    fs::permissions(file.parent_path(), fs::perms::owner_all, ec);
-    for (const fs::path& f : {file, file.parent_path() / "probe.tmp"}) {
-        fs::permissions(f, fs::perms::owner_all, ec);
-        fs::remove(f, ec);
-    }
-}
-
-}  // namespace
-
-TEST(OutputFiles, FileThatCannotBeReplacedStopsTheWriter) {
-    Workspace w;
-    fs::create_directory(w.Native("Oracle_LOCK"));
-    const fs::path locked = w.Native("Oracle_LOCK/B.bat");
-    WriteFile(locked.string(), "old\r\n");
-    if (!LockFile(locked)) {
-        UnlockFile(locked);
-        GTEST_SKIP() << "read-only files can still be replaced here (running as root?)";
-    }
-    CInstallParams p;
-    p.SetStored("ETCPATH", w.etc.c_str());
-    p.AddMonitored(NamedEntry("A"), FAMILY_ORACLE);
-    p.AddMonitored(NamedEntry("LOCK\\B"), FAMILY_ORACLE);
-    p.AddMonitored(NamedEntry("C"), FAMILY_ORACLE);
-    const std::string console = Generate(p);
-    const std::string old = ReadFile(locked.string());
-    UnlockFile(locked);
-
-    const std::string message = "\nCan't open file '" + w.EtcFile("Oracle_LOCK\\B.bat") + "'\n";
-    EXPECT_TRUE(Contains(console, message + message));
-    EXPECT_EQ(old, "old\r\n");
-    EXPECT_TRUE(fs::exists(w.Native("Oracle_A.bat")));
-    EXPECT_FALSE(fs::exists(w.Native("Oracle_C.bat")));
-    // The configuration writer still runs: every entry gets its file and its include line.
-    EXPECT_EQ(ReadFile(w.Native("tuoinc.ini")),
-              "\r\n[Include]\r\nAdd=" + w.EtcFile("TUOVMA_A.ini") + "\r\nAdd=" + w.EtcFile("TUOVMA_LOCK\\B.ini") +
-                  "\r\nAdd=" + w.EtcFile("TUOVMA_C.ini") + "\r\n");
-}
-
-TEST(OutputFiles, UnreadableOldFileIsRemovedToo) {
-    Workspace w;
-    WriteFile(w.Native("Sybase_S.bat"), "old\r\n");
-    fs::permissions(w.Native("Sybase_S.bat"), fs::perms::none);
-    CInstallParams p;
-    p.SetStored("ETCPATH", w.etc.c_str());
-    p.AddMonitored(NamedEntry("S"), FAMILY_SYBASE);
-    const std::string console = Generate(p);
-    EXPECT_FALSE(Contains(console, "Can't open file"));
-    EXPECT_TRUE(Contains(ReadFile(w.Native("Sybase_S.bat")), "REM BATCH FOR STARTING UP TUS AGENT\r\n"));
-}
-
-TEST(OutputFiles, ServerNamesThatLeaveTheDirectoryAreRefused) {
-    TempDir temp;
-    ScopedCwd cwd(temp.path());
-    const std::string etc = (temp.path() / "a" / "etc").string();
-    fs::create_directories(etc);
-    CInstallParams p;
-    p.SetStored("ETCPATH", etc.c_str());
-    const std::vector<std::string> refused = {"..\\x", "sub\\..\\..\\x", "\\abs", "/abs", "C:\\x",
-                                              "C:x", "ok/../../x", "x\\.."};
-    for (const auto& name : refused) p.AddMonitored(NamedEntry(name.c_str()), FAMILY_INFORMIX);
-    p.AddMonitored(NamedEntry("GOOD\\x..y"), FAMILY_INFORMIX);
-    const std::string console = Generate(p);
-
-    for (const auto& name : refused) {
-        EXPECT_TRUE(Contains(console, "\nServer name '" + name +
-                                          "' leads out of the configuration directory: no batch file written for it\n"));
-        EXPECT_TRUE(Contains(console, "\nServer name '" + name +
-                                          "' leads out of the configuration directory: no agent configuration file "
-                                          "written for it\n"));
-    }
-    auto files = FilesBelow(temp.path());
-    std::vector<std::string> names;
-    for (const auto& [name, text] : files) names.push_back(name);
-    EXPECT_EQ(names, (std::vector<std::string>{"a/etc/Informix_GOOD/x..y.bat", "a/etc/TUIVMA_GOOD/x..y.ini",
-                                               "a/etc/tuiinc.ini"}));
-    EXPECT_EQ(files["a/etc/tuiinc.ini"], "\r\n[Include]\r\nAdd=" + etc + "\\TUIVMA_GOOD\\x..y.ini\r\n");
+    for (const char* name : {"A", "B"}) w.p.AddMonitored(Entry(name), FAMILY_ORACLE);
+    for (const char* name : {"Oracle_A.bat", "TUOVMA_A.ini"}) WriteFile(w.Native(name), "old\r\n");
+    fs::permissions(w.Native("Oracle_A.bat"), fs::perms::none);  // found by its existence, not by reading it
+    std::error_code linkError;  // a second name shows whether the old file was removed or only emptied
+    fs::create_hard_link(w.Native("TUOVMA_A.ini"), w.temp.file("keep.ini"), linkError);
+    EXPECT_FALSE(Contains(Generate(w.p), "Can't open"));
+    EXPECT_EQ(linkError ? "old\r\n" : ReadFile(w.temp.file("keep.ini")), "old\r\n");
+    auto fresh = FilesBelow(w.etc);  // include, batch and configuration files
+    EXPECT_TRUE(Contains(fresh["Oracle_A.bat"], "REM BATCH FOR STARTING UP TUO AGENT\r\n"));
+    for (const auto& [name, text] : fresh) WriteFile(w.Native(name), "old\r\n");
+    if (!MakeReadOnly(w.etc)) GTEST_SKIP() << "a read-only directory still takes files here (root, or Windows)";
+    fs::permissions(w.Native("Oracle_B.bat"), fs::perms::owner_read);
+    w.p.AddMonitored(Entry("C"), FAMILY_ORACLE);
+    const std::string console = Generate(w.p);
+    fs::permissions(w.etc, fs::perms::owner_all);
+    // Writable old files are emptied and written anew; the read-only one stops the
+    // batch writer before C; the configuration writer still runs until C's new file.
+    fresh["Oracle_B.bat"] = "old\r\n";
+    EXPECT_EQ(FilesBelow(w.etc), fresh);
+    const auto twice = [&](const char* name) {  // before and after making directories
+        return "\nCan't open file '" + w.EtcFile(name) + "'\n\nCan't open file '" + w.EtcFile(name) + "'\n";
+    };
+    EXPECT_TRUE(Contains(console, twice("Oracle_B.bat")) && Contains(console, twice("TUOVMA_C.ini"))) << console;
+    EXPECT_FALSE(Contains(console, "Oracle_C.bat"));
 }
 
 TEST(OutputFiles, WriterOnItsOwnStillAppendsTheLocalSettings) {
     Workspace w;
-    WriteFile(w.temp.path().string() + "/tavtset.ini", "[Local Settings]\nA=%s\n");
-    CInstallParams p;
-    p.SetStored("ETCPATH", w.etc.c_str());
-    p.AddMonitored(NamedEntry("M"), FAMILY_MSSQL);
-    testing::internal::CaptureStdout();
-    p.WriteMsSqlIni(1);
-    testing::internal::GetCapturedStdout();
+    WriteFile(w.temp.file("tavtset.ini"), "[Local Settings]\nA=%s\n");
+    w.p.AddMonitored(Entry("M"), FAMILY_MSSQL);
+    Console([&] { w.p.WriteMsSqlIni(1); });
     const std::string ini = ReadFile(w.Native("TUMVMA_M.ini"));
-    const std::string tail = "Action=NOStart\r\n[Local Settings]\r\nA=%s\r\n";
-    ASSERT_GT(ini.size(), tail.size());
-    EXPECT_EQ(ini.substr(ini.size() - tail.size()), tail);
+    EXPECT_EQ(ini.substr(std::min(ini.size(), ini.rfind("NOStart"))), "NOStart\r\n[Local Settings]\r\nA=%s\r\n");
 }
 
 #if !defined(_WIN32)
 // The program is started directly: a script stands in for it natively.
 TEST(OutputFiles, RegcopyRunsAfterEachInformixFile) {
     Workspace w;
-    const fs::path home = w.temp.path() / "ifx";
-    fs::create_directories(home / "bin");
-    const std::string log = (w.temp.path() / "regcopy.log").string();
-    WriteFile((home / "bin" / "regcopy").string(),
-              "#!/bin/sh\nif [ -f \"$TAVTEST_ETC/TUIVMA_ol1.ini\" ]; then echo ini; else echo batch; fi >> \"$TAVTEST_LOG\"\n");
-    fs::permissions(home / "bin" / "regcopy", fs::perms::owner_all);
-    ScopedEnv e1("TAVTEST_ETC", w.etc.c_str()), e2("TAVTEST_LOG", log.c_str());
-    CInstallParams p;
-    p.SetStored("ETCPATH", w.etc.c_str());
-    p.AddMonitored(NamedEntry("ol1", "", home.string().c_str()), FAMILY_INFORMIX);
-    p.AddMonitored(NamedEntry("ol2", "", (w.temp.path() / "nothing").string().c_str()), FAMILY_INFORMIX);
-    Generate(p);
-    EXPECT_EQ(ReadFile(log), "batch\nini\n");
+    const fs::path program = w.temp.path() / "ifx" / "bin" / "regcopy";
+    fs::create_directories(program.parent_path());
+    WriteFile(program.string(), "#!/bin/sh\nif [ -f TUIVMA_ol1.ini ]; then echo ini; else echo batch; fi >> ../log\n");
+    fs::permissions(program, fs::perms::owner_all);
+    const ScopedCwd inEtc(w.etc);
+    w.p.AddMonitored(Entry("ol1||" + w.temp.file("ifx")), FAMILY_INFORMIX);
+    w.p.AddMonitored(Entry("ol2||" + w.temp.file("nothing")), FAMILY_INFORMIX);
+    Generate(w.p);
+    EXPECT_EQ(ReadFile(w.temp.file("log")), "batch\nini\n");
     EXPECT_TRUE(fs::exists(w.Native("TUIVMA_ol2.ini")));  // a missing program is no failure
 }
 #endif
