@@ -282,9 +282,11 @@ TEST(SelectEdit, DecodesForTheDialogAndEncodesAgainWithTheNewKey) {
     EXPECT_EQ(entry.GetLogin(), "system");
     EXPECT_NE(entry.GetPassword(), stored);
     EXPECT_EQ(Decode(entry), "secret");
+    // Bound to the new login: the old key no longer gives the password back
+    // (usually an error text; the salted filler can rarely make a wrong key
+    // decode to some other well-formed text).
     const char* oldKey = decode_password(entry.GetPassword().c_str(), "sys", "ORCL", nullptr);
-    ASSERT_NE(oldKey, nullptr);
-    EXPECT_STREQ(oldKey, "Error invalid password 3");
+    EXPECT_STRNE(oldKey, "secret");
     EXPECT_EQ(open.view.events.back(), "focus");
 }
 
