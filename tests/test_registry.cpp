@@ -87,10 +87,6 @@ protected:
         registry_ = std::move(memory);
     }
 
-    std::unique_ptr<RegistryKey> Open(const std::string& below, unsigned access = KEY_QUERY) {
-        return registry_->OpenKey((BASE + below).c_str(), access);
-    }
-
     std::unique_ptr<RegistryReader> registry_;
 };
 
@@ -142,8 +138,9 @@ TYPED_TEST(RegistryConformance, OpenKeyIgnoresCaseAndFailsAsWindowsDoes) {
 // Each call gives its result, the data length after success or REG_MORE_DATA,
 // and the name after success.
 TYPED_TEST(RegistryConformance, CallsFailAsWindowsFailsThem) {
-    auto values = this->Open("\\Lengths"), types = this->Open("\\Types");
-    auto keys = this->Open("\\SubKeys", KEY_ENUM_SUB_KEYS);
+    auto values = this->registry_->OpenKey((BASE + "\\Lengths").c_str(), KEY_QUERY);
+    auto types = this->registry_->OpenKey((BASE + "\\Types").c_str(), KEY_QUERY);
+    auto keys = this->registry_->OpenKey((BASE + "\\SubKeys").c_str(), KEY_ENUM_SUB_KEYS);
     ASSERT_TRUE(values && keys && types);
     char name[32];
     unsigned char data[32];
@@ -227,6 +224,7 @@ TEST(MemoryRegistry, ManyKeysAndValuesStayFoundAndOrdered) {
     registry.SetString("software\\many", "v99", "again");  // keeps its place and spelling
     registry.DeleteValue("Software\\Many", "v50");
     registry.DeleteKey("Software\\Many\\k50");
+    EXPECT_EQ("[Software\\Many\\k49]\n\"v\"=\"49\\x00\"\n", DumpRegistryKey(registry, "Software\\Many\\k49"));
     std::string dump = DumpRegistryKey(registry, "Software\\Many");
     EXPECT_TRUE(dump.starts_with("[Software\\Many]\n\"V99\"=\"again\\x00\"\n\"V98\"=\"98\\x00\"\n")) << dump;
     EXPECT_EQ(std::string::npos, dump.find("50"));
@@ -254,7 +252,7 @@ TEST(MachineRegistry, LoadsTheSnapshotsNamedAndReportsTheOnesThatFail) {
     tavtest::ScopedEnv env("TAVNOVU_REGISTRY", list.c_str());
     ::testing::internal::CaptureStderr();
     std::string dump = DumpRegistryKey(*OpenMachineRegistry(), BASE);
-    EXPECT_EQ(faulty + ":6: HKEY_CURRENT_USER is not part of a snapshot of the local machine (only "
+    EXPECT_EQ(faulty + ":7: HKEY_CURRENT_USER is not part of a snapshot of the local machine (only "
                        "HKEY_LOCAL_MACHINE)\n" + missing + ": cannot open: No such file or directory\n",
               ::testing::internal::GetCapturedStderr());
     EXPECT_NE(std::string::npos, dump.find("\"Text\"=\"changed\\x00\"")) << dump;
