@@ -53,7 +53,7 @@ Times GenerateOnce(const fs::path& etc) {
     params.SetStored("PORTNUMBER", "1999");
     params.SetStored("COMPUTERNAME", "BENCHHOST");
     for (int i = 0; i < SERVERS; ++i) {
-        auto* entry = new CMonitoredServer;
+        auto entry = std::make_unique<CMonitoredServer>();
         const std::string name = "SYB" + std::to_string(i);
         entry->SetServerName(name.c_str());
         entry->SetErrorlogName(("C:\\sybase\\install\\" + name + ".log").c_str());
@@ -61,7 +61,7 @@ Times GenerateOnce(const fs::path& etc) {
         entry->SetServerVersion(i % 2 ? "12.5.1" : "11.9.2");
         entry->SetLogin("sa");
         entry->SetPassword("c2VjcmV0");
-        params.AddMonitored(entry, 2);
+        params.AddMonitored(std::move(entry), 2);
     }
     const Stopwatch watch;
     params.GenerateConfiguration();

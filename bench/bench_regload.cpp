@@ -15,7 +15,7 @@
 #include <system_error>
 
 #include "discovery/tavdisc.h"
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 
 #ifdef _WIN32
 long PeakResidentKilobytes() { return -1; }  // not measured in the Windows build

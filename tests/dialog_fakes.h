@@ -7,8 +7,8 @@
 #include "discovery/tavdisc.h"
 #include "generate/tavixdcl.h"
 #include "password/tavencry.h"
-#include "platform/MemoryRegistry.h"
-#include "platform/MemoryView.h"
+#include "registry/MemoryRegistry.h"
+#include "views/MemoryView.h"
 
 namespace tavtest {
 
@@ -27,13 +27,13 @@ struct OracleMachine {
 
     explicit OracleMachine(const Found& found) {
         for (const ServerFields& fields : found) {
-            auto* server = new COracleServer(fields.name);
+            auto server = std::make_unique<COracleServer>(fields.name);
             server->SetServerName(fields.name);
             server->SetServiceName((std::string("OracleService") + fields.name).c_str());
             server->SetErrorlogName(fields.errorlog);
             server->SetDollarServer(fields.home);
             server->SetServerVersion(fields.version);
-            servers.Add(server, FAMILY_ORACLE);
+            servers.Add(std::move(server), FAMILY_ORACLE);
         }
     }
 };

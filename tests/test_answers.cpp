@@ -1,6 +1,6 @@
 // The answers-file view: the documented format played through the dialog
 // handlers, and one message naming the file and line for every fault.
-#include "platform/AnswersView.h"
+#include "views/AnswersView.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // person at the keyboard would, and the host's other ways.
 #ifndef _WIN32
 
-#include "platform/DialogViews.h"
+#include "views/DialogViews.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 
 #include "dialog_fakes.h"
 #include "dialogs/tavixlst.h"
-#include "platform/AnswersView.h"
+#include "views/AnswersView.h"
 
 namespace {
 

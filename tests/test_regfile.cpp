@@ -1,6 +1,6 @@
 // The .reg snapshot loader of the in-memory registry: the syntax elements, the
 // one-line refusals, encodings and line ends, reading in pieces, damaged input.
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // loaded from the .reg fixtures, and against the machine's reader once the
 // scripts tests/scripts/*-registry-conformance.sh have given it the fixtures
 // (regedit /S under Wine, TAVNOVU_REGISTRY elsewhere) and set TAV_REGISTRY_IMPORTED.
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 // tests/scripts/wine-discover-compare.sh; the cases here are the ones those
 // cannot reach.
 #include "discovery/tavdisc.h"
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
 #include "tav_testutil.h"
 
@@ -76,15 +76,13 @@ TEST(ServerRecord, DumpFormats) {
 TEST(ServerList, FindByNameIgnoresAsciiCaseAndTakesTheFirst) {
     MemoryRegistry registry;
     CDbServerList list(registry);
-    auto* first = new CMsSqlServer;
-    first->SetServerName("Sales");
-    auto* second = new CMsSqlServer;
-    second->SetServerName("SALES");
-    auto* latin = new CMsSqlServer;
-    latin->SetServerName("M\xc4NNER[1");
-    list.Add(first, FAMILY_MSSQL);
-    list.Add(second, FAMILY_MSSQL);
-    list.Add(latin, FAMILY_MSSQL);
+    std::vector<CDbServer*> filed;
+    for (const char* name : {"Sales", "SALES", "M\xc4NNER[1"}) {
+        auto server = std::make_unique<CMsSqlServer>();
+        server->SetServerName(name);
+        filed.push_back(list.Add(std::move(server), FAMILY_MSSQL));
+    }
+    CDbServer *first = filed[0], *second = filed[1], *latin = filed[2];
     EXPECT_EQ(first, list.FindByName(FAMILY_MSSQL, "sAlEs"));
     EXPECT_EQ(nullptr, list.FindByName(FAMILY_MSSQL, "SALE"));
     EXPECT_EQ(nullptr, list.FindByName(FAMILY_SYBASE, "Sales"));
@@ -102,11 +100,11 @@ TEST(ServerList, ReadInitFilesAndDestructionOrder) {
     {
         MemoryRegistry registry;
         CDbServerList list(registry);
-        list.Add(new ProbeServer("s1"), FAMILY_SYBASE);
-        list.Add(new ProbeServer("s2"), FAMILY_SYBASE);
-        list.Add(new ProbeServer("o1"), FAMILY_ORACLE);
-        list.Add(new ProbeServer("n1"), FAMILY_NEW);
-        list.Add(new ProbeServer("x"), FAMILY_SLOTS);  // cannot be filed: released at once
+        list.Add(std::make_unique<ProbeServer>("s1"), FAMILY_SYBASE);
+        list.Add(std::make_unique<ProbeServer>("s2"), FAMILY_SYBASE);
+        list.Add(std::make_unique<ProbeServer>("o1"), FAMILY_ORACLE);
+        list.Add(std::make_unique<ProbeServer>("n1"), FAMILY_NEW);
+        list.Add(std::make_unique<ProbeServer>("x"), FAMILY_SLOTS);  // cannot be filed: released at once
         list.ReadInitFiles(FAMILY_SYBASE);
         list.ReadInitFiles(FAMILY_INFORMIX);
     }

@@ -43,14 +43,14 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 }
 
 // An entry from "name|errorlog|home|version|login|password|cluster"; fields left out are empty.
-CMonitoredServer* Entry(const std::string& fields) {
+std::unique_ptr<CMonitoredServer> Entry(const std::string& fields) {
     using Setter = void (CMonitoredServer::*)(const char*);
     const std::vector<Setter> SETTERS = {&CMonitoredServer::SetServerName, &CMonitoredServer::SetErrorlogName,
         &CMonitoredServer::SetDollarServer, &CMonitoredServer::SetServerVersion, &CMonitoredServer::SetLogin,
         &CMonitoredServer::SetPassword, &CMonitoredServer::SetClusterServer};
     const std::vector<std::string> values = Split(fields, '|');
-    auto* entry = new CMonitoredServer;
-    for (size_t i = 0; i < values.size(); ++i) (entry->*SETTERS.at(i))(values[i].c_str());  // throws on too many
+    auto entry = std::make_unique<CMonitoredServer>();
+    for (size_t i = 0; i < values.size(); ++i) ((*entry).*SETTERS.at(i))(values[i].c_str());  // throws on too many
     return entry;
 }
 
@@ -112,10 +112,11 @@ TEST(MonitoredSet, FindMatchesTheFiveFieldsWithCaseAndReturnsTheFirst) {
     server.SetServiceName("SYBSQL_SYB");
     CInstallParams params;
     params.AddMonitored(Entry("SYB"), FAMILY_SYBASE);  // typed in: no service name
-    CMonitoredServer* copies[] = {Entry("old||||sa"), Entry("old||||sa")};
-    for (CMonitoredServer* copy : copies) {
-        copy->AssignFromServer(server);
-        params.AddMonitored(copy, FAMILY_SYBASE);
+    CMonitoredServer* copies[2];
+    for (CMonitoredServer*& copy : copies) {
+        auto entry = Entry("old||||sa");
+        entry->AssignFromServer(server);
+        copy = params.AddMonitored(std::move(entry), FAMILY_SYBASE);
     }
     EXPECT_EQ(copies[0]->GetLogin(), "");  // a record carries no login
     EXPECT_EQ(params.FindMonitored(&server, FAMILY_SYBASE), copies[0]);
@@ -134,8 +135,8 @@ TEST(MonitoredSet, RemoveDestroysExactlyThePointerGivenAndTheTableTheRest) {
     CountedEntry stranger(&deleted);
     {
         CInstallParams params;
-        CMonitoredServer* e[] = {new CountedEntry(&deleted), new CountedEntry(&deleted), new CountedEntry(&deleted)};
-        for (auto* entry : e) params.AddMonitored(entry, FAMILY_ORACLE);  // all alike
+        CMonitoredServer* e[3];
+        for (auto*& entry : e) entry = params.AddMonitored(std::make_unique<CountedEntry>(&deleted), FAMILY_ORACLE);  // all alike
         params.RemoveMonitored(e[1], FAMILY_ORACLE);
         params.RemoveMonitored(&stranger, FAMILY_ORACLE);
         params.RemoveMonitored(e[0], FAMILY_SYBASE);  // not in that family's sequence
@@ -143,7 +144,7 @@ TEST(MonitoredSet, RemoveDestroysExactlyThePointerGivenAndTheTableTheRest) {
         ASSERT_EQ(params.GetMonitoredCount(FAMILY_ORACLE), 2);
         EXPECT_TRUE(params.GetMonitoredAt(0, FAMILY_ORACLE) == e[0] && params.GetMonitoredAt(1, FAMILY_ORACLE) == e[2]);
         EXPECT_TRUE(!params.GetMonitoredAt(-1, FAMILY_ORACLE) && !params.GetMonitoredAt(2, FAMILY_ORACLE));
-        for (int family : {0, 15, 16}) params.AddMonitored(new CountedEntry(&deleted), family);
+        for (int family : {0, 15, 16}) params.AddMonitored(std::make_unique<CountedEntry>(&deleted), family);
         EXPECT_EQ(deleted, 2);  // there is no slot 16: not kept, and not leaked
     }
     EXPECT_EQ(deleted, 6);

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "password/tavencry.h"
-#include "platform/MemoryView.h"
+#include "views/MemoryView.h"
 
 TEST(PropertiesDialog, PasswordTheEncodingCannotHoldKeepsTheDialogOpen) {
     const std::pair<std::string, const char*> refused[] = {

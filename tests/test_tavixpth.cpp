@@ -1,5 +1,5 @@
 // The maker's installation paths from the registry.
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
 #include "setup/tavixext.h"
 

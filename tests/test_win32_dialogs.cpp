@@ -21,9 +21,9 @@
 #include "discovery/tavdisc.h"
 #include "generate/tavixdcl.h"
 #include "password/tavencry.h"
-#include "platform/AnswersView.h"
-#include "platform/DialogViews.h"
-#include "platform/MemoryRegistry.h"
+#include "views/AnswersView.h"
+#include "views/DialogViews.h"
+#include "registry/MemoryRegistry.h"
 #include "platform/Module.h"
 #include "platform/Windows/Win32View.h"
 #include "tav_testutil.h"
@@ -252,12 +252,12 @@ protected:
     // A discovered Oracle instance; PROD runs a newer release in a home of its own.
     void AddOracle(const std::string& name) {
         const bool prod = name == "PROD";
-        auto* server = new COracleServer(name.c_str());
+        auto server = std::make_unique<COracleServer>(name.c_str());
         server->SetServerName(name.c_str());
         server->SetDollarServer(prod ? "D:\\oracle\\ora10g" : "C:\\oracle\\ora92");
         server->SetServerVersion(prod ? "10.1.0.2.0" : "9.2.0.1.0");
         server->SetErrorlogName(("C:\\oracle\\admin\\" + name + "\\bdump\\alert_" + name + ".log").c_str());
-        servers_.Add(server, FAMILY_ORACLE);
+        servers_.Add(std::move(server), FAMILY_ORACLE);
     }
 
     // Runs the selection dialog while the script works it. Without a display it must

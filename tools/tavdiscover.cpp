@@ -1,7 +1,7 @@
 // tavdiscover: runs the server discovery of one database family, as a setup run
 // does, and prints every record found; or lists the maker's installation paths.
 #include "discovery/tavdisc.h"
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
 #include "setup/tavixext.h"
 

@@ -104,9 +104,11 @@ void CServerSelectDlg::OnAddToMonitor() {
     if (!server || params_.FindMonitored(server, family_))
         return;
 
-    auto* entry = new CMonitoredServer;
-    entry->AssignFromServer(*server);
-    params_.AddMonitored(entry, family_);
+    auto added = std::make_unique<CMonitoredServer>();
+    added->AssignFromServer(*server);
+    CMonitoredServer* entry = params_.AddMonitored(std::move(added), family_);
+    if (!entry)
+        return;
     const int monitorIndex = monitor.AddString(entry->GetServerName());
     monitor.SetItemData(monitorIndex, entry);
 
@@ -161,9 +163,11 @@ void CServerSelectDlg::OnNewServer() {
     if (view_->RunProperties(properties) != DIALOG_OK)
         return;
 
-    auto* entry = new CMonitoredServer;
-    SetEntryFromProperties(*entry, properties);
-    params_.AddMonitored(entry, family_);
+    auto added = std::make_unique<CMonitoredServer>();
+    SetEntryFromProperties(*added, properties);
+    CMonitoredServer* entry = params_.AddMonitored(std::move(added), family_);
+    if (!entry)
+        return;
     IListControl& monitor = view_->List(IDC_MONITOR_LIST);
     const int item = monitor.AddString(properties.server_name);
     monitor.SetItemData(item, entry);

@@ -382,9 +382,9 @@ void ReadInformixVersion(RegistryKey& key, InformixTexts* texts) {
     });
 }
 
-CInformixServer* MakeInformixServer(InformixTexts* texts, const std::string& serviceName) {
+std::unique_ptr<CDbServer> MakeInformixServer(InformixTexts* texts, const std::string& serviceName) {
     texts->configuration = texts->installDirectory + "\\etc\\" + texts->configuration;
-    auto* server = new CInformixServer;
+    auto server = std::make_unique<CInformixServer>();
     server->SetServerName(texts->serverName.c_str());
     server->SetServiceName(serviceName.c_str());
     server->SetDollarServer(texts->installDirectory.c_str());
@@ -511,22 +511,17 @@ CDbServerList::CDbServerList(tavplat::RegistryReader& registry, const char* name
     : registry_(registry), name_(name ? name : "") {}
 
 CDbServerList::~CDbServerList() {
-    for (auto& sequence : servers_) {
-        for (auto it = sequence.rbegin(); it != sequence.rend(); ++it)
-            delete *it;
-        sequence.clear();
-    }
+    // The records of a family go in the reverse order of their filing.
+    for (auto& sequence : servers_)
+        while (!sequence.empty())
+            sequence.pop_back();
 }
 
-void CDbServerList::Add(CDbServer* server, int family) {
-    if (server == nullptr)
-        return;
-    if (!IsFamilySlot(family)) {
-        // The list owns what it is given; a record it cannot file is released.
-        delete server;
-        return;
-    }
-    servers_[family].push_back(server);
+CDbServer* CDbServerList::Add(std::unique_ptr<CDbServer> server, int family) {
+    if (server == nullptr || !IsFamilySlot(family))
+        return nullptr;
+    servers_[family].push_back(std::move(server));
+    return servers_[family].back().get();
 }
 
 int CDbServerList::GetCount(int family) const {
@@ -536,15 +531,15 @@ int CDbServerList::GetCount(int family) const {
 CDbServer* CDbServerList::GetAt(int index, int family) const {
     if (index < 0 || index >= GetCount(family))
         return nullptr;
-    return servers_[family][static_cast<size_t>(index)];
+    return servers_[family][static_cast<size_t>(index)].get();
 }
 
 CDbServer* CDbServerList::FindByName(int family, const char* name) const {
     if (!IsFamilySlot(family) || name == nullptr)
         return nullptr;
-    for (CDbServer* server : servers_[family]) {
+    for (const auto& server : servers_[family]) {
         if (EqualsIgnoreCase(server->GetServerName(), name))
-            return server;
+            return server.get();
     }
     return nullptr;
 }
@@ -643,7 +638,7 @@ void CDbServerList::ScanHome(const char* keyPath, bool is10g) {
         return;
 
     for (const std::string& name : home.instances) {
-        auto* server = new COracleServer(name.c_str());
+        auto server = std::make_unique<COracleServer>(name.c_str());
         server->SetServerName(name.c_str());
         server->SetServiceName(("OracleService" + name).c_str());
         server->SetDollarServer(home.homeDirectory.c_str());
@@ -659,7 +654,7 @@ void CDbServerList::ScanHome(const char* keyPath, bool is10g) {
             server->SetServerVersion("9.2.0");
             server->SetErrorlogName((bdump + "alert_" + name + ".LOG").c_str());
         }
-        Add(server, FAMILY_ORACLE);
+        Add(std::move(server), FAMILY_ORACLE);
     }
 }
 
@@ -737,14 +732,14 @@ void CDbServerList::DiscoverMsSql() {
         });
         parameters.reset();
 
-        auto* server = new CMsSqlServer;
+        auto server = std::make_unique<CMsSqlServer>();
         server->SetServerName(isDefault ? computerName.c_str() : instance.c_str());
         server->SetServiceName("MSSQLServer");
         server->SetDollarServer(homeDirectory.c_str());
         server->SetServerVersion(version.c_str());
         server->SetErrorlogName(errorLog.c_str());
         server->SetClusterServer(isDefault ? computerName.c_str() : clusterName.c_str());
-        Add(server, FAMILY_MSSQL);
+        Add(std::move(server), FAMILY_MSSQL);
     }
 }
 
@@ -797,13 +792,13 @@ void CDbServerList::DiscoverSybase() {
                              errorlogArgument = ArgumentText(value);
                          return true;
                      });
-        auto* server = new CSybaseServer;
+        auto server = std::make_unique<CSybaseServer>();
         server->SetServerName(serverArgument.c_str());
         server->SetServiceName(("Sybase SQLServer_" + serverArgument).c_str());
         server->SetDollarServer(rootDirectory.c_str());
         server->SetServerVersion(version.c_str());
         server->SetErrorlogName(errorlogArgument.c_str());
-        Add(server, FAMILY_SYBASE);
+        Add(std::move(server), FAMILY_SYBASE);
     }
 }
 

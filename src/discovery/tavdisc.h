@@ -3,6 +3,7 @@
 #define TAV_DISCOVERY_TAVDISC_H
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -108,7 +109,9 @@ public:
     CDbServerList(const CDbServerList&) = delete;
     CDbServerList& operator=(const CDbServerList&) = delete;
 
-    void Add(CDbServer* server, int family);
+    // Files the record under family; the list owns it. Returns the record,
+    // or null when family is not one of the list's slots (the record is released).
+    CDbServer* Add(std::unique_ptr<CDbServer> server, int family);
     int GetCount(int family) const;
     CDbServer* GetAt(int index, int family) const;
     CDbServer* FindByName(int family, const char* name) const;
@@ -127,7 +130,7 @@ private:
 
     tavplat::RegistryReader& registry_;
     std::string name_;
-    std::vector<CDbServer*> servers_[FAMILY_SLOTS];
+    std::vector<std::unique_ptr<CDbServer>> servers_[FAMILY_SLOTS];
 };
 
 #endif

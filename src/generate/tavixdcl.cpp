@@ -39,44 +39,39 @@ CInstallParams::~CInstallParams() {
     CloseStream(ini_stream);
     CloseStream(batch_stream);
     CloseStream(include_stream);
-    for (auto& sequence : monitored_) {
-        for (auto it = sequence.rbegin(); it != sequence.rend(); ++it) delete *it;
-        sequence.clear();
-    }
+    // The entries of a family go in the reverse order of their adding.
+    for (auto& sequence : monitored_)
+        while (!sequence.empty()) sequence.pop_back();
 }
 
 // ---- the monitored set ---------------------------------------------------------
 
 static bool IsFamilySlot(int family) { return family >= 0 && family < FAMILY_SLOTS; }
 
-void CInstallParams::AddMonitored(CMonitoredServer* entry, int family) {
-    if (!entry) return;
-    if (!IsFamilySlot(family)) {
-        // Nowhere to keep it; the set owns what it is given, so it must not leak.
-        delete entry;
-        return;
-    }
-    monitored_[family].push_back(entry);
+CMonitoredServer* CInstallParams::AddMonitored(std::unique_ptr<CMonitoredServer> entry, int family) {
+    if (!entry || !IsFamilySlot(family)) return nullptr;
+    monitored_[family].push_back(std::move(entry));
+    return monitored_[family].back().get();
 }
 
 void CInstallParams::RemoveMonitored(CMonitoredServer* entry, int family) {
     if (!entry || !IsFamilySlot(family)) return;
     auto& sequence = monitored_[family];
-    auto found = std::find(sequence.rbegin(), sequence.rend(), entry);
+    auto found = std::find_if(sequence.rbegin(), sequence.rend(),
+                              [entry](const auto& held) { return held.get() == entry; });
     if (found == sequence.rend()) return;
     sequence.erase(std::next(found).base());
-    delete entry;
 }
 
 CMonitoredServer* CInstallParams::FindMonitored(const CDbServer* server, int family) const {
     if (!server || !IsFamilySlot(family)) return nullptr;
-    for (CMonitoredServer* entry : monitored_[family]) {
+    for (const auto& entry : monitored_[family]) {
         if (entry->GetServerName() == server->GetServerName() &&
             entry->GetServiceName() == server->GetServiceName() &&
             entry->GetErrorlogName() == server->GetErrorlogName() &&
             entry->GetDollarServer() == server->GetDollarServer() &&
             entry->GetServerVersion() == server->GetServerVersion())
-            return entry;
+            return entry.get();
     }
     return nullptr;
 }
@@ -88,7 +83,7 @@ int CInstallParams::GetMonitoredCount(int family) const {
 
 CMonitoredServer* CInstallParams::GetMonitoredAt(int index, int family) const {
     if (!IsFamilySlot(family) || index < 0 || index >= GetMonitoredCount(family)) return nullptr;
-    return monitored_[family][static_cast<size_t>(index)];
+    return monitored_[family][static_cast<size_t>(index)].get();
 }
 
 // ---- install parameters -------------------------------------------------------

@@ -4,6 +4,7 @@
 #define TAV_GENERATE_TAVIXDCL_H
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -82,7 +83,10 @@ public:
     std::string GetComputerName() const;
 
     // The monitored set.
-    void AddMonitored(CMonitoredServer* entry, int family);
+    // The set owns its entries. AddMonitored returns the entry, or null when
+    // family is not one of the set's slots (the entry is released then);
+    // RemoveMonitored releases the entry.
+    CMonitoredServer* AddMonitored(std::unique_ptr<CMonitoredServer> entry, int family);
     void RemoveMonitored(CMonitoredServer* entry, int family);
     CMonitoredServer* FindMonitored(const CDbServer* server, int family) const;
     int GetMonitoredCount(int family) const;
@@ -136,7 +140,7 @@ private:
     FILE* ini_stream = nullptr;
     FILE* batch_stream = nullptr;
     FILE* include_stream = nullptr;
-    std::vector<CMonitoredServer*> monitored_[FAMILY_SLOTS];
+    std::vector<std::unique_ptr<CMonitoredServer>> monitored_[FAMILY_SLOTS];
 
     // Generation helpers (tavixdcl).
     // The lines of "tavtset.ini", read once by GenerateConfiguration; null outside it.

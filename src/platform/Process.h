@@ -26,9 +26,6 @@ std::string SystemDriveRoot();
 // buffer becomes part of the environment and must stay alive. 0 on success.
 int PutEnvironment(char* assignment);
 
-// True when standard input is an interactive terminal.
-bool StdinIsTerminal();
-
 }  // namespace tavplat
 
 #endif

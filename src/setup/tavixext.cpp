@@ -9,7 +9,7 @@
 #include "discovery/tavdisc.h"
 #include "generate/tavixdcl.h"
 #include "dialogs/tavixlst.h"
-#include "platform/DialogViews.h"
+#include "views/DialogViews.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryReader.h"
 #include "runtime/coll.h"

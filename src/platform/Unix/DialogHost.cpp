@@ -1,14 +1,14 @@
 // Where the selection dialog runs on POSIX: the answers file when
 // TAVNOVU_ANSWERS names one, otherwise the console view on a terminal.
-#include "platform/DialogViews.h"
+#include "views/DialogViews.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/AnswersView.h"
-#include "platform/ConsoleView.h"
-#include "platform/Process.h"
+#include "views/AnswersView.h"
+#include "views/ConsoleView.h"
+#include "platform/Terminal.h"
 
 namespace tavplat {
 

@@ -63,8 +63,4 @@ int PutEnvironment(char* assignment) {
     return putenv(assignment);
 }
 
-bool StdinIsTerminal() {
-    return isatty(0) != 0;
-}
-
 }  // namespace tavplat

@@ -1,6 +1,6 @@
 // The registry of this machine off Windows: the .reg snapshots named by
 // TAVNOVU_REGISTRY, and the system's texts for the Windows error codes.
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
 
 #include <cstdio>

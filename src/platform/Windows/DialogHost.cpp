@@ -1,10 +1,10 @@
 // Chooses the view of the selection dialog on Windows: the answers file when
 // one is named, otherwise the Win32 dialogs.
-#include "platform/DialogViews.h"
+#include "views/DialogViews.h"
 
 #include <cstdlib>
 
-#include "platform/AnswersView.h"
+#include "views/AnswersView.h"
 #include "platform/Windows/Win32View.h"
 
 namespace tavplat {

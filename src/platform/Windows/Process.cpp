@@ -71,8 +71,4 @@ int PutEnvironment(char* assignment) {
     return _putenv(assignment);
 }
 
-bool StdinIsTerminal() {
-    return _isatty(0) != 0;
-}
-
 }  // namespace tavplat

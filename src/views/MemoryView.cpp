@@ -1,5 +1,5 @@
 // In-memory dialog views: sorted lists, button states and edit fields.
-#include "platform/MemoryView.h"
+#include "views/MemoryView.h"
 
 #include <algorithm>
 #include <cctype>

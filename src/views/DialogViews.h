@@ -1,8 +1,8 @@
 // Runs the selection dialog modally in the view this platform offers:
 // the answers file named by TAVNOVU_ANSWERS on every platform; otherwise the
 // Win32 dialogs on Windows, and the console view on a POSIX terminal.
-#ifndef TAV_PLATFORM_DIALOGVIEWS_H
-#define TAV_PLATFORM_DIALOGVIEWS_H
+#ifndef TAV_VIEWS_DIALOGVIEWS_H
+#define TAV_VIEWS_DIALOGVIEWS_H
 
 class CServerSelectDlg;
 

@@ -4,7 +4,7 @@
 // in Windows-1252, string data with its terminating NULs. Values keep the order
 // in which they were created; sub-keys are enumerated sorted by their
 // upper-cased names, as Windows keeps them.
-#include "platform/MemoryRegistry.h"
+#include "registry/MemoryRegistry.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,10 +2,7 @@
 // Properties" on a terminal. The handlers run unchanged over in-memory lists;
 // the view only shows them and turns typed commands into the clicks a person
 // would make.
-#include "platform/ConsoleView.h"
-
-#include <termios.h>
-#include <unistd.h>
+#include "views/ConsoleView.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -13,68 +10,35 @@
 
 #include "dialogs/tavixlst.h"
 #include "dialogs/tavixpro.h"
-#include "platform/MemoryView.h"
+#include "platform/Terminal.h"
+#include "text/Text.h"
+#include "views/MemoryView.h"
 
 namespace tavplat {
 
 namespace {
 
-// A line typed by the person, without its line end; false at the end of the input.
+using tavtext::HasControlCharacter;
+using tavtext::LowerCase;
+
+std::string Trim(const std::string& text) {
+    return std::string(tavtext::Trim(text));
+}
+
 bool ReadLine(FILE* in, std::string* line) {
-    line->clear();
-    int c;
-    bool any = false;
-    while ((c = std::fgetc(in)) != EOF) {
-        any = true;
-        if (c == '\n')
-            break;
-        line->push_back(static_cast<char>(c));
-    }
-    if (!line->empty() && line->back() == '\r')
-        line->pop_back();
-    return any;
+    return tavtext::ReadLine(in, line);
 }
 
 // Prompts and reads a line with echo off, so a password is not shown. Echo
 // goes off before the prompt appears: anything typed after it is hidden.
 bool ReadSecretLine(FILE* in, FILE* out, const std::string& prompt, std::string* line) {
-    const int fd = fileno(in);
-    termios saved{};
-    const bool terminal = isatty(fd) && tcgetattr(fd, &saved) == 0;
-    if (terminal) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        tcsetattr(fd, TCSANOW, &quiet);
-    }
+    tavplat::EchoOff quiet(in);
     std::fputs(prompt.c_str(), out);
     std::fflush(out);
     const bool got = ReadLine(in, line);
-    if (terminal) {
-        tcsetattr(fd, TCSANOW, &saved);
-        std::fputc('\n', out);
-    }
+    if (quiet.Active())
+        std::fputc('\n', out);  // the Enter that ended the line was not echoed either
     return got;
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string Trim(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return std::string();
-    const size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
-bool HasControlCharacter(const std::string& text) {
-    for (unsigned char c : text)
-        if (c < 0x20 || c == 0x7F)
-            return true;
-    return false;
 }
 
 struct Field {
@@ -158,7 +122,7 @@ private:
                 at_end_ = true;
                 return false;
             }
-            answer = Lower(Trim(answer));
+            answer = LowerCase(Trim(answer));
             if (answer.empty() || answer == "ok" || answer == "o") {
                 dialog.OnOK(view);
                 return true;
@@ -250,7 +214,7 @@ private:
     // 0 to go on, or the dialog's result.
     int Execute(const std::string& line) {
         const size_t space = line.find_first_of(" \t");
-        const std::string word = Lower(line.substr(0, space));
+        const std::string word = LowerCase(line.substr(0, space));
         const std::string argument = space == std::string::npos ? "" : Trim(line.substr(space));
         if (word.empty())
             return 0;

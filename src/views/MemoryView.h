@@ -2,8 +2,8 @@
 // keep their items sorted as the Win32 sorted list box does, buttons that
 // remember their state and edit fields that hold text. The answers-file view
 // and the console view drive the dialog handlers through them.
-#ifndef TAV_PLATFORM_MEMORYVIEW_H
-#define TAV_PLATFORM_MEMORYVIEW_H
+#ifndef TAV_VIEWS_MEMORYVIEW_H
+#define TAV_VIEWS_MEMORYVIEW_H
 
 #include <functional>
 #include <map>

@@ -1,8 +1,8 @@
 // The console view of the two dialogs, for a POSIX terminal: both lists with
 // numbers, a command per button, and the properties asked field by field with
 // the password read without echo. Implemented in src/platform/Unix only.
-#ifndef TAV_PLATFORM_CONSOLEVIEW_H
-#define TAV_PLATFORM_CONSOLEVIEW_H
+#ifndef TAV_VIEWS_CONSOLEVIEW_H
+#define TAV_VIEWS_CONSOLEVIEW_H
 
 #include <cstdio>
 

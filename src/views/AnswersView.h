@@ -1,8 +1,8 @@
 // The answers-file view: plays, from a plain text file the installer author
 // writes, what the person installing would do in the two dialogs. Portable;
 // used for unattended installs and tests on every platform.
-#ifndef TAV_PLATFORM_ANSWERSVIEW_H
-#define TAV_PLATFORM_ANSWERSVIEW_H
+#ifndef TAV_VIEWS_ANSWERSVIEW_H
+#define TAV_VIEWS_ANSWERSVIEW_H
 
 #include <string>
 

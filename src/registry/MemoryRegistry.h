@@ -1,7 +1,7 @@
 // An in-memory HKEY_LOCAL_MACHINE, loaded from .reg files (REGEDIT4 or
 // "Windows Registry Editor Version 5.00"), that answers as the Win32 registry does.
-#ifndef TAV_PLATFORM_MEMORYREGISTRY_H
-#define TAV_PLATFORM_MEMORYREGISTRY_H
+#ifndef TAV_REGISTRY_MEMORYREGISTRY_H
+#define TAV_REGISTRY_MEMORYREGISTRY_H
 
 #include "platform/RegistryReader.h"
 

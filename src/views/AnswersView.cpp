@@ -3,7 +3,7 @@
 // dialog handlers over in-memory lists, so that the dialogs' own rules
 // (defaults, encoding, no duplicates) apply unchanged. The format is
 // documented in the README ("Unattended installs").
-#include "platform/AnswersView.h"
+#include "views/AnswersView.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -15,7 +15,7 @@
 #include "dialogs/tavixpro.h"
 #include "generate/tavixdcl.h"
 #include "platform/FileSystem.h"
-#include "platform/MemoryView.h"
+#include "views/MemoryView.h"
 
 namespace tavplat {
 

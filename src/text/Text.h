@@ -1,0 +1,56 @@
+// Small text helpers shared by every layer: case-insensitive comparison of
+// 8-bit text, trimming, line reading and printf-style formatting into owned
+// strings.
+#ifndef TAV_TEXT_TEXT_H
+#define TAV_TEXT_TEXT_H
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace tavtext {
+
+// Blanks as a line of typed or written text holds them.
+constexpr std::string_view BLANKS = " \t";
+// Every character the C runtime counts as white space.
+constexpr std::string_view WHITE_SPACE = " \t\n\v\f\r";
+
+// Compares as _stricmp does: ASCII letters without case, every byte as an
+// unsigned value. The result is the difference of the first two bytes that
+// differ (a missing byte counts as 0).
+int CompareIgnoringCase(std::string_view a, std::string_view b);
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
+
+// The text with its ASCII capitals made small.
+std::string LowerCase(std::string_view text);
+
+// The text without the characters of set at its start, its end, or both.
+std::string_view TrimLeft(std::string_view text, std::string_view set = BLANKS);
+std::string_view TrimRight(std::string_view text, std::string_view set = BLANKS);
+std::string_view Trim(std::string_view text, std::string_view set = BLANKS);
+
+// True when the text holds a character below a blank, or DEL: nothing a
+// person can type into a one-line field.
+bool HasControlCharacter(std::string_view text);
+
+// Reads one line of any length from stream, without its line end (LF or
+// CR LF). False at the end of the stream when nothing was read.
+bool ReadLine(FILE* stream, std::string* line);
+
+// The next line of text from *position on, without its line end (LF or
+// CR LF); moves *position behind it. False when no text is left.
+bool NextLine(std::string_view text, size_t* position, std::string_view* line);
+
+// printf-style formatting into an owned string, of any length.
+std::string FormatV(const char* format, va_list args);
+std::string Format(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+}  // namespace tavtext
+
+#endif
