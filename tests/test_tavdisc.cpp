@@ -129,7 +129,7 @@ protected:
     }
     std::string Resolve(const std::string& path, std::string* output = nullptr) {
         testing::internal::CaptureStdout();
-        std::string result = ResolveParameterFile(path.c_str());
+        std::string result = ResolveParameterFile(path.c_str(), StandardReport());
         const std::string printed = testing::internal::GetCapturedStdout();
         if (output) *output = printed;
         return result;

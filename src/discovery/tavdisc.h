@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "report/Report.h"
+
 namespace tavplat { class RegistryReader; }
 
 // Family codes.
@@ -16,6 +18,10 @@ constexpr int FAMILY_MSSQL = 3;
 constexpr int FAMILY_INFORMIX = 4;
 constexpr int FAMILY_NEW = 5;   // an entry typed in through "&New"
 constexpr int FAMILY_SLOTS = 16;
+
+// The family a product keyword of the parameter string names ("ora", "oracle",
+// "tuo", "syb", ... in lower case); 0 for none.
+int FamilyOfProduct(const char* keyword);
 
 class CDbServer {
 public:
@@ -94,8 +100,9 @@ private:
 };
 
 // The parameter file that holds an Oracle instance's parameters: the file
-// itself, or the one its last parameter line names through IFILE.
-std::string ResolveParameterFile(const char* path);
+// itself, or the one its last parameter line names through IFILE. The IFILE
+// lines it meets are told on the report's console.
+std::string ResolveParameterFile(const char* path, CReport& report);
 
 // The working lines of a parameter file as both of its readers see them
 // (comment and empty lines left out); false when the file cannot be opened.
@@ -116,6 +123,13 @@ public:
     CDbServer* GetAt(int index, int family) const;
     CDbServer* FindByName(int family, const char* name) const;
     void ReadInitFiles(int family);
+    // Where discovery tells what it meets on the way (standard output unless set).
+    void SetReport(CReport& report) { report_ = &report; }
+
+    // The discovery of one family as a setup run makes it: for Oracle the
+    // instances' parameter files are read afterwards. False for a code that
+    // names no family.
+    bool DiscoverFamily(int family);
 
     void DiscoverOracle();
     void DiscoverMsSql();
@@ -130,6 +144,7 @@ private:
 
     tavplat::RegistryReader& registry_;
     std::string name_;
+    CReport* report_ = &StandardReport();
     std::vector<std::unique_ptr<CDbServer>> servers_[FAMILY_SLOTS];
 };
 

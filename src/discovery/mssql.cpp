@@ -1,0 +1,149 @@
+// Microsoft SQL Server discovery: the default and named instances, their
+// cluster names, versions, homes and error logs.
+#include "discovery/tavdisc.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "discovery/regvalues.h"
+#include "platform/RegistryReader.h"
+#include "text/Text.h"
+
+using namespace tavdisc;
+using tavplat::KEY_QUERY;
+using tavtext::EqualsIgnoringCase;
+using tavtext::Trim;
+using tavtext::WHITE_SPACE;
+
+namespace {
+
+constexpr uint32_t MSSQL_CAPACITY = 256;
+constexpr size_t MSSQL_MAX_INSTANCES = 16;
+const char* const MSSQL_INSTANCES_KEY = "Software\\Microsoft\\Microsoft SQL Server";
+const char* const MSSQL_DEFAULT_INSTANCE = "MSSQLSERVER";
+
+// The names of a REG_MULTI_SZ-like run of NUL-terminated names; an
+// unterminated last name is dropped.
+std::vector<std::string> SplitInstanceNames(const unsigned char* data, uint32_t length) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start < length) {
+        const void* found = std::memchr(data + start, '\0', length - start);
+        if (found == nullptr)
+            break;
+        const size_t end = static_cast<size_t>(static_cast<const unsigned char*>(found) - data);
+        if (names.size() < MSSQL_MAX_INSTANCES)
+            names.emplace_back(reinterpret_cast<const char*>(data + start), end - start);
+        // A second NUL ends the list; so does the end of the data.
+        if (end + 1 >= length || data[end + 1] == '\0')
+            break;
+        start = end + 1;
+    }
+    return names;
+}
+
+struct MsSqlKeys {
+    std::string cluster;
+    std::string setup;
+    std::string version;
+    std::string parameters;
+};
+
+MsSqlKeys MsSqlKeyPaths(const std::string& instance) {
+    if (instance == MSSQL_DEFAULT_INSTANCE) {
+        return {"", "Software\\Microsoft\\MSSQLServer\\Setup",
+                "Software\\Microsoft\\MSSQLServer\\MSSQLServer\\CurrentVersion",
+                "Software\\Microsoft\\MSSQLServer\\MSSQLServer\\Parameters"};
+    }
+    const std::string base = std::string(MSSQL_INSTANCES_KEY) + "\\" + instance;
+    return {base + "\\Cluster", base + "\\Setup", base + "\\MSSQLServer\\CurrentVersion",
+            base + "\\MSSQLServer\\Parameters"};
+}
+
+}  // namespace
+
+void CDbServerList::DiscoverMsSql() {
+    std::vector<std::string> instances;
+    if (auto key = registry_.OpenKey(MSSQL_INSTANCES_KEY, KEY_QUERY)) {
+        ForEachValue(*key, MSSQL_CAPACITY, MSSQL_CAPACITY, [&](const RegValue& value) {
+            if (EqualsIgnoringCase(value.name, "InstalledInstances") && value.length > 0)
+                instances = SplitInstanceNames(value.data, value.length);
+            return true;
+        });
+    } else {
+        instances.push_back(MSSQL_DEFAULT_INSTANCE);
+    }
+
+    const std::string computerName = EnvironmentText("COMPUTERNAME");
+    bool success = true;
+    std::string homeDirectory;
+    std::string version;
+    std::string clusterName;
+    for (const std::string& instance : instances) {
+        const bool isDefault = instance == MSSQL_DEFAULT_INSTANCE;
+        const MsSqlKeys paths = MsSqlKeyPaths(instance);
+        if (!isDefault) {
+            if (auto cluster = registry_.OpenKey(paths.cluster.c_str(), KEY_QUERY)) {
+                ForEachValue(*cluster, MSSQL_CAPACITY, MSSQL_CAPACITY, [&](const RegValue& value) {
+                    if (EqualsIgnoringCase(value.name, "ClusterName"))
+                        clusterName = value.text;
+                    return true;
+                });
+            } else {
+                clusterName = computerName;
+            }
+        }
+
+        auto setup = registry_.OpenKey(paths.setup.c_str(), KEY_QUERY);
+        if (!setup) {
+            success = false;
+            continue;
+        }
+        if (!success)
+            continue;
+        ForEachValue(*setup, MSSQL_CAPACITY, MSSQL_CAPACITY, [&](const RegValue& value) {
+            if (EqualsIgnoringCase(value.name, "SQLPath"))
+                homeDirectory = value.text;
+            return true;
+        });
+        setup.reset();
+
+        auto current = registry_.OpenKey(paths.version.c_str(), KEY_QUERY);
+        if (!current) {
+            success = false;
+            continue;
+        }
+        ForEachValue(*current, MSSQL_CAPACITY, MSSQL_CAPACITY, [&](const RegValue& value) {
+            if (EqualsIgnoringCase(value.name, "CurrentVersion"))
+                version = value.text;
+            return true;
+        });
+        current.reset();
+
+        auto parameters = registry_.OpenKey(paths.parameters.c_str(), KEY_QUERY);
+        if (!parameters) {
+            success = false;
+            continue;
+        }
+        std::string errorLog;
+        ForEachValue(*parameters, MSSQL_CAPACITY, MSSQL_CAPACITY, [&](const RegValue& value) {
+            const std::string parameter = std::string(Trim(value.text, WHITE_SPACE));
+            if (parameter.compare(0, 2, "-e") == 0)
+                errorLog = parameter.substr(2);
+            return true;
+        });
+        parameters.reset();
+
+        auto server = std::make_unique<CMsSqlServer>();
+        server->SetServerName(isDefault ? computerName.c_str() : instance.c_str());
+        server->SetServiceName("MSSQLServer");
+        server->SetDollarServer(homeDirectory.c_str());
+        server->SetServerVersion(version.c_str());
+        server->SetErrorlogName(errorLog.c_str());
+        server->SetClusterServer(isDefault ? computerName.c_str() : clusterName.c_str());
+        Add(std::move(server), FAMILY_MSSQL);
+    }
+}
+

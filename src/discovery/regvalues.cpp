@@ -1,0 +1,31 @@
+// Reading registry values into buffers of fixed capacities.
+#include "discovery/regvalues.h"
+
+#include <climits>
+#include <cstdlib>
+
+namespace tavdisc {
+
+bool QueryText(tavplat::RegistryKey& key, const char* valueName, uint32_t dataCapacity, std::string* text) {
+    std::vector<unsigned char> data(dataCapacity + 1, 0);
+    uint32_t dataLength = dataCapacity;
+    if (key.QueryValue(valueName, data.data(), &dataLength) != tavplat::REG_OK || dataLength > dataCapacity)
+        return false;
+    data[dataLength] = 0;
+    *text = reinterpret_cast<const char*>(data.data());
+    return true;
+}
+
+std::string EnvironmentText(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+int DecimalNumber(const std::string& text) {
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+}  // namespace tavdisc

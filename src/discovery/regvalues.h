@@ -1,0 +1,71 @@
+// Reading registry values and sub-keys into buffers of fixed capacities, as
+// discovery and the install-path lookup read them.
+#ifndef TAV_DISCOVERY_REGVALUES_H
+#define TAV_DISCOVERY_REGVALUES_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/RegistryReader.h"
+
+namespace tavdisc {
+
+// One value as an enumeration returns it: the raw data, and the data as text
+// (up to its first NUL, with a NUL placed right after the returned length).
+struct RegValue {
+    std::string name;
+    std::string text;
+    const unsigned char* data;
+    uint32_t length;
+};
+
+// Calls visit(value) for the values of key from index 0 on, with name and data
+// buffers of the given capacities, until the first failure of any kind (a
+// value too large for a buffer included) or until visit returns false.
+template <typename Visit>
+void ForEachValue(tavplat::RegistryKey& key, uint32_t nameCapacity, uint32_t dataCapacity, Visit visit) {
+    std::vector<char> name(nameCapacity + 1, '\0');
+    std::vector<unsigned char> data(dataCapacity + 1, 0);
+    for (uint32_t index = 0;; ++index) {
+        uint32_t nameLength = nameCapacity;
+        uint32_t dataLength = dataCapacity;
+        if (key.EnumValue(index, name.data(), &nameLength, data.data(), &dataLength) != tavplat::REG_OK)
+            return;
+        if (nameLength > nameCapacity || dataLength > dataCapacity)
+            return;
+        name[nameLength] = '\0';
+        data[dataLength] = 0;
+        RegValue value{name.data(), reinterpret_cast<const char*>(data.data()), data.data(), dataLength};
+        if (!visit(value))
+            return;
+    }
+}
+
+// Calls visit(name) for the sub-keys of key until the first failure or until
+// visit returns false.
+template <typename Visit>
+void ForEachSubKey(tavplat::RegistryKey& key, uint32_t nameCapacity, Visit visit) {
+    std::vector<char> name(nameCapacity + 1, '\0');
+    for (uint32_t index = 0;; ++index) {
+        uint32_t nameLength = nameCapacity;
+        if (key.EnumKey(index, name.data(), &nameLength) != tavplat::REG_OK || nameLength > nameCapacity)
+            return;
+        name[nameLength] = '\0';
+        if (!visit(std::string(name.data())))
+            return;
+    }
+}
+
+// The data of one value as text, or false when the query fails.
+bool QueryText(tavplat::RegistryKey& key, const char* valueName, uint32_t dataCapacity, std::string* text);
+
+// The environment variable's value; empty when it is not set.
+std::string EnvironmentText(const char* name);
+
+// atoi's reading of a decimal number, held within the range of an int.
+int DecimalNumber(const std::string& text);
+
+}  // namespace tavdisc
+
+#endif
