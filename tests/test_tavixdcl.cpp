@@ -12,12 +12,6 @@
 namespace fs = std::filesystem;
 using namespace tavtest;
 
-class CInstallParamsAccess {
-public:
-    static const std::string& CellName(const CInstallParams& p) { return p.cell_name; }
-    static const std::string& DllPath(const CInstallParams& p) { return p.dll_path; }
-};
-
 namespace {
 
 // Counts destructions, to see that the set destroys each entry exactly once.
@@ -154,20 +148,19 @@ TEST(InstallParameters, SettersReadTheirOwnVariableButRegistryPathsWin) {
     ScopedEnv e1("CELLNAME", "cell1"), e2("ETCPATH", "E:\\etc"), e3("COMPUTERNAME", "HOST1"),
         e4("LOGPATH", "E:\\log"), e5("DLLPATH", "E:\\dll"), e6("BINPATH", "E:\\bin"), e7("PORTNUMBER", "2001");
     for (const std::string drive : {"E:\\", "R:\\"}) {
-        // The registry paths are process-wide: set for the second pass only, and cleared at once.
-        if (drive == "R:\\")
-            EtcPath = drive + "etc", LogPath = drive + "log", DllPath = drive + "dll", BinPath = drive + "bin";
+        // The registry's paths are given for the second pass only.
+        InstallPaths registry;
+        if (drive == "R:\\") registry = {drive + "bin", drive + "dll", drive + "etc", drive + "log"};
         CInstallParams p;
         p.SetCellName("CELLNAME");
-        p.SetEtcPath("ETCPATH");
+        p.SetEtcPath("ETCPATH", registry.etc);
         p.SetComputerName("COMPUTERNAME");
-        p.SetLogPath("LOGPATH");
-        p.SetDllPath("DLLPATH");
-        p.SetBinPath("BINPATH");
+        p.SetLogPath("LOGPATH", registry.log);
+        p.SetDllPath("DLLPATH", registry.dll);
+        p.SetBinPath("BINPATH", registry.bin);
         p.SetPortNumber("PORTNUMBER");
-        EtcPath = LogPath = DllPath = BinPath = "";
-        EXPECT_EQ(p.GetEtcPath(PARAM_RAW) + p.GetLogPath(PARAM_RAW) + CInstallParamsAccess::DllPath(p) +
-                      p.GetBinPath(PARAM_RAW) + CInstallParamsAccess::CellName(p) + p.GetComputerName() +
+        EXPECT_EQ(p.GetEtcPath(PARAM_RAW) + p.GetLogPath(PARAM_RAW) + p.GetDllPath() +
+                      p.GetBinPath(PARAM_RAW) + p.GetCellName() + p.GetComputerName() +
                       p.GetPortNumber(PARAM_RAW),
                   drive + "etc" + drive + "log" + drive + "dll" + drive + "bin" + "cell1HOST12001");
     }
@@ -243,7 +236,7 @@ TEST(GenerationRules, OracleVersionSybaseOcsAndNamedInstance) {
 }
 
 // The child of a death test runs the test body again: what it needs must not be made anew there.
-TEST(GenerationDeathTest, MissingConfigurationDirectoryEndsTheProcess) {
+TEST(Generation, MissingConfigurationDirectoryAsksToEndTheProcess) {
     const std::string missing = (fs::temp_directory_path() / "tavtest-generate-no-such-dir").string();
     ASSERT_FALSE(fs::exists(missing));
     for (int family : {FAMILY_ORACLE, FAMILY_SYBASE, FAMILY_MSSQL, FAMILY_INFORMIX}) {
@@ -251,21 +244,23 @@ TEST(GenerationDeathTest, MissingConfigurationDirectoryEndsTheProcess) {
         p.SetStored("ETCPATH", missing.c_str());
         p.AddMonitored(Entry("DB"), family);
         const int code = family == FAMILY_ORACLE ? 100 : 110;
-        EXPECT_EXIT(p.GenerateConfiguration(), testing::ExitedWithCode(code), "") << family;
+        const char* include = std::map<int, const char*>{{FAMILY_ORACLE, "tuoinc.ini"}, {FAMILY_SYBASE, "tusinc.ini"},
+                                                          {FAMILY_MSSQL, "tuminc.ini"}, {FAMILY_INFORMIX, "tuiinc.ini"}}
+                                  .at(family);
+        EXPECT_EQ(Console([&] { EXPECT_EQ(p.GenerateConfiguration(), code) << family; }),
+                  "Can't open '" + missing + "\\" + include + "' for write\n");
     }
     EXPECT_FALSE(fs::exists(missing));
 }
 
-TEST(GenerationDeathTest, ReadOnlyConfigurationDirectoryEndsTheProcess) {
-    std::optional<TempDir> temp;
-    const char* parents = std::getenv("TAVTEST_READONLY_ETC");  // set in the death test's child
-    const std::string etc = parents ? std::string(parents) : temp.emplace().str();
+TEST(Generation, ReadOnlyConfigurationDirectoryAsksToEndTheProcess) {
+    TempDir temp;
+    const std::string etc = temp.str();
     if (!MakeReadOnly(etc)) GTEST_SKIP() << "a read-only directory still takes files here (root, or Windows)";
-    ScopedEnv shared("TAVTEST_READONLY_ETC", etc.c_str());
     CInstallParams p;
     p.SetStored("ETCPATH", etc.c_str());
     p.AddMonitored(Entry("SYB"), FAMILY_SYBASE);
-    EXPECT_EXIT(p.GenerateConfiguration(), testing::ExitedWithCode(110), "");
+    Console([&] { EXPECT_EQ(p.GenerateConfiguration(), 110); });
     fs::permissions(etc, fs::perms::owner_all);
     EXPECT_TRUE(FilesBelow(etc).empty());
 }

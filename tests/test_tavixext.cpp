@@ -117,6 +117,17 @@ TEST_F(EntryPoint, TheRunCopiesTheLocalSettings) {
                                            tavtest::TEXT_EOL);
 }
 
+TEST_F(EntryPoint, AnIncludeFileThatCannotBeOpenedEndsTheProcessWithItsFamilysCode) {
+    WriteFile("answers.txt", "[new DB]\n[ok]\n");
+    ScopedEnv played("TAVNOVU_ANSWERS", "answers.txt");
+    ScopedEnv etc("ETCPATH", dir.file("no-such-dir").c_str());
+    for (const auto& [keyword, code] : {std::pair{"oracle", 100}, std::pair{"sybase", 110}}) {
+        const std::string parms = std::string("setup.log ") + keyword + " 1.0";
+        EXPECT_EXIT(CallTavSetUp(parms), testing::ExitedWithCode(code), "") << keyword;
+    }
+    EXPECT_EQ(ReadFile("setup.log").find("Finished"), std::string::npos);
+}
+
 // ---- the test-settings copy ----
 
 class LocalSettings : public testing::Test {

@@ -1,7 +1,8 @@
 // The maker's installation paths from the registry.
 #include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
-#include "setup/tavixext.h"
+#include "report/Report.h"
+#include "setup/tavixpth.h"
 
 #include <gtest/gtest.h>
 
@@ -54,20 +55,18 @@ public:
 
 class InstallPathsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        BinPath = DllPath = EtcPath = LogPath = "";
-        net_.local.SetString(NT_KEY, "CurrentVersion", "5.2");
-    }
-    void TearDown() override { BinPath = DllPath = EtcPath = LogPath = ""; }
+    void SetUp() override { net_.local.SetString(NT_KEY, "CurrentVersion", "5.2"); }
 
+    // What the lookup prints; the paths it found are kept in paths_.
     std::string Read(const char* machine) {
         testing::internal::CaptureStdout();
-        ReadInstallPaths(net_, machine);
+        paths_ = ReadInstallPaths(net_, machine, StandardReport());
         return testing::internal::GetCapturedStdout();
     }
     static std::string ErrorText(long code) { return "MS err(" + std::to_string(code) + "):" + tavplat::SystemErrorText(code); }
 
     Network net_;
+    InstallPaths paths_;
 };
 
 }  // namespace
@@ -79,7 +78,6 @@ TEST_F(InstallPathsTest, ConfigurationKeyGivesThePathsItHolds) {
     net_.local.SetString(CONFIG_KEY, "LogPath", "C:\\Veltra\\logs");
     net_.local.SetString(CONFIG_KEY, "Directory", "C:\\Veltra");
     net_.local.SetString(AGENT_KEY, "Directory", "C:\\Other");
-    DllPath = "C:\\earlier";
     EXPECT_EQ(" NT: key= CurrentVersion, value=5.2.\n"
               " NT: key= ProductName, value=Windows Server 2003.\n"
               " Veltra: key= binpath, value=C:\\Veltra\\bin.\n"
@@ -87,10 +85,10 @@ TEST_F(InstallPathsTest, ConfigurationKeyGivesThePathsItHolds) {
               " Veltra: key= LogPath, value=C:\\Veltra\\logs.\n"
               " Veltra: key= Directory, value=C:\\Veltra.\n",
               Read(nullptr));
-    EXPECT_EQ("C:\\Veltra\\bin", BinPath);
-    EXPECT_EQ("C:\\earlier", DllPath);  // no DllPath value: left as it was
-    EXPECT_EQ("C:\\Veltra\\etc", EtcPath);
-    EXPECT_EQ("C:\\Veltra\\logs", LogPath);
+    EXPECT_EQ("C:\\Veltra\\bin", paths_.bin);
+    EXPECT_EQ("", paths_.dll);  // no DllPath value: the environment's DLLPATH will count
+    EXPECT_EQ("C:\\Veltra\\etc", paths_.etc);
+    EXPECT_EQ("C:\\Veltra\\logs", paths_.log);
 }
 
 TEST_F(InstallPathsTest, AgentDirectoryGivesAllFourWhenConfigurationIsMissing) {
@@ -102,20 +100,18 @@ TEST_F(InstallPathsTest, AgentDirectoryGivesAllFourWhenConfigurationIsMissing) {
                   " Veltra: key= Version, value=3.1.\n"
                   " Veltra: key= DIRECTORY, value=C:\\Agents.\n",
               output);
-    EXPECT_EQ("C:\\Agents", BinPath);
-    EXPECT_EQ("C:\\Agents", DllPath);
-    EXPECT_EQ("C:\\Agents", EtcPath);
-    EXPECT_EQ("C:\\Agents\\logs", LogPath);
+    EXPECT_EQ("C:\\Agents", paths_.bin);
+    EXPECT_EQ("C:\\Agents", paths_.dll);
+    EXPECT_EQ("C:\\Agents", paths_.etc);
+    EXPECT_EQ("C:\\Agents\\logs", paths_.log);
     EXPECT_TRUE(net_.connected.empty());
 }
 
-TEST_F(InstallPathsTest, NeitherKeyLeavesThePathsAlone) {
-    BinPath = "C:\\kept";
+TEST_F(InstallPathsTest, NeitherKeyFindsNoPath) {
     EXPECT_EQ(std::string(" NT: key= CurrentVersion, value=5.2.\n") + "Could not open registry key " + CONFIG_KEY +
                   "\n" + ErrorText(tavplat::REG_FILE_NOT_FOUND) + "Could not open registry key " + AGENT_KEY + "\n",
               Read("local"));
-    EXPECT_EQ("C:\\kept", BinPath);
-    EXPECT_EQ("", LogPath);
+    EXPECT_EQ("", paths_.bin + paths_.dll + paths_.etc + paths_.log);
 }
 
 TEST_F(InstallPathsTest, MissingVersionKeyStopsTheReading) {
@@ -123,7 +119,7 @@ TEST_F(InstallPathsTest, MissingVersionKeyStopsTheReading) {
     net_.local.SetString(CONFIG_KEY, "BinPath", "C:\\Veltra\\bin");
     EXPECT_EQ(std::string("Could not open registry key ") + NT_KEY + "\n" + ErrorText(tavplat::REG_FILE_NOT_FOUND),
               Read(""));
-    EXPECT_EQ("", BinPath);
+    EXPECT_EQ("", paths_.bin);
 }
 
 TEST_F(InstallPathsTest, BufferLimitsOfNamesAndData) {
@@ -135,20 +131,19 @@ TEST_F(InstallPathsTest, BufferLimitsOfNamesAndData) {
     EXPECT_EQ(" NT: key= CurrentVersion, value=5.2.\n Veltra: key= " + std::string(98, 'k') +
                   ", value=fits.\n Veltra: key= BinPath, value=" + full + ".\n",
               Read(nullptr));
-    EXPECT_EQ(full, BinPath);
-    EXPECT_EQ("", LogPath);
+    EXPECT_EQ(full, paths_.bin);
+    EXPECT_EQ("", paths_.log);
     // Binary data filling all 264 bytes keeps every byte.
     const std::string raw(264, 'r');
     net_.local.SetValue(CONFIG_KEY, "BinPath", tavplat::VALUE_BINARY, std::vector<unsigned char>(raw.begin(), raw.end()));
     Read(nullptr);
-    EXPECT_EQ(raw, BinPath);
+    EXPECT_EQ(raw, paths_.bin);
     // A name of 99 characters does not fit its room of 99 with the NUL.
     net_.local.DeleteKey(CONFIG_KEY);
     net_.local.SetString(CONFIG_KEY, std::string(99, 'k'), "too long");
     net_.local.SetString(CONFIG_KEY, "BinPath", "C:\\never");
-    BinPath.clear();
     EXPECT_EQ(" NT: key= CurrentVersion, value=5.2.\n", Read(nullptr));
-    EXPECT_EQ("", BinPath);
+    EXPECT_EQ("", paths_.bin);
 }
 
 TEST_F(InstallPathsTest, RemoteMachines) {
@@ -156,7 +151,7 @@ TEST_F(InstallPathsTest, RemoteMachines) {
     net_.remote.SetString(CONFIG_KEY, "EtcPath", "D:\\Veltra\\etc");
     EXPECT_EQ(" NT: key= CurrentVersion, value=6.0.\n Veltra: key= EtcPath, value=D:\\Veltra\\etc.\n",
               Read("DBHOST02"));
-    EXPECT_EQ("D:\\Veltra\\etc", EtcPath);
+    EXPECT_EQ("D:\\Veltra\\etc", paths_.etc);
     Read("\\\\DBHOST02");
     // Unreachable: named without the backslashes; a long name is kept whole.
     const std::string longName(200, 'm');

@@ -3,7 +3,9 @@
 #include "discovery/tavdisc.h"
 #include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
-#include "setup/tavixext.h"
+#include "report/Report.h"
+#include "setup/tavixpth.h"
+#include "text/Text.h"
 
 #include <cstdio>
 #include <cstring>
@@ -30,47 +32,11 @@ const char* const USAGE =
     "--registry FILE reads a .reg snapshot instead of the machine's registry; it\n"
     "may be repeated, later files adding to earlier ones.\n";
 
-struct Product {
-    const char* keyword;
-    int family;
-};
-
-const Product PRODUCTS[] = {
-    {"ora", FAMILY_ORACLE}, {"oracle", FAMILY_ORACLE},     {"tuo", FAMILY_ORACLE},
-    {"syb", FAMILY_SYBASE}, {"sybase", FAMILY_SYBASE},     {"tus", FAMILY_SYBASE},
-    {"sql", FAMILY_MSSQL},  {"tum", FAMILY_MSSQL},         {"mssql", FAMILY_MSSQL},
-    {"informix", FAMILY_INFORMIX}, {"tui", FAMILY_INFORMIX}, {"ifx", FAMILY_INFORMIX},
-};
-
-// The family a keyword or code names; 0 for none.
-int FamilyOf(std::string word) {
+// The family a keyword (in any case) or a code names; 0 for none.
+int FamilyOf(const std::string& word) {
     if (word.size() == 1 && word[0] >= '1' && word[0] <= '4')
         return word[0] - '0';
-    for (char& c : word)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    for (const Product& product : PRODUCTS)
-        if (word == product.keyword) return product.family;
-    return 0;
-}
-
-void Discover(CDbServerList& list, int family) {
-    switch (family) {
-    case FAMILY_ORACLE:
-        list.DiscoverOracle();
-        list.ReadInitFiles(FAMILY_ORACLE);
-        break;
-    case FAMILY_SYBASE:
-        list.DiscoverSybase();
-        break;
-    case FAMILY_MSSQL:
-        list.DiscoverMsSql();
-        break;
-    case FAMILY_INFORMIX:
-        list.DiscoverInformix();
-        break;
-    default:
-        break;
-    }
+    return FamilyOfProduct(tavtext::LowerCase(word).c_str());
 }
 
 int Usage(const char* problem) {
@@ -127,14 +93,15 @@ int main(int argc, char** argv) {
     }
 
     if (installPaths) {
-        ReadInstallPaths(*registry, words.empty() ? nullptr : words[0].c_str());
-        printf("BinPath : %s\nDllPath : %s\nEtcPath : %s\nLogPath : %s\n", BinPath.c_str(), DllPath.c_str(),
-               EtcPath.c_str(), LogPath.c_str());
+        const InstallPaths paths =
+            ReadInstallPaths(*registry, words.empty() ? nullptr : words[0].c_str(), StandardReport());
+        printf("BinPath : %s\nDllPath : %s\nEtcPath : %s\nLogPath : %s\n", paths.bin.c_str(), paths.dll.c_str(),
+               paths.etc.c_str(), paths.log.c_str());
         return 0;
     }
 
     CDbServerList list(*registry);
-    Discover(list, family);
+    list.DiscoverFamily(family);
     for (int i = 0; i < list.GetCount(family); ++i)
         list.GetAt(i, family)->Dump(stdout);
     fflush(stdout);

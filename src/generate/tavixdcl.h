@@ -1,5 +1,5 @@
 // The install-parameter table of a setup run: the install parameters, the
-// setup log and the generation's output streams, and the monitored set.
+// monitored set and the generation's output streams.
 #ifndef TAV_GENERATE_TAVIXDCL_H
 #define TAV_GENERATE_TAVIXDCL_H
 
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "discovery/tavdisc.h"
+#include "report/Report.h"
 
 // Read modes of the install parameters.
 constexpr int PARAM_RAW = 0;
@@ -21,6 +22,15 @@ constexpr int LOG_CONSOLE = 1;
 constexpr int LOG_INI = 2;
 constexpr int LOG_INCLUDE = 3;
 constexpr int LOG_BATCH = 22;
+
+// The maker's installation directories as its registry keys name them. An
+// empty one leaves its install parameter to the environment.
+struct InstallPaths {
+    std::string bin;
+    std::string dll;
+    std::string etc;
+    std::string log;
+};
 
 class CMonitoredServer {
 public:
@@ -66,13 +76,14 @@ public:
     CInstallParams(const CInstallParams&) = delete;
     CInstallParams& operator=(const CInstallParams&) = delete;
 
-    // Filling the parameters; each takes its environment variable's name.
+    // Filling the parameters; each takes its environment variable's name. A
+    // path the maker's registry keys gave wins over its variable.
     void SetCellName(const char* variable);
-    void SetEtcPath(const char* variable);
+    void SetEtcPath(const char* variable, const std::string& registryPath = std::string());
     void SetComputerName(const char* variable);
-    void SetLogPath(const char* variable);
-    void SetDllPath(const char* variable);
-    void SetBinPath(const char* variable);
+    void SetLogPath(const char* variable, const std::string& registryPath = std::string());
+    void SetDllPath(const char* variable, const std::string& registryPath = std::string());
+    void SetBinPath(const char* variable, const std::string& registryPath = std::string());
     void SetPortNumber(const char* variable);
 
     // Reading them.
@@ -81,6 +92,8 @@ public:
     std::string GetPortNumber(int mode) const;
     std::string GetBinPath(int mode) const;
     std::string GetComputerName() const;
+    std::string GetCellName() const { return cell_name; }
+    std::string GetDllPath() const { return dll_path; }
 
     // The monitored set.
     // The set owns its entries. AddMonitored returns the entry, or null when
@@ -92,19 +105,19 @@ public:
     int GetMonitoredCount(int family) const;
     CMonitoredServer* GetMonitoredAt(int index, int family) const;
 
-    // The setup log and the formatted writer (tavixlog).
-    int OpenSetupLog(const char* fileName);
-    void CloseSetupLog();
-    void LogStamped(const char* text);
-    void LogWrite(int destination, const char* format, ...)
-#if defined(__GNUC__)
-        __attribute__((format(printf, 3, 4)))
-#endif
-        ;
-    const std::string& GetLogName() const { return log_name; }
+    // Where the lines for the person installing go (standard output unless set):
+    // LOG_CONSOLE goes to its console and log, any destination but the three
+    // files to its log alone.
+    void SetReport(CReport& report) { report_ = &report; }
 
-    // Generation (tavixdcl).
-    void GenerateConfiguration();
+    // The formatted writer every generated line goes through; the text is
+    // written exactly as formatted.
+    void LogWrite(int destination, const char* format, ...) TAV_PRINTF(3, 4);
+
+    // Writes the monitored set out, family by family. Returns 0, or the exit
+    // code the process must end with when an include file cannot be opened
+    // (100 for Oracle, 110 for the others).
+    int GenerateConfiguration();
     void RemoveOldFile(const char* path);
     int OpenIniFile(const char* path);
     int OpenBatchFile(const char* path);
@@ -122,12 +135,11 @@ public:
 
     int use_common_collector;
 
-    // Direct field access for tests and the generation.
-    void SetStored(const char* parameter, const char* value);  // "ETCPATH", "PORTNUMBER", ...
+    // Sets a parameter by its variable's name ("ETCPATH", "PORTNUMBER", ...)
+    // to the value given, without the environment or the registry.
+    void SetStored(const char* parameter, const char* value);
 
 private:
-    friend class CInstallParamsAccess;
-
     std::string computer_name;
     std::string cell_name;
     std::string port_number;
@@ -135,14 +147,16 @@ private:
     std::string log_path;
     std::string bin_path;
     std::string dll_path;
-    std::string log_name;
-    FILE* log_stream = nullptr;
+    CReport* report_ = &StandardReport();
+    // The writer's formatting buffer, reused by every call; it grows, so a
+    // long text is never cut.
+    std::string format_buffer_;
     FILE* ini_stream = nullptr;
     FILE* batch_stream = nullptr;
     FILE* include_stream = nullptr;
     std::vector<std::unique_ptr<CMonitoredServer>> monitored_[FAMILY_SLOTS];
 
-    // Generation helpers (tavixdcl).
+    // Generation helpers.
     // The lines of "tavtset.ini", read once by GenerateConfiguration; null outside it.
     const std::string* generation_settings_ = nullptr;
     static void CloseStream(FILE*& stream);
@@ -152,7 +166,7 @@ private:
     void WriteBatchFiles(int family, int count);
     void WriteIniFiles(int family, int count);
     void ChooseCollector();
-    void WriteFamilyFiles(int family, int count);
+    int WriteFamilyFiles(int family, int count);
 };
 
 #endif

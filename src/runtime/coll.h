@@ -56,6 +56,8 @@ char* coll_shell_output(const char* command);  // read through a pipe; at most 8
 void* coll_alloc(size_t size, const char* file, int line, const char* expr);
 void coll_free(void* block, const char* file, int line, const char* expr);
 size_t coll_alloc_size(size_t request);  // the bytes coll_alloc takes for a request; 0 when too large
+// The end of a failed allocation: message "utm5400" and exit code 4.
+[[noreturn]] void coll_out_of_memory(const char* file, int line, const char* expr, size_t size);
 
 // tavufil: message output file and message records.
 extern FILE* coll_output;

@@ -11,9 +11,6 @@
 // 0 when there are none), clamped to 32 bits. Null reads as 0.
 int32_t coll_decimal(const char* text);
 
-// The end of a failed allocation: message "utm5400" and exit code 4.
-[[noreturn]] void coll_out_of_memory(const char* file, int line, const char* expr, size_t size);
-
 // Runs body; a text buffer that cannot grow ends the process as a failed
 // allocation does, so that no exception leaves the runtime's interface.
 template <typename Body>

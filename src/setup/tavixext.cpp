@@ -2,46 +2,29 @@
 #include "setup/tavixext.h"
 
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 
+#include "dialogs/tavixlst.h"
 #include "discovery/tavdisc.h"
 #include "generate/tavixdcl.h"
-#include "dialogs/tavixlst.h"
-#include "views/DialogViews.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryReader.h"
 #include "runtime/coll.h"
-
-std::string BinPath;
-std::string DllPath;
-std::string EtcPath;
-std::string LogPath;
-std::string LibraryName;
+#include "setup/tavixlog.h"
+#include "setup/tavixpth.h"
+#include "text/Text.h"
+#include "views/DialogViews.h"
 
 namespace {
 
+// The library name carried by the entry point's failure messages.
+constexpr const char* LIBRARY_NAME = "TAVNOVU";
 constexpr const char* LOCAL_SETTINGS_HEADER = "[Local Settings]";
 constexpr const char* TEST_SETTINGS_FILE = "tavtset.ini";
-
-struct ProductEntry {
-    const char* keyword;
-    int family;
-};
-
-const ProductEntry PRODUCTS[] = {
-    {"ora", FAMILY_ORACLE},    {"oracle", FAMILY_ORACLE}, {"tuo", FAMILY_ORACLE},
-    {"syb", FAMILY_SYBASE},    {"sybase", FAMILY_SYBASE}, {"tus", FAMILY_SYBASE},
-    {"sql", FAMILY_MSSQL},     {"tum", FAMILY_MSSQL},     {"mssql", FAMILY_MSSQL},
-    {"informix", FAMILY_INFORMIX}, {"tui", FAMILY_INFORMIX}, {"ifx", FAMILY_INFORMIX},
-};
-
-int FamilyOfProduct(const char* keyword) {
-    for (const ProductEntry& entry : PRODUCTS)
-        if (std::strcmp(entry.keyword, keyword) == 0) return entry.family;
-    return 0;
-}
 
 // The parameter string's tokens. They are held whole, whatever their length.
 struct SetupParms {
@@ -81,59 +64,32 @@ void LowerCaseInPlace(char* text) {
     }
 }
 
-void DiscoverFamily(CDbServerList& servers, int family) {
-    switch (family) {
-    case FAMILY_ORACLE:
-        servers.DiscoverOracle();
-        servers.ReadInitFiles(FAMILY_ORACLE);
-        break;
-    case FAMILY_SYBASE:
-        servers.DiscoverSybase();
-        break;
-    case FAMILY_MSSQL:
-        servers.DiscoverMsSql();
-        break;
-    case FAMILY_INFORMIX:
-        servers.DiscoverInformix();
-        break;
-    }
-}
-
-void FillInstallParams(CInstallParams& params) {
+// The seven install parameters in the order the run sets them; the registry's
+// paths win over the environment's.
+void FillInstallParams(CInstallParams& params, const InstallPaths& paths) {
     params.SetCellName("CELLNAME");
-    params.SetEtcPath("ETCPATH");
+    params.SetEtcPath("ETCPATH", paths.etc);
     params.SetComputerName("COMPUTERNAME");
-    params.SetLogPath("LOGPATH");
-    params.SetDllPath("DLLPATH");
-    params.SetBinPath("BINPATH");
+    params.SetLogPath("LOGPATH", paths.log);
+    params.SetDllPath("DLLPATH", paths.dll);
+    params.SetBinPath("BINPATH", paths.bin);
     params.SetPortNumber("PORTNUMBER");
 }
 
-// Reads one line of any length without its line end (LF or CR LF).
-bool ReadLine(FILE* stream, std::string& line) {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::fgetc(stream)) != EOF) {
-        any = true;
-        if (c == '\n') break;
-        line.push_back(static_cast<char>(c));
-    }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return any;
-}
-
 bool IsLocalSettingsHeader(const std::string& line) {
-    return coll_stricmp(line.c_str(), LOCAL_SETTINGS_HEADER) == 0;
+    return tavtext::EqualsIgnoringCase(line, LOCAL_SETTINGS_HEADER);
 }
 
-// The run proper, after the runtime set-up and the skip test.
-int RunSetup(const char* iniPath, char* parms) {
+// The run proper, after the runtime set-up and the skip test. Returns the
+// result of TavSetUp; *processExit is set when the process must end instead.
+int RunSetup(const char* iniPath, char* parms, int* processExit) {
     auto registry = tavplat::OpenMachineRegistry();
-    auto servers = std::make_unique<CDbServerList>(*registry);
-    auto params = std::make_unique<CInstallParams>();
+    CSetupLog log;
+    CDbServerList servers(*registry);
+    servers.SetReport(log);
+    CInstallParams params;
+    params.SetReport(log);
 
-    LibraryName = "TAVNOVU";
     if (coll_trace[0])
         coll_message(nullptr, __FILE__, __LINE__, "t", "ixe0005", "Passed parms from INI %s.",
                      parms ? parms : "");
@@ -141,39 +97,35 @@ int RunSetup(const char* iniPath, char* parms) {
     SetupParms tokens = SplitParms(parms);
     if (!tokens.logfile || !tokens.product || !tokens.version) {
         coll_message(nullptr, __FILE__, __LINE__, "e", "ixe0015",
-                     "tavsetup logfile product version description. %s.", LibraryName.c_str());
+                     "tavsetup logfile product version description. %s.", LIBRARY_NAME);
         return 1;
     }
-    if (!params->OpenSetupLog(tokens.logfile)) {
+    if (!log.OpenSetupLog(tokens.logfile)) {
         coll_message(nullptr, __FILE__, __LINE__, "e", "ixe0020", "Could not open logfile! %s.",
-                     LibraryName.c_str());
+                     LIBRARY_NAME);
         return 2;
     }
-    params->LogWrite(LOG_CONSOLE, "\n\n");
-    params->LogStamped("Starting Database Monitor Installation\n");
+    log.ConsoleAndLog("\n\n");
+    log.LogStamped("Starting Database Monitor Installation\n");
 
-    ReadInstallPaths(*registry, nullptr);
-    FillInstallParams(*params);
+    FillInstallParams(params, ReadInstallPaths(*registry, nullptr, log));
     CopyLocalSettings(iniPath);
 
     LowerCaseInPlace(tokens.product);
-    int family = FamilyOfProduct(tokens.product);
+    const int family = FamilyOfProduct(tokens.product);
     if (family == 0) {
-        std::string line = std::string(tokens.product) + " is not a supported product\n";
-        params->LogWrite(LOG_CONSOLE, "%s", line.c_str());
-        params->CloseSetupLog();
+        log.ConsoleAndLogF("%s is not a supported product\n", tokens.product);
         return 1;
     }
-    DiscoverFamily(*servers, family);
+    servers.DiscoverFamily(family);
 
-    if (ShowServerDialog(family, *servers, *params) != 0) {
-        params->CloseSetupLog();
+    if (ShowServerDialog(family, servers, params) != 0)
         return 1;
-    }
-    params->LogWrite(LOG_CONSOLE, "\n\n");
-    params->GenerateConfiguration();
-    params->LogStamped("Finished Database Monitor Configuration\n");
-    params->CloseSetupLog();
+    log.ConsoleAndLog("\n\n");
+    *processExit = params.GenerateConfiguration();
+    if (*processExit != 0)
+        return 1;
+    log.LogStamped("Finished Database Monitor Configuration\n");
     return 0;
 }
 
@@ -190,7 +142,7 @@ void CopyLocalSettings(const char* iniPath) {
     }
     std::string line;
     bool copying = false;
-    while (ReadLine(input, line)) {
+    while (tavtext::ReadLine(input, &line)) {
         if (!copying) {
             copying = IsLocalSettingsHeader(line);
             if (!copying) continue;
@@ -220,8 +172,22 @@ int ShowServerDialog(int family, CDbServerList& servers, CInstallParams& params)
 }
 
 TAV_EXPORT int TavSetUp(int skip, const char* iniPath, int /*reserved*/, char* parms) {
-    coll_init_settings(&coll_settings);
-    if (coll_trace[0]) coll_open_output("ixcfg.out");
-    if (skip) return 0;
-    return RunSetup(iniPath, parms);
+    // Nothing may unwind into the host installer's frames.
+    try {
+        coll_init_settings(&coll_settings);
+        if (coll_trace[0]) coll_open_output("ixcfg.out");
+        if (skip) return 0;
+        int processExit = 0;
+        const int result = RunSetup(iniPath, parms, &processExit);
+        if (processExit != 0) std::exit(processExit);
+        return result;
+    } catch (const std::bad_alloc&) {
+        coll_out_of_memory(__FILE__, __LINE__, "setup run", 0);
+    } catch (const std::exception& failure) {
+        coll_message(nullptr, __FILE__, __LINE__, "e", "ixe0030", "Setup failed: %s. %s.", failure.what(),
+                     LIBRARY_NAME);
+    } catch (...) {
+        coll_message(nullptr, __FILE__, __LINE__, "e", "ixe0030", "Setup failed. %s.", LIBRARY_NAME);
+    }
+    return 1;
 }

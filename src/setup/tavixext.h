@@ -2,8 +2,6 @@
 #ifndef TAV_SETUP_TAVIXEXT_H
 #define TAV_SETUP_TAVIXEXT_H
 
-#include <string>
-
 #if defined(_WIN32)
 #define TAV_EXPORT extern "C" __declspec(dllexport)
 #else
@@ -12,22 +10,16 @@
 
 class CDbServerList;
 class CInstallParams;
-namespace tavplat { class RegistryReader; }
 
 // The one export. Returns 0 (done), 1 (refused or cancelled) or 2 (no setup log).
 TAV_EXPORT int TavSetUp(int skip, const char* iniPath, int reserved, char* parms);
 
-// The maker's installation directories, found by ReadInstallPaths.
-extern std::string BinPath;
-extern std::string DllPath;
-extern std::string EtcPath;
-extern std::string LogPath;
-
-// The library name carried by the entry point's failure messages.
-extern std::string LibraryName;
-
-void ReadInstallPaths(tavplat::RegistryReader& registry, const char* machine);
+// Copies the "[Local Settings]" sections of the installer's settings file
+// into "tavtset.ini" in the current directory.
 void CopyLocalSettings(const char* iniPath);
+
+// Runs the selection dialog over the servers found. Returns 0 after OK, 1
+// after Cancel, or the system's error code when the dialog could not be shown.
 int ShowServerDialog(int family, CDbServerList& servers, CInstallParams& params);
 
 #endif

@@ -1,15 +1,14 @@
 // The maker's installation directories, read from its configuration keys in
 // the registry of this machine or of another one.
-#include "setup/tavixext.h"
-
-#include "platform/RegistryReader.h"
-#include "runtime/coll.h"
+#include "setup/tavixpth.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
+
+#include "discovery/regvalues.h"
+#include "platform/RegistryReader.h"
+#include "text/Text.h"
 
 namespace {
 
@@ -20,75 +19,64 @@ const char* const AGENT_KEY = "Software\\Veltra\\Quorvane\\VMA";
 constexpr uint32_t VALUE_NAME_ROOM = 99;   // characters, the NUL included
 constexpr uint32_t VALUE_DATA_ROOM = 264;  // bytes; the text's NUL goes behind them
 
-bool EqualsIgnoreCase(const char* a, const char* b) {
-    return coll_stricmp(a, b) == 0;
-}
+using tavtext::EqualsIgnoringCase;
 
 bool IsLocalMachine(const char* machine) {
-    return machine == nullptr || *machine == '\0' || EqualsIgnoreCase(machine, "local");
+    return machine == nullptr || *machine == '\0' || EqualsIgnoringCase(machine, "local");
 }
 
 // The code is the one the failing registry call returned: RegOpenKeyExA and
 // RegConnectRegistryA do not set the thread's last error.
-void PrintErrorText(long code) {
-    printf("MS err(%ld):%s", code, tavplat::SystemErrorText(code).c_str());
+void TellErrorText(CReport& report, long code) {
+    report.ConsoleF("MS err(%ld):%s", code, tavplat::SystemErrorText(code).c_str());
 }
 
-void PrintKeyNotOpened(const char* path) {
-    printf("Could not open registry key %s\n", path);
+void TellKeyNotOpened(CReport& report, const char* path) {
+    report.ConsoleF("Could not open registry key %s\n", path);
 }
 
 // Lists the values of key from position 0 on, each with the line format, until
 // the first position that returns none (a value too large for the buffers
 // included), and hands each to use(name, text).
 template <typename Use>
-void ListValues(tavplat::RegistryKey& key, const char* format, Use use) {
-    std::vector<char> name(VALUE_NAME_ROOM + 1, '\0');
-    std::vector<unsigned char> data(VALUE_DATA_ROOM + 1, 0);
-    for (uint32_t index = 0;; ++index) {
-        uint32_t nameLength = VALUE_NAME_ROOM;
-        uint32_t dataLength = VALUE_DATA_ROOM;
-        if (key.EnumValue(index, name.data(), &nameLength, data.data(), &dataLength) != tavplat::REG_OK)
-            return;
-        if (nameLength >= VALUE_NAME_ROOM || dataLength > VALUE_DATA_ROOM)
-            return;
-        name[nameLength] = '\0';
-        data[dataLength] = 0;  // data filling all 264 bytes keeps every byte
-        const char* text = reinterpret_cast<const char*>(data.data());
-        printf(format, name.data(), text);
-        use(name.data(), text);
-    }
+void ListValues(tavplat::RegistryKey& key, CReport& report, const char* format, Use use) {
+    tavdisc::ForEachValue(key, VALUE_NAME_ROOM, VALUE_DATA_ROOM, [&](const tavdisc::RegValue& value) {
+        report.ConsoleF(format, value.name.c_str(), value.text.c_str());
+        use(value.name, value.text);
+        return true;
+    });
 }
 
-void TakeConfigurationPath(const char* name, const char* text) {
-    if (EqualsIgnoreCase(name, "BinPath"))
-        BinPath = text;
-    else if (EqualsIgnoreCase(name, "DllPath"))
-        DllPath = text;
-    else if (EqualsIgnoreCase(name, "EtcPath"))
-        EtcPath = text;
-    else if (EqualsIgnoreCase(name, "LogPath"))
-        LogPath = text;
+void TakeConfigurationPath(InstallPaths& paths, const std::string& name, const std::string& text) {
+    if (EqualsIgnoringCase(name, "BinPath"))
+        paths.bin = text;
+    else if (EqualsIgnoringCase(name, "DllPath"))
+        paths.dll = text;
+    else if (EqualsIgnoringCase(name, "EtcPath"))
+        paths.etc = text;
+    else if (EqualsIgnoringCase(name, "LogPath"))
+        paths.log = text;
 }
 
 // The agent key's "Directory" gives all four paths. Its values are searched for
 // that name, since its position among them is not fixed.
-void TakeAgentDirectory(tavplat::RegistryKey& key) {
+void TakeAgentDirectory(tavplat::RegistryKey& key, CReport& report, InstallPaths& paths) {
     bool found = false;
-    ListValues(key, " Veltra: key= %s, value=%s.\n", [&](const char* name, const char* text) {
-        if (found || !EqualsIgnoreCase(name, "Directory"))
+    ListValues(key, report, " Veltra: key= %s, value=%s.\n", [&](const std::string& name, const std::string& text) {
+        if (found || !EqualsIgnoringCase(name, "Directory"))
             return;
         found = true;
-        BinPath = text;
-        DllPath = text;
-        EtcPath = text;
-        LogPath = std::string(text) + "\\logs";
+        paths.bin = text;
+        paths.dll = text;
+        paths.etc = text;
+        paths.log = text + "\\logs";
     });
 }
 
 }  // namespace
 
-void ReadInstallPaths(tavplat::RegistryReader& registry, const char* machine) {
+InstallPaths ReadInstallPaths(tavplat::RegistryReader& registry, const char* machine, CReport& report) {
+    InstallPaths paths;
     tavplat::RegistryReader* reader = &registry;
     std::unique_ptr<tavplat::RegistryReader> remote;
     if (!IsLocalMachine(machine)) {
@@ -98,9 +86,9 @@ void ReadInstallPaths(tavplat::RegistryReader& registry, const char* machine) {
         long error = 0;
         remote = registry.ConnectRemote(name.c_str(), &error);
         if (!remote) {
-            printf("Could not open remote registry %s\n", name.c_str() + 2);
-            PrintErrorText(error);
-            return;
+            report.ConsoleF("Could not open remote registry %s\n", name.c_str() + 2);
+            TellErrorText(report, error);
+            return paths;
         }
         reader = remote.get();
     }
@@ -108,25 +96,27 @@ void ReadInstallPaths(tavplat::RegistryReader& registry, const char* machine) {
     long error = 0;
     auto versionKey = reader->OpenKey(NT_VERSION_KEY, tavplat::KEY_QUERY, &error);
     if (!versionKey) {
-        PrintKeyNotOpened(NT_VERSION_KEY);
-        PrintErrorText(error);
-        return;
+        TellKeyNotOpened(report, NT_VERSION_KEY);
+        TellErrorText(report, error);
+        return paths;
     }
-    ListValues(*versionKey, " NT: key= %s, value=%s.\n", [](const char*, const char*) {});
+    ListValues(*versionKey, report, " NT: key= %s, value=%s.\n", [](const std::string&, const std::string&) {});
     versionKey.reset();
 
     auto configuration = reader->OpenKey(CONFIGURATION_KEY, tavplat::KEY_QUERY, &error);
     if (configuration) {
-        ListValues(*configuration, " Veltra: key= %s, value=%s.\n", TakeConfigurationPath);
-        return;
+        ListValues(*configuration, report, " Veltra: key= %s, value=%s.\n",
+                   [&](const std::string& name, const std::string& text) { TakeConfigurationPath(paths, name, text); });
+        return paths;
     }
-    PrintKeyNotOpened(CONFIGURATION_KEY);
-    PrintErrorText(error);
+    TellKeyNotOpened(report, CONFIGURATION_KEY);
+    TellErrorText(report, error);
 
     auto agent = reader->OpenKey(AGENT_KEY, tavplat::KEY_QUERY);
     if (!agent) {
-        PrintKeyNotOpened(AGENT_KEY);
-        return;
+        TellKeyNotOpened(report, AGENT_KEY);
+        return paths;
     }
-    TakeAgentDirectory(*agent);
+    TakeAgentDirectory(*agent, report, paths);
+    return paths;
 }

@@ -1,0 +1,221 @@
+// The agent configuration files: the identity, the local settings, the
+// services, and the installer's test settings appended.
+#include "generate/tavixdcl.h"
+
+#include <cstring>
+
+#include "generate/genrules.h"
+#include "platform/FileSystem.h"
+
+using namespace tavgen;
+
+namespace {
+
+// ---- agent configuration lines ----
+
+// The lines that name the version, which differ by family.
+void WriteIniVersionLines(CInstallParams& p, int family, const CMonitoredServer& e) {
+    switch (family) {
+    case FAMILY_ORACLE:
+        p.LogWrite(LOG_INI, "COLL_VERSION=%s\n", OracleVersionCode(e.GetServerVersion()));
+        break;
+    case FAMILY_SYBASE:
+        p.LogWrite(LOG_INI,
+                   "COLL_VERSION=TUS\n"
+                   "COLL_DBVERSION=%s\n"
+                   "SYBASE_OCS=%s\n",
+                   e.GetServerVersion().c_str(),
+                   SybaseOcsDirectory(e.GetDollarServer(), e.GetServerVersion()).c_str());
+        break;
+    case FAMILY_MSSQL:
+        p.LogWrite(LOG_INI,
+                   "COLL_CLUSTERSERVER=%s\n"
+                   "COLL_VERSION=TUM\n",
+                   e.GetClusterServer().c_str());
+        break;
+    case FAMILY_INFORMIX:
+        p.LogWrite(LOG_INI, "COLL_VERSION=TUI\n");
+        break;
+    default: break;
+    }
+}
+
+// The lines that say where the database lives, which differ by family.
+void WriteIniDatabaseLines(CInstallParams& p, int family, const CMonitoredServer& e) {
+    const std::string home = e.GetDollarServer(), name = e.GetServerName();
+    switch (family) {
+    case FAMILY_ORACLE:
+        p.LogWrite(LOG_INI,
+                   "ORACLE_HOME=%s\n"
+                   "ORACLE_SID=%s\n"
+                   "COLL_DBHOME=%s\n"
+                   "DELMA_PRODUCT=AFF_ALL_ORACLE\n",
+                   home.c_str(), name.c_str(), home.c_str());
+        break;
+    case FAMILY_SYBASE:
+        p.LogWrite(LOG_INI, "DELMA_PRODUCT=AFF_ALL_SYBASE\n");
+        break;
+    case FAMILY_MSSQL:
+        p.LogWrite(LOG_INI, "MSSQL_HOME=%s\n", home.c_str());
+        break;
+    case FAMILY_INFORMIX:
+        p.LogWrite(LOG_INI,
+                   "INFORMIXDIR=%s\n"
+                   "INFORMIXSERVER=%s\n"
+                   "ONCONFIG=onconfig\n"
+                   "INFORMIXSQLHOSTS=\\\\%s\n"
+                   "DELMA_PRODUCT=AFF_ALL_INFORMIX\n",
+                   home.c_str(), name.c_str(), p.GetComputerName().c_str());
+        break;
+    default: break;
+    }
+}
+
+void WriteIniLines(CInstallParams& p, const AgentFamily& f, const CMonitoredServer& e, int index) {
+    const std::string name = e.GetServerName();
+    const std::string etcToken = p.GetEtcPath(PARAM_AT_TOKEN);
+    const std::string binToken = p.GetBinPath(PARAM_AT_TOKEN);
+    const char* ownCollector = f.family == FAMILY_ORACLE ? OracleVersionCode(e.GetServerVersion())
+                                                         : f.product;
+    p.LogWrite(LOG_INI,
+               ";\n"
+               "%s\n"
+               ";Copyright (c) Veltra Corporation. All rights reserved.\n"
+               ";\n"
+               ";This file is generated from tavntsup program.\n"
+               ";\n"
+               "\n"
+               "[Identity]\n"
+               "VelProd=%s\n"
+               "VelVers=301\n"
+               "VelDesc=Veltra %s Monitoring Agent\n"
+               "VelTask=%s\n"
+               "TixDesc=%s Monitoring Agent\n"
+               "TixVers=V301\n"
+               "\n",
+               f.header, f.product, f.description, name.c_str(), f.description);
+    if (f.family == FAMILY_SYBASE)
+        p.LogWrite(LOG_INI,
+                   "VELTRA_HOME=%s\n"
+                   "INSTANCENAME=%s\n",
+                   etcToken.c_str(), name.c_str());
+    else
+        p.LogWrite(LOG_INI,
+                   "INSTANCENAME=%s\n"
+                   "VELTRA_HOME=%s\n",
+                   name.c_str(), etcToken.c_str());
+    p.LogWrite(LOG_INI,
+               "\n"
+               "[Local Settings]\n"
+               "COLL_CTL_HOME=%s\n"
+               "TNC_PORTS=(2 135 %s)\n"
+               "TNC_FAMILIES=@Protocol@\n"
+               "COLL_LOGON=%s\n"
+               "COLL_PASSWORD=%s\n"
+               "COLL_ERRORLOG=%s\n",
+               etcToken.c_str(), p.GetPortNumber(PARAM_AT_TOKEN).c_str(), e.GetLogin().c_str(),
+               e.GetPassword().c_str(), e.GetErrorlogName().c_str());
+    WriteIniVersionLines(p, f.family, e);
+    p.LogWrite(LOG_INI,
+               "COLL_SERVERID=@INSTANCENAME@\n"
+               "COLL_HOSTNAME=@COMPUTERNAME@\n"
+               "%s\n"
+               "COLL_USESHM=1\n"
+               "COLL_BINPATH=%s\n"
+               "COLL_HOME=%s\n",
+               f.family == FAMILY_INFORMIX ? "COLL_PREFIX=\\TEMP" : "COLL_PREFIX=TEMP", binToken.c_str(),
+               p.GetLogPath(PARAM_AT_TOKEN).c_str());
+    WriteIniDatabaseLines(p, f.family, e);
+    p.LogWrite(LOG_INI, "CONFIG_VERSION=2.0.0\n");
+    if (f.family == FAMILY_MSSQL) p.LogWrite(LOG_INI, "TUM_NAMED_INSTANCE=%d\n", IsNamedInstance(name));
+    p.LogWrite(LOG_INI,
+               "\n"
+               "[Services]\n"
+               "Add=SXA%sAgent%d\n"
+               "Add=SXA%sCollector%d\n"
+               "\n"
+               "[SXA%sAgent%d]\n"
+               "Name=%sAGENT%d\n"
+               "Label=Veltra Sentrix Agent for %s Instance %s\n"
+               "Service=%sAGENT.EXE -Hkey \"@VelProd@\\@VelVers@\\@VelTask@\"\n"
+               "Path=%s\n"
+               "Start=Auto\n"
+               "Action=NOStart\n"
+               "\n"
+               "[SXA%sCollector%d]\n"
+               "Name=%sCOLL%d\n"
+               "Label=Veltra Collector for %s Instance %s\n"
+               "Service=%sCOLL.EXE -Hkey \"@VelProd@\\@VelVers@\\@VelTask@\"\n"
+               "Path=%s\n"
+               "Start=Auto\n"
+               "Action=NOStart\n",
+               f.service_key, index, f.service_key, index, f.service_key, index, f.product, index,
+               f.service_key, name.c_str(), f.product, binToken.c_str(), f.service_key, index, f.product,
+               index, f.service_key, name.c_str(), CollectorFor(p, ownCollector), binToken.c_str());
+}
+}  // namespace
+
+// ---- the test-settings copy appended to every configuration file ----------------
+
+// The lines of "tavtset.ini", each ended by "\n", ready to be appended as
+// they are: a "%" in them is text, not a format.
+std::string CInstallParams::ReadLocalSettings() {
+    std::string lines;
+    FILE* file = tavplat::OpenFile("tavtset.ini", "rb");
+    if (!file) return lines;
+    std::string content;
+    char block[8192];
+    size_t got;
+    while ((got = fread(block, 1, sizeof block, file)) > 0) content.append(block, got);
+    fclose(file);
+
+    lines.reserve(content.size() + 2);
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        if (end == std::string::npos) end = content.size();
+        size_t lineEnd = end;
+        if (lineEnd > start && content[lineEnd - 1] == '\r') --lineEnd;  // a CR LF line end
+        // A line is text up to a NUL byte, as a line written with "%s" would be.
+        if (const void* nul = memchr(content.data() + start, '\0', lineEnd - start))
+            lineEnd = static_cast<size_t>(static_cast<const char*>(nul) - content.data());
+        lines.append(content, start, lineEnd - start);
+        lines += '\n';
+        start = end + 1;
+    }
+    return lines;
+}
+
+void CInstallParams::WriteIniFiles(int family, int count) {
+    const AgentFamily& f = AgentFamilyOf(family);
+    const std::string etc = GetEtcPath(PARAM_RESOLVED);
+    // The test settings are read once: per generation, or per call when a
+    // writer runs on its own.
+    std::string ownSettings;
+    const std::string* settings = generation_settings_;
+    bool settingsRead = settings != nullptr;
+    for (int i = 0; i < count; ++i) {
+        const CMonitoredServer* entry = GetMonitoredAt(i, family);
+        if (!entry) continue;
+        const std::string name = entry->GetServerName();
+        if (RefuseUnsafeName(name, "agent configuration")) continue;
+        const std::string path = OutputPath(etc, f.ini_prefix, name, ".ini");
+        if (!PrepareOutputFile(path.c_str(), &CInstallParams::OpenIniFile)) return;
+        if (!settingsRead) {
+            ownSettings = ReadLocalSettings();
+            settings = &ownSettings;
+            settingsRead = true;
+        }
+        LogWrite(LOG_INCLUDE, "Add=%s\n", path.c_str());
+        WriteIniLines(*this, f, *entry, i);
+        LogWrite(LOG_INI, "%s", settings->c_str());
+        CloseStream(ini_stream);
+        LogWrite(LOG_CONSOLE, "Finished generating %s file\n", path.c_str());
+        if (family == FAMILY_INFORMIX) RunRegcopy(*entry);
+    }
+}
+
+void CInstallParams::WriteOracleIni(int count) { WriteIniFiles(FAMILY_ORACLE, count); }
+void CInstallParams::WriteSybaseIni(int count) { WriteIniFiles(FAMILY_SYBASE, count); }
+void CInstallParams::WriteMsSqlIni(int count) { WriteIniFiles(FAMILY_MSSQL, count); }
+void CInstallParams::WriteInformixIni(int count) { WriteIniFiles(FAMILY_INFORMIX, count); }

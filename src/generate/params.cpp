@@ -1,0 +1,165 @@
+// The install-parameter table: the seven install parameters with their read
+// modes and fallbacks, and the monitored set.
+#include "generate/tavixdcl.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/Process.h"
+#include "runtime/coll.h"
+
+// ---- CMonitoredServer --------------------------------------------------------
+
+void CMonitoredServer::AssignFromServer(const CDbServer& server) {
+    server_family = server.GetServerFamily();
+    server_name = server.GetServerName();
+    service_name = server.GetServiceName();
+    errorlog_name = server.GetErrorlogName();
+    dollar_server = server.GetDollarServer();
+    server_version = server.GetServerVersion();
+    cluster_server = server.GetClusterServer();
+    login.clear();
+    password.clear();
+}
+
+// ---- construction ------------------------------------------------------------
+
+// The common collector is written only where the driver decides for it; with
+// 0 as the start an absent "tavcoll.exe" is never named in the agents' files.
+CInstallParams::CInstallParams() : use_common_collector(0) {}
+
+CInstallParams::~CInstallParams() {
+    // The writers close what they open; a stream left open by an interrupted
+    // caller must not leak. The setup log is CloseSetupLog's.
+    CloseStream(ini_stream);
+    CloseStream(batch_stream);
+    CloseStream(include_stream);
+    // The entries of a family go in the reverse order of their adding.
+    for (auto& sequence : monitored_)
+        while (!sequence.empty()) sequence.pop_back();
+}
+
+// ---- the monitored set ---------------------------------------------------------
+
+static bool IsFamilySlot(int family) { return family >= 0 && family < FAMILY_SLOTS; }
+
+CMonitoredServer* CInstallParams::AddMonitored(std::unique_ptr<CMonitoredServer> entry, int family) {
+    if (!entry || !IsFamilySlot(family)) return nullptr;
+    monitored_[family].push_back(std::move(entry));
+    return monitored_[family].back().get();
+}
+
+void CInstallParams::RemoveMonitored(CMonitoredServer* entry, int family) {
+    if (!entry || !IsFamilySlot(family)) return;
+    auto& sequence = monitored_[family];
+    auto found = std::find_if(sequence.rbegin(), sequence.rend(),
+                              [entry](const auto& held) { return held.get() == entry; });
+    if (found == sequence.rend()) return;
+    sequence.erase(std::next(found).base());
+}
+
+CMonitoredServer* CInstallParams::FindMonitored(const CDbServer* server, int family) const {
+    if (!server || !IsFamilySlot(family)) return nullptr;
+    for (const auto& entry : monitored_[family]) {
+        if (entry->GetServerName() == server->GetServerName() &&
+            entry->GetServiceName() == server->GetServiceName() &&
+            entry->GetErrorlogName() == server->GetErrorlogName() &&
+            entry->GetDollarServer() == server->GetDollarServer() &&
+            entry->GetServerVersion() == server->GetServerVersion())
+            return entry.get();
+    }
+    return nullptr;
+}
+
+int CInstallParams::GetMonitoredCount(int family) const {
+    if (!IsFamilySlot(family)) return 0;
+    return static_cast<int>(monitored_[family].size());
+}
+
+CMonitoredServer* CInstallParams::GetMonitoredAt(int index, int family) const {
+    if (!IsFamilySlot(family) || index < 0 || index >= GetMonitoredCount(family)) return nullptr;
+    return monitored_[family][static_cast<size_t>(index)].get();
+}
+
+// ---- install parameters -------------------------------------------------------
+
+namespace {
+
+// An unset or empty variable leaves the parameter empty; coll_getenv reports it.
+std::string ReadReportedVariable(const char* variable) {
+    if (!variable) return std::string();
+    char* value = coll_getenv(variable, COLL_ENV_REPORT, nullptr);
+    std::string result = value ? value : "";
+    free(value);
+    return result;
+}
+
+// The maker's own installation directory wins over the environment.
+std::string RegistryOrVariable(const std::string& registryPath, const char* variable) {
+    if (!registryPath.empty()) return registryPath;
+    return ReadReportedVariable(variable);
+}
+
+const char* TokenFor(int mode, const char* atToken, const char* percentToken) {
+    return mode == PARAM_AT_TOKEN ? atToken : percentToken;
+}
+
+bool IsTokenMode(int mode) { return mode == PARAM_AT_TOKEN || mode == PARAM_PERCENT_TOKEN; }
+
+}  // namespace
+
+void CInstallParams::SetCellName(const char* variable) { cell_name = ReadReportedVariable(variable); }
+void CInstallParams::SetEtcPath(const char* variable, const std::string& registryPath) {
+    etc_path = RegistryOrVariable(registryPath, variable);
+}
+void CInstallParams::SetComputerName(const char* variable) { computer_name = ReadReportedVariable(variable); }
+void CInstallParams::SetLogPath(const char* variable, const std::string& registryPath) {
+    log_path = RegistryOrVariable(registryPath, variable);
+}
+void CInstallParams::SetDllPath(const char* variable, const std::string& registryPath) {
+    dll_path = RegistryOrVariable(registryPath, variable);
+}
+void CInstallParams::SetBinPath(const char* variable, const std::string& registryPath) {
+    bin_path = RegistryOrVariable(registryPath, variable);
+}
+void CInstallParams::SetPortNumber(const char* variable) { port_number = ReadReportedVariable(variable); }
+
+void CInstallParams::SetStored(const char* parameter, const char* value) {
+    if (!parameter) return;
+    std::string text = value ? value : "";
+    const std::string name = parameter;
+    if (name == "COMPUTERNAME") computer_name = text;
+    else if (name == "CELLNAME") cell_name = text;
+    else if (name == "PORTNUMBER") port_number = text;
+    else if (name == "ETCPATH") etc_path = text;
+    else if (name == "LOGPATH") log_path = text;
+    else if (name == "BINPATH") bin_path = text;
+    else if (name == "DLLPATH") dll_path = text;
+}
+
+std::string CInstallParams::GetEtcPath(int mode) const {
+    if (IsTokenMode(mode)) return TokenFor(mode, "@ETCPATH@", "%ETCPATH%");
+    if (mode == PARAM_RESOLVED && etc_path.empty()) return tavplat::CurrentDirectory();
+    return etc_path;
+}
+
+std::string CInstallParams::GetLogPath(int mode) const {
+    if (IsTokenMode(mode)) return TokenFor(mode, "@LOGPATH@", "%LOGPATH%");
+    if (mode == PARAM_RESOLVED && log_path.empty()) return GetEtcPath(PARAM_RAW) + "\\log";
+    return log_path;
+}
+
+std::string CInstallParams::GetPortNumber(int mode) const {
+    if (IsTokenMode(mode)) return TokenFor(mode, "@PORTNUMBER@", "%PORTNUMBER%");
+    if (mode == PARAM_RESOLVED && port_number.empty()) return "1999";
+    return port_number;
+}
+
+std::string CInstallParams::GetBinPath(int mode) const {
+    if (IsTokenMode(mode)) return TokenFor(mode, "@BINPATH@", "%BINPATH%");
+    if (mode == PARAM_RESOLVED && bin_path.empty()) return GetEtcPath(PARAM_RESOLVED);
+    return bin_path;
+}
+
+std::string CInstallParams::GetComputerName() const { return computer_name; }
+
