@@ -6,6 +6,7 @@
 
 #include "generate/genrules.h"
 #include "platform/FileSystem.h"
+#include "text/Text.h"
 
 using namespace tavgen;
 
@@ -153,6 +154,7 @@ void WriteIniLines(CInstallParams& p, const AgentFamily& f, const CMonitoredServ
                f.service_key, name.c_str(), f.product, binToken.c_str(), f.service_key, index, f.product,
                index, f.service_key, name.c_str(), CollectorFor(p, ownCollector), binToken.c_str());
 }
+
 }  // namespace
 
 // ---- the test-settings copy appended to every configuration file ----------------
@@ -170,18 +172,12 @@ std::string CInstallParams::ReadLocalSettings() {
     fclose(file);
 
     lines.reserve(content.size() + 2);
-    size_t start = 0;
-    while (start < content.size()) {
-        size_t end = content.find('\n', start);
-        if (end == std::string::npos) end = content.size();
-        size_t lineEnd = end;
-        if (lineEnd > start && content[lineEnd - 1] == '\r') --lineEnd;  // a CR LF line end
+    size_t position = 0;
+    std::string_view line;
+    while (tavtext::NextLine(content, &position, &line)) {
         // A line is text up to a NUL byte, as a line written with "%s" would be.
-        if (const void* nul = memchr(content.data() + start, '\0', lineEnd - start))
-            lineEnd = static_cast<size_t>(static_cast<const char*>(nul) - content.data());
-        lines.append(content, start, lineEnd - start);
+        lines.append(line.substr(0, line.find('\0')));
         lines += '\n';
-        start = end + 1;
     }
     return lines;
 }

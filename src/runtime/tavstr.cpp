@@ -2,6 +2,7 @@
 #include "runtime/coll.h"
 
 #include "runtime/collpriv.h"
+#include "text/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,10 +14,6 @@
 namespace {
 
 // The character classes take unsigned values: a negative char is undefined behaviour there.
-int LowerChar(char c) {
-    return std::tolower(static_cast<unsigned char>(c));
-}
-
 int UpperChar(char c) {
     return std::toupper(static_cast<unsigned char>(c));
 }
@@ -49,11 +46,7 @@ int FullYear(const std::tm& time) {
 int coll_stricmp(const char* a, const char* b) {
     if (a == nullptr || b == nullptr)
         return (a == nullptr && b == nullptr) ? 0 : 1;
-    while (*a != '\0' && *b != '\0' && LowerChar(*a) == LowerChar(*b)) {
-        ++a;
-        ++b;
-    }
-    return LowerChar(*a) - LowerChar(*b);
+    return tavtext::CompareIgnoringCase(a, b);
 }
 
 char* coll_strdup(const char* text) {
