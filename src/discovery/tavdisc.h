@@ -23,16 +23,13 @@ constexpr int FAMILY_SLOTS = 16;
 // "tuo", "syb", ... in lower case); 0 for none.
 int FamilyOfProduct(const char* keyword);
 
-class CDbServer {
+// What a server record and a monitored entry both hold: the family and the
+// texts that describe one database server.
+class CServerFields {
 public:
-    virtual ~CDbServer() = default;
-    virtual void ReadInitFile() {}
-    virtual void Dump(FILE* stream) = 0;
+    virtual ~CServerFields() = default;
 
     int GetServerFamily() const { return server_family; }
-    int GetIsServerValid() const { return is_server_valid; }
-    void SetIsServerValid(int valid) { is_server_valid = valid; }
-
     std::string GetServerName() const { return server_name; }
     std::string GetServiceName() const { return service_name; }
     std::string GetErrorlogName() const { return errorlog_name; }
@@ -47,16 +44,30 @@ public:
     void SetClusterServer(const char* text) { cluster_server = text ? text : ""; }
 
 protected:
-    explicit CDbServer(int family) : server_family(family) {}
+    explicit CServerFields(int family) : server_family(family) {}
 
     int server_family;
-    int is_server_valid = 1;
     std::string server_name;
     std::string service_name;
     std::string errorlog_name;
     std::string dollar_server;
     std::string server_version;
     std::string cluster_server;
+};
+
+// A server that discovery found.
+class CDbServer : public CServerFields {
+public:
+    virtual void ReadInitFile() {}
+    virtual void Dump(FILE* stream) = 0;
+
+    int GetIsServerValid() const { return is_server_valid; }
+    void SetIsServerValid(int valid) { is_server_valid = valid; }
+
+protected:
+    explicit CDbServer(int family) : CServerFields(family) {}
+
+    int is_server_valid = 1;
 };
 
 class COracleServer : public CDbServer {

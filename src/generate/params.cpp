@@ -11,13 +11,7 @@
 // ---- CMonitoredServer --------------------------------------------------------
 
 void CMonitoredServer::AssignFromServer(const CDbServer& server) {
-    server_family = server.GetServerFamily();
-    server_name = server.GetServerName();
-    service_name = server.GetServiceName();
-    errorlog_name = server.GetErrorlogName();
-    dollar_server = server.GetDollarServer();
-    server_version = server.GetServerVersion();
-    cluster_server = server.GetClusterServer();
+    static_cast<CServerFields&>(*this) = server;
     login.clear();
     password.clear();
 }

@@ -32,41 +32,23 @@ struct InstallPaths {
     std::string log;
 };
 
-class CMonitoredServer {
+// A server chosen for monitoring, with the account the agent logs on with.
+// One typed in through "&New" carries the family FAMILY_NEW.
+class CMonitoredServer : public CServerFields {
 public:
-    CMonitoredServer() = default;
-    virtual ~CMonitoredServer() = default;
+    CMonitoredServer() : CServerFields(FAMILY_NEW) {}
 
+    // Takes the record's family and texts; the account starts empty.
     void AssignFromServer(const CDbServer& server);
 
-    int GetServerFamily() const { return server_family; }
-    std::string GetServerName() const { return server_name; }
-    std::string GetServiceName() const { return service_name; }
-    std::string GetErrorlogName() const { return errorlog_name; }
-    std::string GetDollarServer() const { return dollar_server; }
-    std::string GetServerVersion() const { return server_version; }
     std::string GetLogin() const { return login; }
     std::string GetPassword() const { return password; }
-    std::string GetClusterServer() const { return cluster_server; }
-    void SetServerName(const char* text) { server_name = text ? text : ""; }
-    void SetServiceName(const char* text) { service_name = text ? text : ""; }
-    void SetErrorlogName(const char* text) { errorlog_name = text ? text : ""; }
-    void SetDollarServer(const char* text) { dollar_server = text ? text : ""; }
-    void SetServerVersion(const char* text) { server_version = text ? text : ""; }
     void SetLogin(const char* text) { login = text ? text : ""; }
     void SetPassword(const char* text) { password = text ? text : ""; }
-    void SetClusterServer(const char* text) { cluster_server = text ? text : ""; }
 
 private:
-    int server_family = FAMILY_NEW;
-    std::string server_name;
-    std::string service_name;
-    std::string errorlog_name;
-    std::string dollar_server;
-    std::string server_version;
     std::string login;
     std::string password;
-    std::string cluster_server;
 };
 
 class CInstallParams {

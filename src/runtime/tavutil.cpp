@@ -4,7 +4,9 @@
 
 #include "platform/Process.h"
 #include "runtime/collpriv.h"
+#include "text/Text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdint>
@@ -65,25 +67,15 @@ bool IsValidVariableName(const char* name) {
     return !IsEmpty(name) && std::strchr(name, '=') == nullptr;
 }
 
-// One line of the command's output without its line end; NUL bytes, which a
-// C string cannot carry, are left out. False at the end of the output.
+// One line of the command's output without its line end and trailing white
+// space; NUL bytes, which a C string cannot carry, are left out. False at the
+// end of the output.
 bool ReadOutputLine(FILE* pipe, std::string* line) {
-    line->clear();
-    int c;
-    bool any = false;
-    while ((c = std::getc(pipe)) != EOF) {
-        any = true;
-        if (c == '\n')
-            break;
-        if (c != '\0')
-            line->push_back(static_cast<char>(c));
-    }
-    return any;
-}
-
-void StripTrailingSpace(std::string* text) {
-    while (!text->empty() && std::isspace(static_cast<unsigned char>(text->back())))
-        text->pop_back();
+    if (!tavtext::ReadLine(pipe, line))
+        return false;
+    line->erase(std::remove(line->begin(), line->end(), '\0'), line->end());
+    line->resize(tavtext::TrimRight(*line, tavtext::WHITE_SPACE).size());
+    return true;
 }
 
 char* ShellResult(const std::string& joined) {
@@ -326,7 +318,6 @@ char* ShellOutput(const char* command) {
             continue;
         }
         blanks = 0;
-        StripTrailingSpace(&line);
         if (!line.empty()) {
             joined += line;
             joined += ' ';
