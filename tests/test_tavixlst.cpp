@@ -10,7 +10,7 @@ namespace {
 
 using namespace tavtest;
 
-// A dialog over a machine, opened as the framework opens it.
+// A dialog over a machine, opened as a view opens it.
 struct OpenDialog {
     OracleMachine machine;
     CInstallParams params;

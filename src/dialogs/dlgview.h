@@ -39,8 +39,8 @@ public:
     virtual void DeleteString(int index) = 0;
     virtual std::string GetText(int index) = 0;
     virtual int GetCount() = 0;
-    // Data exchange to the control: selects the first item that begins with
-    // the text (a multiple-selection list keeps its selection).
+    // Selects the first item that begins with the text, ignoring case; a
+    // multiple-selection list keeps its selection.
     virtual void SelectStringPrefix(const std::string& text) = 0;
 };
 

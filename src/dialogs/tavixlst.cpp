@@ -47,7 +47,7 @@ int CServerSelectDlg::AvailableCount() const {
     return servers_.GetCount(family_);
 }
 
-// DDX_LBString from the controls: the texts of the lists' current items.
+// Keeps the texts of the lists' current items, to select them again later.
 void CServerSelectDlg::UpdateDataFromControls() {
     IListControl& available = view_->List(IDC_AVAILABLE_LIST);
     int index = available.GetCurSel();
@@ -57,8 +57,7 @@ void CServerSelectDlg::UpdateDataFromControls() {
     monitor_text_ = index >= 0 ? monitor.GetText(index) : std::string();
 }
 
-// DDX_LBString to the controls: each list selects the first item that begins
-// with its stored text.
+// Each list selects again the first item that begins with its kept text.
 void CServerSelectDlg::UpdateDataToControls() {
     view_->List(IDC_AVAILABLE_LIST).SelectStringPrefix(available_text_);
     view_->List(IDC_MONITOR_LIST).SelectStringPrefix(monitor_text_);
