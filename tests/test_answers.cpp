@@ -30,7 +30,7 @@ struct AnswersRun {
     explicit AnswersRun(const Found& found = {ORCL, SALES}) : machine(found) {}
 
     void Text(const std::string& text, const std::string& name = "answers.txt") {
-        Captured([&] { return tavplat::RunAnswersSelectText(dialog, text, name.c_str(), &last_error); });
+        Captured([&] { return tavview::RunAnswersSelectText(dialog, text, name.c_str(), &last_error); });
     }
     void Captured(const std::function<int()>& run) {
         testing::internal::CaptureStderr();
@@ -74,7 +74,7 @@ TEST(AnswersPlay, FilesAndCasesLeaveTheirGoldenResults) {
 TEST(AnswersFaults, UnreadableFileIsNamed) {
     AnswersRun run;
     const std::string path = DATA + "/fixtures/dialogs/missing.txt";
-    run.Captured([&] { return tavplat::RunAnswersSelectDialog(run.dialog, path.c_str(), &run.last_error); });
+    run.Captured([&] { return tavview::RunAnswersSelectDialog(run.dialog, path.c_str(), &run.last_error); });
     EXPECT_EQ(run.result, -1);
     EXPECT_NE(run.last_error, 0);
     EXPECT_EQ(run.errors.rfind(path + ": cannot read the answers file", 0), 0u) << run.errors;

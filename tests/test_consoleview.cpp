@@ -51,14 +51,14 @@ void Play(const char* script, const Found& found, void (*setup)() = nullptr) {
     const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        unsetenv(tavplat::ANSWERS_VARIABLE);
+        unsetenv(tavview::ANSWERS_VARIABLE);
         if (setup)
             setup();
         OracleMachine machine(found);
         CInstallParams params;
         CServerSelectDlg dialog(FAMILY_ORACLE, machine.servers, params);
         long lastError = 0;
-        const int result = tavplat::RunSelectDialog(dialog, &lastError);
+        const int result = tavview::RunSelectDialog(dialog, &lastError);
         std::printf("RESULT %d %ld, %d monitored\n%s", result, lastError, params.GetMonitoredCount(FAMILY_ORACLE),
                     MonitoredSet(params).c_str());
         std::fflush(nullptr);
@@ -94,7 +94,7 @@ TEST(ConsoleView, ScriptsPlayedAtTheKeyboard) {
 
 TEST(DialogHost, WithoutTerminalTheAnswersFileOrNothing) {
     Play("host_answers.txt", {ORCL, SALES},
-         [] { setenv(tavplat::ANSWERS_VARIABLE, (FIXTURES + "answers_cancel.txt").c_str(), 1); });
+         [] { setenv(tavview::ANSWERS_VARIABLE, (FIXTURES + "answers_cancel.txt").c_str(), 1); });
     Play("host_no_terminal.txt", {ORCL}, [] {
         dup2(open("/dev/null", O_RDONLY), 0);
         dup2(1, 2);

@@ -39,7 +39,7 @@ struct OpenDialog {
     // Both lists' texts, "monitored | available".
     std::string Lists() {
         std::string texts;
-        for (tavplat::MemoryListControl* list : {&view.Monitor(), &view.Available()}) {
+        for (tavview::MemoryListControl* list : {&view.Monitor(), &view.Available()}) {
             texts += list == &view.Available() ? " | " : "";
             for (int i = 0; i < list->GetCount(); ++i)
                 texts += (i ? "," : "") + list->GetText(i);

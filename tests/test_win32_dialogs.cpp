@@ -263,16 +263,16 @@ protected:
     // Runs the selection dialog while the script works it. Without a display it must
     // fail to show (-1, error 1400) and leave the monitored set alone; no script runs.
     int RunSelect(int family, const std::function<void(Robot&)>& script) {
-        tavtest::ScopedEnv noAnswers(tavplat::ANSWERS_VARIABLE, nullptr);
+        tavtest::ScopedEnv noAnswers(tavview::ANSWERS_VARIABLE, nullptr);
         CServerSelectDlg dialog(family, servers_, params_);
         const int before = params_.GetMonitoredCount(family);
         long error = 0;
         if (display_) {
-            const int result = Robot::Drive([&] { return tavplat::RunSelectDialog(dialog, &error); }, script);
+            const int result = Robot::Drive([&] { return tavview::RunSelectDialog(dialog, &error); }, script);
             EXPECT_NE(result, -1) << "the dialog failed with error " << error;
             return result;
         }
-        EXPECT_EQ(tavplat::RunSelectDialog(dialog, &error), -1);
+        EXPECT_EQ(tavview::RunSelectDialog(dialog, &error), -1);
         EXPECT_EQ(error, NO_DISPLAY_ERROR);
         EXPECT_EQ(params_.GetMonitoredCount(family), before);
         return -1;
@@ -382,9 +382,9 @@ TEST_F(Win32DialogTest, AnAnswersFileIsPlayedInsteadOfTheDialog) {
     const std::string fixtures = std::string(TAV_TEST_DATA) + "\\fixtures\\win32\\";
     // With a display, a Win32 dialog that shows anyway fails the test and is closed.
     const auto play = [this](const std::string& path, long* error) {
-        tavtest::ScopedEnv named(tavplat::ANSWERS_VARIABLE, path.c_str());
+        tavtest::ScopedEnv named(tavview::ANSWERS_VARIABLE, path.c_str());
         CServerSelectDlg dialog(FAMILY_ORACLE, servers_, params_);
-        return Robot::Drive([&] { return tavplat::RunSelectDialog(dialog, error); },
+        return Robot::Drive([&] { return tavview::RunSelectDialog(dialog, error); },
                             [](Robot& r) { EXPECT_EQ(r.WaitFor(SELECT, false), nullptr) << "the dialog showed"; });
     };
     long error = 0, missing = 0;

@@ -210,7 +210,7 @@ void CopyLocalSettings(const char* iniPath) {
 int ShowServerDialog(int family, CDbServerList& servers, CInstallParams& params) {
     CServerSelectDlg dialog(family, servers, params);
     long lastError = 0;
-    int result = tavplat::RunSelectDialog(dialog, &lastError);
+    int result = tavview::RunSelectDialog(dialog, &lastError);
     if (result == DIALOG_OK) return 0;
     if (result == DIALOG_CANCEL) return 1;
     std::printf("Unable to display dialog: RC=%d\n", static_cast<int>(lastError));

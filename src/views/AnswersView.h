@@ -8,7 +8,7 @@
 
 class CServerSelectDlg;
 
-namespace tavplat {
+namespace tavview {
 
 // Environment variable that names the answers file.
 constexpr const char* ANSWERS_VARIABLE = "TAVNOVU_ANSWERS";
@@ -23,6 +23,6 @@ int RunAnswersSelectDialog(CServerSelectDlg& dialog, const char* path, long* las
 int RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& text, const char* name,
                          long* lastError);
 
-}  // namespace tavplat
+}  // namespace tavview
 
 #endif

@@ -6,12 +6,12 @@
 
 class CServerSelectDlg;
 
-namespace tavplat {
+namespace tavview {
 
 // The modal result: 1 (OK), 2 (Cancel), or -1 when the dialog could not be
 // shown or run, with the system's error code in *lastError (never 0 then).
 int RunSelectDialog(CServerSelectDlg& dialog, long* lastError);
 
-}  // namespace tavplat
+}  // namespace tavview
 
 #endif

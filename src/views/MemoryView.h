@@ -1,5 +1,5 @@
 // In-memory implementations of the dialog view interfaces: list boxes that
-// keep their items sorted as the Win32 sorted list box does, buttons that
+// keep their items sorted as the system's sorted list box does, buttons that
 // remember their state and edit fields that hold text. The answers-file view
 // and the console view drive the dialog handlers through them.
 #ifndef TAV_VIEWS_MEMORYVIEW_H
@@ -12,10 +12,7 @@
 
 #include "dialogs/dlgview.h"
 
-namespace tavplat {
-
-// Compares two texts ignoring the case of ASCII letters, as the list box sorts.
-int CompareIgnoringCase(const std::string& a, const std::string& b);
+namespace tavview {
 
 class MemoryListControl : public IListControl {
 public:
@@ -94,6 +91,6 @@ private:
     std::map<int, bool> enabled_;
 };
 
-}  // namespace tavplat
+}  // namespace tavview
 
 #endif

@@ -10,13 +10,13 @@
 #include "views/ConsoleView.h"
 #include "platform/Terminal.h"
 
-namespace tavplat {
+namespace tavview {
 
 int RunSelectDialog(CServerSelectDlg& dialog, long* lastError) {
     const char* answers = std::getenv(ANSWERS_VARIABLE);
     if (answers && *answers)
         return RunAnswersSelectDialog(dialog, answers, lastError);
-    if (StdinIsTerminal())
+    if (tavplat::StdinIsTerminal())
         return RunConsoleSelectDialog(dialog, stdin, stdout, lastError);
     std::fprintf(stderr,
                  "Cannot show \"Configure Database Agents\": standard input is not a terminal "
@@ -28,4 +28,4 @@ int RunSelectDialog(CServerSelectDlg& dialog, long* lastError) {
     return -1;
 }
 
-}  // namespace tavplat
+}  // namespace tavview

@@ -7,13 +7,13 @@
 #include "views/AnswersView.h"
 #include "platform/Windows/Win32View.h"
 
-namespace tavplat {
+namespace tavview {
 
 int RunSelectDialog(CServerSelectDlg& dialog, long* lastError) {
     const char* answers = std::getenv(ANSWERS_VARIABLE);
     if (answers != nullptr && answers[0] != '\0')
         return RunAnswersSelectDialog(dialog, answers, lastError);
-    return RunWin32SelectDialog(dialog, lastError);
+    return tavplat::RunWin32SelectDialog(dialog, lastError);
 }
 
-}  // namespace tavplat
+}  // namespace tavview
