@@ -1,5 +1,5 @@
-// The POSIX dialog host through a pseudo-terminal: the console view played as a
-// person at the keyboard would, and the host's other ways.
+// The selection dialog on POSIX through a pseudo-terminal: the console view
+// played as a person at the keyboard would, and the other views' turns.
 #ifndef _WIN32
 
 #include "views/DialogViews.h"
@@ -57,9 +57,11 @@ void Play(const char* script, const Found& found, void (*setup)() = nullptr) {
         OracleMachine machine(found);
         CInstallParams params;
         CServerSelectDlg dialog(FAMILY_ORACLE, machine.servers, params);
-        long lastError = 0;
-        const int result = tavview::RunSelectDialog(dialog, &lastError);
-        std::printf("RESULT %d %ld, %d monitored\n%s", result, lastError, params.GetMonitoredCount(FAMILY_ORACLE),
+        Status failure;
+        const int result = tavview::RunSelectDialog(dialog, StandardReport(), &failure);
+        if (!failure.text.empty())
+            StandardReport().Error(failure.text + "\n");  // as the setup run shows it
+        std::printf("RESULT %d %ld, %d monitored\n%s", result, failure.code, params.GetMonitoredCount(FAMILY_ORACLE),
                     MonitoredSet(params).c_str());
         std::fflush(nullptr);
         _exit(0);

@@ -209,14 +209,15 @@ void CopyLocalSettings(const char* iniPath) {
 
 int ShowServerDialog(int family, CDbServerList& servers, CInstallParams& params) {
     CServerSelectDlg dialog(family, servers, params);
-    long lastError = 0;
-    int result = tavview::RunSelectDialog(dialog, &lastError);
+    Status failure;
+    int result = tavview::RunSelectDialog(dialog, StandardReport(), &failure);
     if (result == DIALOG_OK) return 0;
     if (result == DIALOG_CANCEL) return 1;
-    std::printf("Unable to display dialog: RC=%d\n", static_cast<int>(lastError));
+    if (!failure.text.empty()) StandardReport().Error(failure.text + "\n");
+    std::printf("Unable to display dialog: RC=%d\n", static_cast<int>(failure.code));
     std::fflush(stdout);
     // A failed dialog must never read as OK, even when the system gave no code.
-    return lastError != 0 ? static_cast<int>(lastError) : -1;
+    return failure.code != 0 ? static_cast<int>(failure.code) : -1;
 }
 
 TAV_EXPORT int TavSetUp(int skip, const char* iniPath, int /*reserved*/, char* parms) {

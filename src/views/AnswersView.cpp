@@ -182,10 +182,12 @@ private:
 // the properties dialog and its OK.
 class AnswersSelectView : public MemorySelectView {
 public:
+    explicit AnswersSelectView(CReport& report) : report_(report) {}
+
     int RunProperties(CServerPropertiesDlg& dialog) override {
         ++properties_runs_;
         MemoryPropertiesView view;
-        view.SetMessageHandler([](const std::string& text) { std::printf("%s\n", text.c_str()); });
+        view.SetMessageHandler([this](const std::string& text) { report_.Console(text + "\n"); });
         dialog.OnInitDialog(view);
         if (action_) {
             if (action_->kind == ActionKind::NEW_SERVER && action_->has_name)
@@ -223,6 +225,7 @@ private:
         return line;
     }
 
+    CReport& report_;
     const Action* action_ = nullptr;
     int properties_runs_ = 0;
     std::string refusal_;
@@ -358,14 +361,9 @@ private:
     AnswersSelectView& view_;
 };
 
-int Failed(const char* name, const AnswersError& error, long errorCode, long* lastError) {
-    if (error.line > 0)
-        std::fprintf(stderr, "%s:%d: %s\n", name, error.line, error.message.c_str());
-    else
-        std::fprintf(stderr, "%s: %s\n", name, error.message.c_str());
-    std::fflush(stderr);
-    if (lastError)
-        *lastError = errorCode;
+int Failed(const char* name, const AnswersError& error, long errorCode, Status* failure) {
+    const std::string where = error.line > 0 ? tavtext::Format("%s:%d", name, error.line) : name;
+    *failure = Status::Failure(errorCode, where + ": " + error.message);
     return -1;
 }
 
@@ -394,35 +392,36 @@ bool ReadWholeFile(const char* path, std::string* text, long* errorCode) {
 }  // namespace
 
 int RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& text, const char* name,
-                         long* lastError) {
+                         CReport& report, Status* failure) {
     std::vector<Action> actions;
     AnswersError error;
     AnswersParser parser;
     if (!parser.Parse(text, &actions, &error))
-        return Failed(name, error, ANSWERS_INVALID, lastError);
+        return Failed(name, error, ANSWERS_INVALID, failure);
 
-    AnswersSelectView view;
+    AnswersSelectView view(report);
     dialog.SetView(&view);
     AnswersPlayer player(dialog, view);
     const int result = player.Play(actions, &error);
     dialog.SetView(nullptr);
     if (result < 0)
-        return Failed(name, error, ANSWERS_INVALID, lastError);
+        return Failed(name, error, ANSWERS_INVALID, failure);
     return result;
 }
 
-int RunAnswersSelectDialog(CServerSelectDlg& dialog, const char* path, long* lastError) {
+int RunAnswersSelectDialog(CServerSelectDlg& dialog, const char* path, CReport& report,
+                           Status* failure) {
     if (!path || !*path) {
         AnswersError error{0, "no answers file named"};
-        return Failed("answers", error, ANSWERS_UNREADABLE, lastError);
+        return Failed("answers", error, ANSWERS_UNREADABLE, failure);
     }
     std::string text;
     long errorCode = 0;
     if (!ReadWholeFile(path, &text, &errorCode)) {
         AnswersError error{0, "cannot read the answers file: " + std::string(std::strerror(static_cast<int>(errorCode)))};
-        return Failed(path, error, errorCode, lastError);
+        return Failed(path, error, errorCode, failure);
     }
-    return RunAnswersSelectText(dialog, text, path, lastError);
+    return RunAnswersSelectText(dialog, text, path, report, failure);
 }
 
 }  // namespace tavview

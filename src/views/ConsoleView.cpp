@@ -258,9 +258,7 @@ private:
 
 }  // namespace
 
-int RunConsoleSelectDialog(CServerSelectDlg& dialog, FILE* in, FILE* out, long* lastError) {
-    if (lastError)
-        *lastError = 0;
+int RunConsoleSelectDialog(CServerSelectDlg& dialog, FILE* in, FILE* out) {
     ConsoleSelectView view(in, out);
     dialog.SetView(&view);
     ConsoleSession session(dialog, view, in, out);

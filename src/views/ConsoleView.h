@@ -12,7 +12,7 @@ namespace tavview {
 
 // Runs the selection dialog reading commands from in and writing to out.
 // Returns 1 (OK) or 2 (Cancel; also at the end of the input).
-int RunConsoleSelectDialog(CServerSelectDlg& dialog, FILE* in, FILE* out, long* lastError);
+int RunConsoleSelectDialog(CServerSelectDlg& dialog, FILE* in, FILE* out);
 
 }  // namespace tavview
 

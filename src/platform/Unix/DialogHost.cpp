@@ -9,22 +9,20 @@
 #include "views/AnswersView.h"
 #include "views/ConsoleView.h"
 #include "platform/Terminal.h"
+#include "text/Text.h"
 
 namespace tavview {
 
-int RunSelectDialog(CServerSelectDlg& dialog, long* lastError) {
+int RunSelectDialog(CServerSelectDlg& dialog, CReport& report, Status* failure) {
     const char* answers = std::getenv(ANSWERS_VARIABLE);
     if (answers && *answers)
-        return RunAnswersSelectDialog(dialog, answers, lastError);
+        return RunAnswersSelectDialog(dialog, answers, report, failure);
     if (tavplat::StdinIsTerminal())
-        return RunConsoleSelectDialog(dialog, stdin, stdout, lastError);
-    std::fprintf(stderr,
-                 "Cannot show \"Configure Database Agents\": standard input is not a terminal "
-                 "and %s names no answers file\n",
-                 ANSWERS_VARIABLE);
-    std::fflush(stderr);
-    if (lastError)
-        *lastError = ENOTTY;
+        return RunConsoleSelectDialog(dialog, stdin, stdout);
+    *failure = Status::Failure(
+        ENOTTY, tavtext::Format("Cannot show \"Configure Database Agents\": standard input is not a "
+                                "terminal and %s names no answers file",
+                                ANSWERS_VARIABLE));
     return -1;
 }
 

@@ -9,11 +9,15 @@
 
 namespace tavview {
 
-int RunSelectDialog(CServerSelectDlg& dialog, long* lastError) {
+int RunSelectDialog(CServerSelectDlg& dialog, CReport& report, Status* failure) {
     const char* answers = std::getenv(ANSWERS_VARIABLE);
     if (answers != nullptr && answers[0] != '\0')
-        return RunAnswersSelectDialog(dialog, answers, lastError);
-    return tavplat::RunWin32SelectDialog(dialog, lastError);
+        return RunAnswersSelectDialog(dialog, answers, report, failure);
+    long lastError = 0;
+    const int result = tavplat::RunWin32SelectDialog(dialog, &lastError);
+    if (result < 0)
+        *failure = Status::Failure(lastError, "");
+    return result;
 }
 
 }  // namespace tavview
