@@ -24,8 +24,8 @@
 #include "views/AnswersView.h"
 #include "views/DialogViews.h"
 #include "registry/MemoryRegistry.h"
+#include "platform/Dialog.h"
 #include "platform/Module.h"
-#include "platform/Windows/Win32View.h"
 #include "tav_testutil.h"
 
 namespace {

@@ -96,8 +96,8 @@ MemorySelectView::MemorySelectView() {
     enabled_[IDC_EDIT_SERVER] = true;
 }
 
-IListControl& MemorySelectView::List(int id) {
-    return id == IDC_MONITOR_LIST ? static_cast<IListControl&>(monitor_) : available_;
+tavplat::ListBox& MemorySelectView::List(int id) {
+    return id == IDC_MONITOR_LIST ? static_cast<tavplat::ListBox&>(monitor_) : available_;
 }
 
 bool MemorySelectView::IsButtonEnabled(int id) const {

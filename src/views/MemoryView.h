@@ -14,7 +14,7 @@
 
 namespace tavview {
 
-class MemoryListControl : public IListControl {
+class MemoryListControl : public tavplat::ListBox {
 public:
     explicit MemoryListControl(bool multipleSelection) : multiple_(multipleSelection) {}
 
@@ -77,7 +77,7 @@ class MemorySelectView : public ISelectView {
 public:
     MemorySelectView();
 
-    IListControl& List(int id) override;
+    tavplat::ListBox& List(int id) override;
     void EnableButton(int id, bool enable) override { enabled_[id] = enable; }
     void SetFocusToDialog() override {}
 

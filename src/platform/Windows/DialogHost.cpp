@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "views/AnswersView.h"
-#include "platform/Windows/Win32View.h"
+#include "views/WindowedView.h"
 
 namespace tavview {
 
@@ -13,11 +13,7 @@ int RunSelectDialog(CServerSelectDlg& dialog, CReport& report, Status* failure) 
     const char* answers = std::getenv(ANSWERS_VARIABLE);
     if (answers != nullptr && answers[0] != '\0')
         return RunAnswersSelectDialog(dialog, answers, report, failure);
-    long lastError = 0;
-    const int result = tavplat::RunWin32SelectDialog(dialog, &lastError);
-    if (result < 0)
-        *failure = Status::Failure(lastError, "");
-    return result;
+    return RunWindowedSelectDialog(dialog, failure);
 }
 
 }  // namespace tavview
