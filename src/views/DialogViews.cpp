@@ -1,22 +1,25 @@
-// Where the selection dialog runs on POSIX: the answers file when
-// TAVNOVU_ANSWERS names one, otherwise the console view on a terminal.
+// Chooses the view the selection dialog runs in.
 #include "views/DialogViews.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
-#include "views/AnswersView.h"
-#include "views/ConsoleView.h"
+#include "platform/Dialog.h"
 #include "platform/Terminal.h"
 #include "text/Text.h"
+#include "views/AnswersView.h"
+#include "views/ConsoleView.h"
+#include "views/WindowedView.h"
 
 namespace tavview {
 
 int RunSelectDialog(CServerSelectDlg& dialog, CReport& report, Status* failure) {
     const char* answers = std::getenv(ANSWERS_VARIABLE);
-    if (answers && *answers)
+    if (answers != nullptr && answers[0] != '\0')
         return RunAnswersSelectDialog(dialog, answers, report, failure);
+    if (tavplat::WindowedDialogsAvailable())
+        return RunWindowedSelectDialog(dialog, failure);
     if (tavplat::StdinIsTerminal())
         return RunConsoleSelectDialog(dialog, stdin, stdout);
     *failure = Status::Failure(
