@@ -62,7 +62,7 @@ inline std::string MonitoredSet(const CInstallParams& params) {
 }
 
 // Plays the person in the properties dialog: types, then presses OK or Cancel.
-class FakeSelectView : public tavplat::MemorySelectView {
+class FakeSelectView : public tavview::MemorySelectView {
 public:
     std::map<int, std::string> typed;
     bool cancel = false;
@@ -74,7 +74,7 @@ public:
         ++runs;
         if (forced_result)
             return forced_result;
-        tavplat::MemoryPropertiesView view;
+        tavview::MemoryPropertiesView view;
         dialog.OnInitDialog(view);
         auto& fields = shown.emplace_back();
         for (int id : {IDC_SERVER_NAME, IDC_LOGIN, IDC_PASSWORD, IDC_VERSION, IDC_HOME_DIRECTORY, IDC_ERROR_LOG})

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
+#include <string_view>
 
 #include "dialog_fakes.h"
 #include "dialogs/tavixlst.h"
@@ -17,33 +17,39 @@ using namespace tavtest;
 
 const std::string DATA = TAV_TEST_DATA;
 
-// Plays answers over a machine; Report() tells the result, what the view
-// wrote to both streams and the monitored set with each password decoded.
+// What the view sends to the report's console.
+struct ConsoleRecord : CReport {
+    std::string console;
+    void Console(std::string_view text) override { console += text; }
+};
+
+// Plays answers over a machine; Report() tells the result, the failure's line,
+// the console notes and the monitored set with each password decoded.
 struct AnswersRun {
     OracleMachine machine;
     CInstallParams params;
     CServerSelectDlg dialog{FAMILY_ORACLE, machine.servers, params};
-    long last_error = 0;
+    ConsoleRecord report;
+    Status failure;
     int result = 0;
-    std::string errors, output;
+    std::string printed;  // what reached the streams past the report
 
     explicit AnswersRun(const Found& found = {ORCL, SALES}) : machine(found) {}
 
     void Text(const std::string& text, const std::string& name = "answers.txt") {
-        Captured([&] { return tavplat::RunAnswersSelectText(dialog, text, name.c_str(), &last_error); });
+        Captured([&] { return tavview::RunAnswersSelectText(dialog, text, name.c_str(), report, &failure); });
     }
     void Captured(const std::function<int()>& run) {
         testing::internal::CaptureStderr();
         testing::internal::CaptureStdout();
         result = run();
-        output = testing::internal::GetCapturedStdout();
-        errors = testing::internal::GetCapturedStderr();
-        for (std::string* text : {&output, &errors})
-            text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
+        printed = testing::internal::GetCapturedStdout();
+        printed += testing::internal::GetCapturedStderr();
     }
     std::string Report() {
-        return "result " + std::to_string(result) + ", error " + std::to_string(last_error != 0) + "\n" + errors +
-               output + MonitoredSet(params);
+        EXPECT_EQ(printed, "");
+        return "result " + std::to_string(result) + ", error " + std::to_string(failure.code != 0) + "\n" +
+               (failure.text.empty() ? "" : failure.text + "\n") + report.console + MonitoredSet(params);
     }
 };
 
@@ -74,8 +80,8 @@ TEST(AnswersPlay, FilesAndCasesLeaveTheirGoldenResults) {
 TEST(AnswersFaults, UnreadableFileIsNamed) {
     AnswersRun run;
     const std::string path = DATA + "/fixtures/dialogs/missing.txt";
-    run.Captured([&] { return tavplat::RunAnswersSelectDialog(run.dialog, path.c_str(), &run.last_error); });
+    run.Captured([&] { return tavview::RunAnswersSelectDialog(run.dialog, path.c_str(), run.report, &run.failure); });
     EXPECT_EQ(run.result, -1);
-    EXPECT_NE(run.last_error, 0);
-    EXPECT_EQ(run.errors.rfind(path + ": cannot read the answers file", 0), 0u) << run.errors;
+    EXPECT_NE(run.failure.code, 0);
+    EXPECT_EQ(run.failure.text.rfind(path + ": cannot read the answers file", 0), 0u) << run.failure.text;
 }

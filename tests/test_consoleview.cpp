@@ -1,5 +1,5 @@
-// The POSIX dialog host through a pseudo-terminal: the console view played as a
-// person at the keyboard would, and the host's other ways.
+// The selection dialog on POSIX through a pseudo-terminal: the console view
+// played as a person at the keyboard would, and the other views' turns.
 #ifndef _WIN32
 
 #include "views/DialogViews.h"
@@ -51,15 +51,17 @@ void Play(const char* script, const Found& found, void (*setup)() = nullptr) {
     const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        unsetenv(tavplat::ANSWERS_VARIABLE);
+        unsetenv(tavview::ANSWERS_VARIABLE);
         if (setup)
             setup();
         OracleMachine machine(found);
         CInstallParams params;
         CServerSelectDlg dialog(FAMILY_ORACLE, machine.servers, params);
-        long lastError = 0;
-        const int result = tavplat::RunSelectDialog(dialog, &lastError);
-        std::printf("RESULT %d %ld, %d monitored\n%s", result, lastError, params.GetMonitoredCount(FAMILY_ORACLE),
+        Status failure;
+        const int result = tavview::RunSelectDialog(dialog, StandardReport(), &failure);
+        if (!failure.text.empty())
+            StandardReport().Error(failure.text + "\n");  // as the setup run shows it
+        std::printf("RESULT %d %ld, %d monitored\n%s", result, failure.code, params.GetMonitoredCount(FAMILY_ORACLE),
                     MonitoredSet(params).c_str());
         std::fflush(nullptr);
         _exit(0);
@@ -94,7 +96,7 @@ TEST(ConsoleView, ScriptsPlayedAtTheKeyboard) {
 
 TEST(DialogHost, WithoutTerminalTheAnswersFileOrNothing) {
     Play("host_answers.txt", {ORCL, SALES},
-         [] { setenv(tavplat::ANSWERS_VARIABLE, (FIXTURES + "answers_cancel.txt").c_str(), 1); });
+         [] { setenv(tavview::ANSWERS_VARIABLE, (FIXTURES + "answers_cancel.txt").c_str(), 1); });
     Play("host_no_terminal.txt", {ORCL}, [] {
         dup2(open("/dev/null", O_RDONLY), 0);
         dup2(1, 2);

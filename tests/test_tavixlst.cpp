@@ -10,7 +10,7 @@ namespace {
 
 using namespace tavtest;
 
-// A dialog over a machine, opened as its view opens it.
+// A dialog over a machine, opened as a view opens it.
 struct OpenDialog {
     OracleMachine machine;
     CInstallParams params;
@@ -39,7 +39,7 @@ struct OpenDialog {
     // Both lists' texts, "monitored | available".
     std::string Lists() {
         std::string texts;
-        for (tavplat::MemoryListControl* list : {&view.Monitor(), &view.Available()}) {
+        for (tavview::MemoryListControl* list : {&view.Monitor(), &view.Available()}) {
             texts += list == &view.Available() ? " | " : "";
             for (int i = 0; i < list->GetCount(); ++i)
                 texts += (i ? "," : "") + list->GetText(i);

@@ -16,7 +16,7 @@ TEST(PropertiesDialog, PasswordTheEncodingCannotHoldKeepsTheDialogOpen) {
     for (const auto& [password, says] : refused) {
         SCOPED_TRACE(password);
         CServerPropertiesDlg dialog;
-        tavplat::MemoryPropertiesView view;
+        tavview::MemoryPropertiesView view;
         dialog.OnInitDialog(view);
         view.SetControlText(IDC_PASSWORD, password);
         dialog.OnOK(view);

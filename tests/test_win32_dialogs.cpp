@@ -24,8 +24,8 @@
 #include "views/AnswersView.h"
 #include "views/DialogViews.h"
 #include "registry/MemoryRegistry.h"
+#include "platform/Dialog.h"
 #include "platform/Module.h"
-#include "platform/Windows/Win32View.h"
 #include "tav_testutil.h"
 
 namespace {
@@ -261,19 +261,21 @@ protected:
     }
 
     // Runs the selection dialog while the script works it. Without a display it must
-    // fail to show (-1, error 1400) and leave the monitored set alone; no script runs.
+    // fail to show (-1, error 1400, no text to add) and leave the monitored set alone; no script runs.
     int RunSelect(int family, const std::function<void(Robot&)>& script) {
-        tavtest::ScopedEnv noAnswers(tavplat::ANSWERS_VARIABLE, nullptr);
+        tavtest::ScopedEnv noAnswers(tavview::ANSWERS_VARIABLE, nullptr);
         CServerSelectDlg dialog(family, servers_, params_);
         const int before = params_.GetMonitoredCount(family);
-        long error = 0;
+        Status failure;
+        const auto run = [&] { return tavview::RunSelectDialog(dialog, StandardReport(), &failure); };
         if (display_) {
-            const int result = Robot::Drive([&] { return tavplat::RunSelectDialog(dialog, &error); }, script);
-            EXPECT_NE(result, -1) << "the dialog failed with error " << error;
+            const int result = Robot::Drive(run, script);
+            EXPECT_NE(result, -1) << "the dialog failed with error " << failure.code;
             return result;
         }
-        EXPECT_EQ(tavplat::RunSelectDialog(dialog, &error), -1);
-        EXPECT_EQ(error, NO_DISPLAY_ERROR);
+        EXPECT_EQ(run(), -1);
+        EXPECT_EQ(failure.code, NO_DISPLAY_ERROR);
+        EXPECT_EQ(failure.text, "");
         EXPECT_EQ(params_.GetMonitoredCount(family), before);
         return -1;
     }
@@ -381,19 +383,19 @@ TEST_F(Win32DialogTest, AnAnswersFileIsPlayedInsteadOfTheDialog) {
     AddOracle("ORCL");
     const std::string fixtures = std::string(TAV_TEST_DATA) + "\\fixtures\\win32\\";
     // With a display, a Win32 dialog that shows anyway fails the test and is closed.
-    const auto play = [this](const std::string& path, long* error) {
-        tavtest::ScopedEnv named(tavplat::ANSWERS_VARIABLE, path.c_str());
+    const auto play = [this](const std::string& path, Status* failure) {
+        tavtest::ScopedEnv named(tavview::ANSWERS_VARIABLE, path.c_str());
         CServerSelectDlg dialog(FAMILY_ORACLE, servers_, params_);
-        return Robot::Drive([&] { return tavplat::RunSelectDialog(dialog, error); },
+        return Robot::Drive([&] { return tavview::RunSelectDialog(dialog, StandardReport(), failure); },
                             [](Robot& r) { EXPECT_EQ(r.WaitFor(SELECT, false), nullptr) << "the dialog showed"; });
     };
-    long error = 0, missing = 0;
-    EXPECT_EQ(play(fixtures + "answers.txt", &error), DIALOG_OK) << "error " << error;
+    Status played, missing;
+    EXPECT_EQ(play(fixtures + "answers.txt", &played), DIALOG_OK) << played.text;
     EXPECT_EQ(Entry(0, FAMILY_ORACLE), (Items{"1", "ORCL", "scott", "tiger", "9.2.0.1.0", "C:\\oracle\\ora92",
                                               "C:\\oracle\\admin\\ORCL\\bdump\\alert_ORCL.log"}));
     // An answers file that cannot be read fails the run with its own code.
     EXPECT_EQ(play(fixtures + "missing.txt", &missing), -1);
-    EXPECT_TRUE(missing != 0 && missing != NO_DISPLAY_ERROR) << missing;
+    EXPECT_TRUE(missing.code != 0 && missing.code != NO_DISPLAY_ERROR) << missing.code;
 }
 
 // Not a test: scripts/screenshots.sh runs it to picture the two dialogs.

@@ -1,9 +1,12 @@
-// What the dialog handlers need of a view. The Win32 dialogs, the answers-file
-// view and the console view implement these; tests use a recording fake.
+// What the dialog handlers need of a view. The windowed view, the answers-file
+// view and the console view implement these; tests use a recording fake. The
+// lists are the platform's list box or an in-memory one that sorts alike.
 #ifndef TAV_DIALOGS_DLGVIEW_H
 #define TAV_DIALOGS_DLGVIEW_H
 
 #include <string>
+
+#include "platform/Dialog.h"
 
 // Control ids of template 201 (selection).
 constexpr int IDC_MONITOR_LIST = 1000;
@@ -25,29 +28,16 @@ constexpr int IDD_SERVER_SELECT = 201;
 constexpr int IDD_SERVER_PROPERTIES = 202;
 constexpr int DIALOG_OK = 1;      // IDOK
 constexpr int DIALOG_CANCEL = 2;  // IDCANCEL
+// The OK and Cancel buttons of both templates end with their own ids.
+constexpr int IDC_OK = DIALOG_OK;
+constexpr int IDC_CANCEL = DIALOG_CANCEL;
 
 class CServerPropertiesDlg;
-
-// A sorted list box.
-class IListControl {
-public:
-    virtual ~IListControl() = default;
-    virtual int GetCurSel() = 0;                          // current item, or -1
-    virtual void* GetItemData(int index) = 0;             // null when none
-    virtual int AddString(const std::string& text) = 0;   // sorted position
-    virtual void SetItemData(int index, void* data) = 0;
-    virtual void DeleteString(int index) = 0;
-    virtual std::string GetText(int index) = 0;
-    virtual int GetCount() = 0;
-    // Data exchange to the control: selects the first item that begins with
-    // the text (a multiple-selection list keeps its selection).
-    virtual void SelectStringPrefix(const std::string& text) = 0;
-};
 
 class ISelectView {
 public:
     virtual ~ISelectView() = default;
-    virtual IListControl& List(int id) = 0;   // IDC_MONITOR_LIST or IDC_AVAILABLE_LIST
+    virtual tavplat::ListBox& List(int id) = 0;   // IDC_MONITOR_LIST or IDC_AVAILABLE_LIST
     virtual void EnableButton(int id, bool enable) = 0;
     virtual int RunProperties(CServerPropertiesDlg& dialog) = 0;  // modal result
     virtual void SetFocusToDialog() = 0;

@@ -8,6 +8,8 @@
 #include "generate/tavixdcl.h"
 #include "password/tavencry.h"
 
+using tavplat::ListBox;
+
 namespace {
 
 const char* const NEW_SERVER_NAME = "New_Server";
@@ -31,7 +33,7 @@ void SetEntryFromProperties(CMonitoredServer& entry, const CServerPropertiesDlg&
 }
 
 // True when an item of the list refers to the record.
-bool ListHoldsReference(IListControl& list, const void* reference) {
+bool ListHoldsReference(ListBox& list, const void* reference) {
     for (int index = 0, count = list.GetCount(); index < count; ++index)
         if (list.GetItemData(index) == reference)
             return true;
@@ -47,18 +49,17 @@ int CServerSelectDlg::AvailableCount() const {
     return servers_.GetCount(family_);
 }
 
-// DDX_LBString from the controls: the texts of the lists' current items.
+// Keeps the texts of the lists' current items, to select them again later.
 void CServerSelectDlg::UpdateDataFromControls() {
-    IListControl& available = view_->List(IDC_AVAILABLE_LIST);
+    ListBox& available = view_->List(IDC_AVAILABLE_LIST);
     int index = available.GetCurSel();
     available_text_ = index >= 0 ? available.GetText(index) : std::string();
-    IListControl& monitor = view_->List(IDC_MONITOR_LIST);
+    ListBox& monitor = view_->List(IDC_MONITOR_LIST);
     index = monitor.GetCurSel();
     monitor_text_ = index >= 0 ? monitor.GetText(index) : std::string();
 }
 
-// DDX_LBString to the controls: each list selects the first item that begins
-// with its stored text.
+// Each list selects again the first item that begins with its kept text.
 void CServerSelectDlg::UpdateDataToControls() {
     view_->List(IDC_AVAILABLE_LIST).SelectStringPrefix(available_text_);
     view_->List(IDC_MONITOR_LIST).SelectStringPrefix(monitor_text_);
@@ -68,7 +69,7 @@ bool CServerSelectDlg::OnInitDialog() {
     UpdateDataToControls();
     const int count = AvailableCount();
     view_->EnableButton(IDC_REMOVE_FROM_MONITOR, count != 0);
-    IListControl& available = view_->List(IDC_AVAILABLE_LIST);
+    ListBox& available = view_->List(IDC_AVAILABLE_LIST);
     for (int index = 0; index < count; ++index) {
         CDbServer* server = servers_.GetAt(index, family_);
         if (!server)
@@ -95,8 +96,8 @@ void CServerSelectDlg::OnMonitorSetFocus() {
 }
 
 void CServerSelectDlg::OnAddToMonitor() {
-    IListControl& available = view_->List(IDC_AVAILABLE_LIST);
-    IListControl& monitor = view_->List(IDC_MONITOR_LIST);
+    ListBox& available = view_->List(IDC_AVAILABLE_LIST);
+    ListBox& monitor = view_->List(IDC_MONITOR_LIST);
     const int availableIndex = available.GetCurSel();
     if (availableIndex < 0)
         return;
@@ -129,7 +130,7 @@ void CServerSelectDlg::OnAddToMonitor() {
 }
 
 void CServerSelectDlg::OnRemoveFromMonitor() {
-    IListControl& monitor = view_->List(IDC_MONITOR_LIST);
+    ListBox& monitor = view_->List(IDC_MONITOR_LIST);
     const int monitorIndex = monitor.GetCurSel();
     if (monitorIndex < 0)
         return;
@@ -146,7 +147,7 @@ void CServerSelectDlg::OnRemoveFromMonitor() {
     // server renamed to another discovered server's name must not make that
     // server appear twice.
     if (server && !params_.FindMonitored(server, family_)) {
-        IListControl& available = view_->List(IDC_AVAILABLE_LIST);
+        ListBox& available = view_->List(IDC_AVAILABLE_LIST);
         if (!ListHoldsReference(available, server)) {
             const int item = available.AddString(server->GetServerName());
             available.SetItemData(item, server);
@@ -168,13 +169,13 @@ void CServerSelectDlg::OnNewServer() {
     CMonitoredServer* entry = params_.AddMonitored(std::move(added), family_);
     if (!entry)
         return;
-    IListControl& monitor = view_->List(IDC_MONITOR_LIST);
+    ListBox& monitor = view_->List(IDC_MONITOR_LIST);
     const int item = monitor.AddString(properties.server_name);
     monitor.SetItemData(item, entry);
 }
 
 void CServerSelectDlg::OnEditServer() {
-    IListControl& monitor = view_->List(IDC_MONITOR_LIST);
+    ListBox& monitor = view_->List(IDC_MONITOR_LIST);
     const int index = monitor.GetCurSel();
     if (index < 0)
         return;

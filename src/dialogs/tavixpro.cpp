@@ -80,7 +80,7 @@ void CServerPropertiesDlg::OnOK(IPropertiesView& view) {
         password = encoded;
         UpdateData(view, false);
     }
-    // As the framework's OnOK: the fields are taken from the controls once more.
+    // The dialog ends with the fields as the controls show them now.
     UpdateData(view, true);
     view.EndDialog(DIALOG_OK);
 }

@@ -26,7 +26,7 @@ public:
     void OnOK(IPropertiesView& view);
     void OnCancel(IPropertiesView& view);
 
-    // DoDataExchange: true takes the fields from the controls.
+    // Copies the six fields from the controls (true) or to them (false).
     void UpdateData(IPropertiesView& view, bool fromControls);
 };
 

@@ -119,7 +119,7 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
     }
     servers.DiscoverFamily(family);
 
-    if (ShowServerDialog(family, servers, params) != 0)
+    if (ShowServerDialog(family, servers, params, log) != 0)
         return 1;
     log.ConsoleAndLog("\n\n");
     *processExit = params.GenerateConfiguration();
@@ -159,16 +159,17 @@ void CopyLocalSettings(const char* iniPath) {
     std::fclose(input);
 }
 
-int ShowServerDialog(int family, CDbServerList& servers, CInstallParams& params) {
+int ShowServerDialog(int family, CDbServerList& servers, CInstallParams& params, CReport& report) {
     CServerSelectDlg dialog(family, servers, params);
-    long lastError = 0;
-    int result = tavplat::RunSelectDialog(dialog, &lastError);
+    Status failure;
+    int result = tavview::RunSelectDialog(dialog, report, &failure);
     if (result == DIALOG_OK) return 0;
     if (result == DIALOG_CANCEL) return 1;
-    std::printf("Unable to display dialog: RC=%d\n", static_cast<int>(lastError));
+    if (!failure.text.empty()) report.Error(failure.text + "\n");
+    report.ConsoleF("Unable to display dialog: RC=%d\n", static_cast<int>(failure.code));
     std::fflush(stdout);
     // A failed dialog must never read as OK, even when the system gave no code.
-    return lastError != 0 ? static_cast<int>(lastError) : -1;
+    return failure.code != 0 ? static_cast<int>(failure.code) : -1;
 }
 
 TAV_EXPORT int TavSetUp(int skip, const char* iniPath, int /*reserved*/, char* parms) {

@@ -10,6 +10,7 @@
 
 class CDbServerList;
 class CInstallParams;
+class CReport;
 
 // The one export. Returns 0 (done), 1 (refused or cancelled) or 2 (no setup log).
 TAV_EXPORT int TavSetUp(int skip, const char* iniPath, int reserved, char* parms);
@@ -20,6 +21,6 @@ void CopyLocalSettings(const char* iniPath);
 
 // Runs the selection dialog over the servers found. Returns 0 after OK, 1
 // after Cancel, or the system's error code when the dialog could not be shown.
-int ShowServerDialog(int family, CDbServerList& servers, CInstallParams& params);
+int ShowServerDialog(int family, CDbServerList& servers, CInstallParams& params, CReport& report);
 
 #endif

@@ -5,21 +5,28 @@
 // documented in the README ("Unattended installs").
 #include "views/AnswersView.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dialogs/tavixlst.h"
 #include "dialogs/tavixpro.h"
 #include "generate/tavixdcl.h"
 #include "platform/FileSystem.h"
+#include "text/Text.h"
 #include "views/MemoryView.h"
 
-namespace tavplat {
+namespace tavview {
 
 namespace {
+
+using tavtext::EqualsIgnoringCase;
+using tavtext::HasControlCharacter;
+using tavtext::Trim;
 
 // The code an answers file that cannot be used reports (ERROR_INVALID_DATA).
 constexpr long ANSWERS_INVALID = 13;
@@ -60,26 +67,6 @@ const PropertyKey PROPERTY_KEYS[] = {
     {"version", IDC_VERSION},    {"home", IDC_HOME_DIRECTORY}, {"errorlog", IDC_ERROR_LOG},
 };
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string Trim(const std::string& text) {
-    size_t first = 0, last = text.size();
-    while (first < last && IsBlank(text[first]))
-        ++first;
-    while (last > first && IsBlank(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
-}
-
-bool HasControlCharacter(const std::string& text) {
-    for (unsigned char c : text)
-        if (c < 0x20 || c == 0x7F)
-            return true;
-    return false;
-}
-
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
@@ -89,17 +76,11 @@ public:
     bool Parse(const std::string& text, std::vector<Action>* actions, AnswersError* error) {
         actions_ = actions;
         // Editors on Windows may start the file with a UTF-8 byte order mark.
-        size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+        size_t position = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
         int lineNumber = 0;
-        while (start < text.size()) {
-            size_t end = text.find('\n', start);
-            if (end == std::string::npos)
-                end = text.size();
-            std::string line = text.substr(start, end - start);
-            start = end + 1;
+        std::string_view line;
+        while (tavtext::NextLine(text, &position, &line)) {
             ++lineNumber;
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
             if (!ParseLine(line, lineNumber, error)) {
                 error->line = lineNumber;
                 return false;
@@ -114,10 +95,10 @@ private:
         return false;
     }
 
-    bool ParseLine(const std::string& raw, int lineNumber, AnswersError* error) {
-        if (raw.find('\0') != std::string::npos)
+    bool ParseLine(std::string_view raw, int lineNumber, AnswersError* error) {
+        if (raw.find('\0') != std::string_view::npos)
             return Fail(error, "the line holds a NUL character");
-        const std::string line = Trim(raw);
+        const std::string_view line = Trim(raw);
         if (line.empty() || line[0] == '#' || line[0] == ';')
             return true;
         if (finished_)
@@ -127,34 +108,32 @@ private:
         return ParseSetting(line, lineNumber, error);
     }
 
-    bool ParseSection(const std::string& line, int lineNumber, AnswersError* error) {
+    bool ParseSection(std::string_view line, int lineNumber, AnswersError* error) {
         if (line.back() != ']')
             return Fail(error, "a section header must end with ']'");
-        const std::string inside = Trim(line.substr(1, line.size() - 2));
-        size_t space = 0;
-        while (space < inside.size() && !IsBlank(inside[space]))
-            ++space;
-        const std::string word = inside.substr(0, space);
-        const std::string name = Trim(inside.substr(space));
+        const std::string_view inside = Trim(line.substr(1, line.size() - 2));
+        const size_t space = std::min(inside.find_first_of(tavtext::BLANKS), inside.size());
+        const std::string word(inside.substr(0, space));
+        const std::string name(Trim(inside.substr(space)));
 
         Action action;
         action.line = lineNumber;
         action.name = name;
         action.has_name = !name.empty();
-        if (CompareIgnoringCase(word, "monitor") == 0) {
+        if (EqualsIgnoringCase(word, "monitor")) {
             if (name.empty())
                 return Fail(error, "[monitor] needs a server name, or * for all discovered servers");
             action.kind = name == "*" ? ActionKind::MONITOR_ALL : ActionKind::MONITOR;
-        } else if (CompareIgnoringCase(word, "new") == 0) {
+        } else if (EqualsIgnoringCase(word, "new")) {
             action.kind = ActionKind::NEW_SERVER;
-        } else if (CompareIgnoringCase(word, "edit") == 0 || CompareIgnoringCase(word, "remove") == 0) {
+        } else if (EqualsIgnoringCase(word, "edit") || EqualsIgnoringCase(word, "remove")) {
             if (name.empty())
                 return Fail(error, "[" + word + "] needs the name the server has in \"Servers to Monitor\"");
-            action.kind = CompareIgnoringCase(word, "edit") == 0 ? ActionKind::EDIT : ActionKind::REMOVE;
-        } else if (CompareIgnoringCase(word, "ok") == 0 || CompareIgnoringCase(word, "cancel") == 0) {
+            action.kind = EqualsIgnoringCase(word, "edit") ? ActionKind::EDIT : ActionKind::REMOVE;
+        } else if (EqualsIgnoringCase(word, "ok") || EqualsIgnoringCase(word, "cancel")) {
             if (!name.empty())
                 return Fail(error, "[" + word + "] takes no name");
-            action.kind = CompareIgnoringCase(word, "ok") == 0 ? ActionKind::OK : ActionKind::CANCEL;
+            action.kind = EqualsIgnoringCase(word, "ok") ? ActionKind::OK : ActionKind::CANCEL;
             finished_ = true;
         } else {
             return Fail(error, "unknown section " + Quoted(word) +
@@ -166,18 +145,18 @@ private:
         return true;
     }
 
-    bool ParseSetting(const std::string& line, int lineNumber, AnswersError* error) {
+    bool ParseSetting(std::string_view line, int lineNumber, AnswersError* error) {
         const size_t equals = line.find('=');
-        if (equals == std::string::npos)
+        if (equals == std::string_view::npos)
             return Fail(error, "expected a section such as [monitor NAME] or a line key = value");
-        const std::string key = Trim(line.substr(0, equals));
-        std::string value = Trim(line.substr(equals + 1));
+        const std::string key(Trim(line.substr(0, equals)));
+        std::string value(Trim(line.substr(equals + 1)));
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
             value = value.substr(1, value.size() - 2);
 
         int control = 0;
         for (const PropertyKey& property : PROPERTY_KEYS)
-            if (CompareIgnoringCase(key, property.key) == 0)
+            if (EqualsIgnoringCase(key, property.key))
                 control = property.control;
         if (control == 0)
             return Fail(error, "unknown key " + Quoted(key) +
@@ -203,10 +182,12 @@ private:
 // the properties dialog and its OK.
 class AnswersSelectView : public MemorySelectView {
 public:
+    explicit AnswersSelectView(CReport& report) : report_(report) {}
+
     int RunProperties(CServerPropertiesDlg& dialog) override {
         ++properties_runs_;
         MemoryPropertiesView view;
-        view.SetMessageHandler([](const std::string& text) { std::printf("%s\n", text.c_str()); });
+        view.SetMessageHandler([this](const std::string& text) { report_.Console(text + "\n"); });
         dialog.OnInitDialog(view);
         if (action_) {
             if (action_->kind == ActionKind::NEW_SERVER && action_->has_name)
@@ -244,6 +225,7 @@ private:
         return line;
     }
 
+    CReport& report_;
     const Action* action_ = nullptr;
     int properties_runs_ = 0;
     std::string refusal_;
@@ -379,20 +361,15 @@ private:
     AnswersSelectView& view_;
 };
 
-int Failed(const char* name, const AnswersError& error, long errorCode, long* lastError) {
-    if (error.line > 0)
-        std::fprintf(stderr, "%s:%d: %s\n", name, error.line, error.message.c_str());
-    else
-        std::fprintf(stderr, "%s: %s\n", name, error.message.c_str());
-    std::fflush(stderr);
-    if (lastError)
-        *lastError = errorCode;
+int Failed(const char* name, const AnswersError& error, long errorCode, Status* failure) {
+    const std::string where = error.line > 0 ? tavtext::Format("%s:%d", name, error.line) : name;
+    *failure = Status::Failure(errorCode, where + ": " + error.message);
     return -1;
 }
 
 bool ReadWholeFile(const char* path, std::string* text, long* errorCode) {
     errno = 0;
-    FILE* file = OpenFile(path, "rb");
+    FILE* file = tavplat::OpenFile(path, "rb");
     if (!file) {
         *errorCode = errno ? errno : ANSWERS_UNREADABLE;
         return false;
@@ -415,35 +392,36 @@ bool ReadWholeFile(const char* path, std::string* text, long* errorCode) {
 }  // namespace
 
 int RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& text, const char* name,
-                         long* lastError) {
+                         CReport& report, Status* failure) {
     std::vector<Action> actions;
     AnswersError error;
     AnswersParser parser;
     if (!parser.Parse(text, &actions, &error))
-        return Failed(name, error, ANSWERS_INVALID, lastError);
+        return Failed(name, error, ANSWERS_INVALID, failure);
 
-    AnswersSelectView view;
+    AnswersSelectView view(report);
     dialog.SetView(&view);
     AnswersPlayer player(dialog, view);
     const int result = player.Play(actions, &error);
     dialog.SetView(nullptr);
     if (result < 0)
-        return Failed(name, error, ANSWERS_INVALID, lastError);
+        return Failed(name, error, ANSWERS_INVALID, failure);
     return result;
 }
 
-int RunAnswersSelectDialog(CServerSelectDlg& dialog, const char* path, long* lastError) {
+int RunAnswersSelectDialog(CServerSelectDlg& dialog, const char* path, CReport& report,
+                           Status* failure) {
     if (!path || !*path) {
         AnswersError error{0, "no answers file named"};
-        return Failed("answers", error, ANSWERS_UNREADABLE, lastError);
+        return Failed("answers", error, ANSWERS_UNREADABLE, failure);
     }
     std::string text;
     long errorCode = 0;
     if (!ReadWholeFile(path, &text, &errorCode)) {
         AnswersError error{0, "cannot read the answers file: " + std::string(std::strerror(static_cast<int>(errorCode)))};
-        return Failed(path, error, errorCode, lastError);
+        return Failed(path, error, errorCode, failure);
     }
-    return RunAnswersSelectText(dialog, text, path, lastError);
+    return RunAnswersSelectText(dialog, text, path, report, failure);
 }
 
-}  // namespace tavplat
+}  // namespace tavview

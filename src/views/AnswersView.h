@@ -6,23 +6,27 @@
 
 #include <string>
 
+#include "report/Report.h"
+
 class CServerSelectDlg;
 
-namespace tavplat {
+namespace tavview {
 
 // Environment variable that names the answers file.
 constexpr const char* ANSWERS_VARIABLE = "TAVNOVU_ANSWERS";
 
-// Runs the selection dialog from the answers file at path. Returns 1 (OK),
-// 2 (Cancel) or -1 when the file cannot be read or parsed or names a server
-// that discovery did not find; then a message naming the file and the line has
-// been written to the error stream and *lastError holds a non-zero code.
-int RunAnswersSelectDialog(CServerSelectDlg& dialog, const char* path, long* lastError);
+// Runs the selection dialog from the answers file at path. The properties
+// dialog's message boxes go to the report's console. Returns 1 (OK), 2
+// (Cancel) or -1 when the file cannot be read or parsed or names a server that
+// discovery did not find; then *failure holds a non-zero code and a line that
+// names the file and the line in it.
+int RunAnswersSelectDialog(CServerSelectDlg& dialog, const char* path, CReport& report,
+                           Status* failure);
 
 // The same over answers already read; name stands for the file in messages.
 int RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& text, const char* name,
-                         long* lastError);
+                         CReport& report, Status* failure);
 
-}  // namespace tavplat
+}  // namespace tavview
 
 #endif

@@ -4,9 +4,9 @@
 // would make.
 #include "views/ConsoleView.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "dialogs/tavixlst.h"
 #include "dialogs/tavixpro.h"
@@ -14,20 +14,14 @@
 #include "text/Text.h"
 #include "views/MemoryView.h"
 
-namespace tavplat {
+namespace tavview {
 
 namespace {
 
 using tavtext::HasControlCharacter;
 using tavtext::LowerCase;
-
-std::string Trim(const std::string& text) {
-    return std::string(tavtext::Trim(text));
-}
-
-bool ReadLine(FILE* in, std::string* line) {
-    return tavtext::ReadLine(in, line);
-}
+using tavtext::ReadLine;
+using tavtext::Trim;
 
 // Prompts and reads a line with echo off, so a password is not shown. Echo
 // goes off before the prompt appears: anything typed after it is hidden.
@@ -212,10 +206,10 @@ private:
     }
 
     // 0 to go on, or the dialog's result.
-    int Execute(const std::string& line) {
-        const size_t space = line.find_first_of(" \t");
+    int Execute(std::string_view line) {
+        const size_t space = line.find_first_of(tavtext::BLANKS);
         const std::string word = LowerCase(line.substr(0, space));
-        const std::string argument = space == std::string::npos ? "" : Trim(line.substr(space));
+        const std::string argument(space == std::string_view::npos ? "" : Trim(line.substr(space)));
         if (word.empty())
             return 0;
         if (word == "add" || word == "<<" || word == "a") {
@@ -264,9 +258,7 @@ private:
 
 }  // namespace
 
-int RunConsoleSelectDialog(CServerSelectDlg& dialog, FILE* in, FILE* out, long* lastError) {
-    if (lastError)
-        *lastError = 0;
+int RunConsoleSelectDialog(CServerSelectDlg& dialog, FILE* in, FILE* out) {
     ConsoleSelectView view(in, out);
     dialog.SetView(&view);
     ConsoleSession session(dialog, view, in, out);
@@ -276,4 +268,4 @@ int RunConsoleSelectDialog(CServerSelectDlg& dialog, FILE* in, FILE* out, long* 
     return result;
 }
 
-}  // namespace tavplat
+}  // namespace tavview

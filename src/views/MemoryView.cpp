@@ -2,31 +2,10 @@
 #include "views/MemoryView.h"
 
 #include <algorithm>
-#include <cctype>
 
-namespace tavplat {
+#include "text/Text.h"
 
-int CompareIgnoringCase(const std::string& a, const std::string& b) {
-    const size_t length = std::min(a.size(), b.size());
-    for (size_t i = 0; i < length; ++i) {
-        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
-        const int cb = std::tolower(static_cast<unsigned char>(b[i]));
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-    }
-    if (a.size() == b.size())
-        return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
-
-namespace {
-
-bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() &&
-           CompareIgnoringCase(text.substr(0, prefix.size()), prefix) == 0;
-}
-
-}  // namespace
+namespace tavview {
 
 void* MemoryListControl::GetItemData(int index) {
     return ValidIndex(index) ? items_[index].data : nullptr;
@@ -36,7 +15,7 @@ int MemoryListControl::AddString(const std::string& text) {
     // After every item that sorts before or equal to it, as a sorted list box.
     auto position = std::upper_bound(items_.begin(), items_.end(), text,
                                      [](const std::string& value, const Item& item) {
-                                         return CompareIgnoringCase(value, item.text) < 0;
+                                         return tavtext::CompareIgnoringCase(value, item.text) < 0;
                                      });
     const int index = static_cast<int>(position - items_.begin());
     items_.insert(position, Item{text, nullptr});
@@ -68,7 +47,7 @@ void MemoryListControl::SelectStringPrefix(const std::string& text) {
     if (multiple_)
         return;
     for (size_t i = 0; i < items_.size(); ++i) {
-        if (StartsWithIgnoringCase(items_[i].text, text)) {
+        if (tavtext::StartsWithIgnoringCase(items_[i].text, text)) {
             current_ = static_cast<int>(i);
             return;
         }
@@ -81,7 +60,7 @@ void MemoryListControl::SetCurSel(int index) {
 
 int MemoryListControl::FindExact(const std::string& text) const {
     for (size_t i = 0; i < items_.size(); ++i)
-        if (CompareIgnoringCase(items_[i].text, text) == 0)
+        if (tavtext::EqualsIgnoringCase(items_[i].text, text))
             return static_cast<int>(i);
     return -1;
 }
@@ -117,8 +96,8 @@ MemorySelectView::MemorySelectView() {
     enabled_[IDC_EDIT_SERVER] = true;
 }
 
-IListControl& MemorySelectView::List(int id) {
-    return id == IDC_MONITOR_LIST ? static_cast<IListControl&>(monitor_) : available_;
+tavplat::ListBox& MemorySelectView::List(int id) {
+    return id == IDC_MONITOR_LIST ? static_cast<tavplat::ListBox&>(monitor_) : available_;
 }
 
 bool MemorySelectView::IsButtonEnabled(int id) const {
@@ -126,4 +105,4 @@ bool MemorySelectView::IsButtonEnabled(int id) const {
     return found != enabled_.end() && found->second;
 }
 
-}  // namespace tavplat
+}  // namespace tavview

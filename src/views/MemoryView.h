@@ -1,5 +1,5 @@
 // In-memory implementations of the dialog view interfaces: list boxes that
-// keep their items sorted as the Win32 sorted list box does, buttons that
+// keep their items sorted as the system's sorted list box does, buttons that
 // remember their state and edit fields that hold text. The answers-file view
 // and the console view drive the dialog handlers through them.
 #ifndef TAV_VIEWS_MEMORYVIEW_H
@@ -12,12 +12,9 @@
 
 #include "dialogs/dlgview.h"
 
-namespace tavplat {
+namespace tavview {
 
-// Compares two texts ignoring the case of ASCII letters, as the list box sorts.
-int CompareIgnoringCase(const std::string& a, const std::string& b);
-
-class MemoryListControl : public IListControl {
+class MemoryListControl : public tavplat::ListBox {
 public:
     explicit MemoryListControl(bool multipleSelection) : multiple_(multipleSelection) {}
 
@@ -80,7 +77,7 @@ class MemorySelectView : public ISelectView {
 public:
     MemorySelectView();
 
-    IListControl& List(int id) override;
+    tavplat::ListBox& List(int id) override;
     void EnableButton(int id, bool enable) override { enabled_[id] = enable; }
     void SetFocusToDialog() override {}
 
@@ -94,6 +91,6 @@ private:
     std::map<int, bool> enabled_;
 };
 
-}  // namespace tavplat
+}  // namespace tavview
 
 #endif
