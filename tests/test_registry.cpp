@@ -17,6 +17,7 @@
 #include "tav_testutil.h"
 
 using namespace tavplat;
+using namespace tavreg;
 
 // Bytes outside printable ASCII as \xNN.
 static std::string Escaped(std::string_view bytes) {

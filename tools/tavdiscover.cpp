@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     if (snapshots.empty()) {
         registry = tavplat::OpenMachineRegistry();
     } else {
-        auto memory = std::make_unique<tavplat::MemoryRegistry>();
+        auto memory = std::make_unique<tavreg::MemoryRegistry>();
         for (const std::string& file : snapshots) {
             std::string error;
             if (!memory->LoadFile(file, &error)) {

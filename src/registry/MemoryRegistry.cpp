@@ -13,7 +13,20 @@
 #include <cstring>
 #include <string_view>
 
-namespace tavplat {
+namespace tavreg {
+
+using tavplat::KEY_ENUM_SUB_KEYS;
+using tavplat::KEY_QUERY;
+using tavplat::REG_ACCESS_DENIED;
+using tavplat::REG_BAD_NETPATH;
+using tavplat::REG_BAD_PATHNAME;
+using tavplat::REG_FILE_NOT_FOUND;
+using tavplat::REG_KEY_DELETED;
+using tavplat::REG_MORE_DATA;
+using tavplat::REG_NO_MORE_ITEMS;
+using tavplat::REG_OK;
+using tavplat::RegistryKey;
+using tavplat::RegistryReader;
 
 namespace {
 
@@ -1280,4 +1293,4 @@ std::unique_ptr<RegistryReader> MemoryRegistry::ConnectRemote(const char* machin
     return code == REG_OK ? std::make_unique<LocalView>(root_->tree) : nullptr;
 }
 
-}  // namespace tavplat
+}  // namespace tavreg

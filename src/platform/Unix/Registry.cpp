@@ -42,7 +42,7 @@ std::string SystemErrorText(long code) {
 }
 
 std::unique_ptr<RegistryReader> OpenMachineRegistry() {
-    auto registry = std::make_unique<MemoryRegistry>();
+    auto registry = std::make_unique<tavreg::MemoryRegistry>();
     const char* list = std::getenv("TAVNOVU_REGISTRY");
     std::string files = list ? list : "";
     size_t pos = 0;
