@@ -12,6 +12,8 @@
 #include "views/DialogViews.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryReader.h"
+#include "registry/MachineRegistry.h"
+#include "report/Report.h"
 #include "runtime/coll.h"
 
 std::string BinPath;
@@ -129,7 +131,9 @@ bool IsLocalSettingsHeader(const std::string& line) {
 
 // The run proper, after the runtime set-up and the skip test.
 int RunSetup(const char* iniPath, char* parms) {
-    auto registry = tavplat::OpenMachineRegistry();
+    std::vector<std::string> problems;
+    auto registry = tavreg::OpenMachineRegistry(&problems);
+    for (const std::string& line : problems) StandardReport().Error(line + "\n");
     auto servers = std::make_unique<CDbServerList>(*registry);
     auto params = std::make_unique<CInstallParams>();
 
