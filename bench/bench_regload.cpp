@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
     }
     long before = PeakResidentKilobytes();
 
-    tavplat::MemoryRegistry registry;
+    tavreg::MemoryRegistry registry;
     std::string message;
     auto start = std::chrono::steady_clock::now();
     std::clock_t cpuStart = std::clock();

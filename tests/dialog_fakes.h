@@ -22,7 +22,7 @@ const ServerFields SALES = {"SALES", "", "C:\\oracle\\product\\10.1.0\\db_1", "1
 
 // A server list holding discovered Oracle records, in discovery order.
 struct OracleMachine {
-    tavplat::MemoryRegistry registry;
+    tavreg::MemoryRegistry registry;
     CDbServerList servers{registry};
 
     explicit OracleMachine(const Found& found) {

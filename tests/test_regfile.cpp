@@ -12,6 +12,7 @@
 #include "tav_testutil.h"
 
 using namespace tavplat;
+using namespace tavreg;
 using namespace std::string_literals;
 
 std::string DumpRegistryKey(RegistryReader& registry, const std::string& path);  // in test_registry.cpp

@@ -2,6 +2,7 @@
 // loaded from the .reg fixtures, and against the machine's reader once the
 // scripts tests/scripts/*-registry-conformance.sh have given it the fixtures
 // (regedit /S under Wine, TAVNOVU_REGISTRY elsewhere) and set TAV_REGISTRY_IMPORTED.
+#include "registry/MachineRegistry.h"
 #include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
 
@@ -13,10 +14,12 @@
 #include <string_view>
 #include <tuple>
 #include <type_traits>
+#include <vector>
 
 #include "tav_testutil.h"
 
 using namespace tavplat;
+using namespace tavreg;
 
 // Bytes outside printable ASCII as \xNN.
 static std::string Escaped(std::string_view bytes) {
@@ -79,7 +82,12 @@ protected:
     void SetUp() override {
         if (MACHINE && !std::getenv("TAV_REGISTRY_IMPORTED"))
             GTEST_SKIP() << "the fixtures are not imported into this machine's registry";
-        if (MACHINE) return void(registry_ = OpenMachineRegistry());
+        if (MACHINE) {
+            std::vector<std::string> problems;
+            registry_ = OpenMachineRegistry(&problems);
+            ASSERT_EQ(std::vector<std::string>(), problems);
+            return;
+        }
         auto memory = std::make_unique<MemoryRegistry>();
         std::string error;
         for (const char* file : {"conformance-unicode.reg", "conformance-ansi.reg"})
@@ -250,11 +258,12 @@ TEST(MachineRegistry, LoadsTheSnapshotsNamedAndReportsTheOnesThatFail) {
     std::string list = FIXTURES + "conformance-ansi.reg::" + faulty + ":" + missing + ":" + FIXTURES +
                        "conformance-unicode.reg";
     tavtest::ScopedEnv env("TAVNOVU_REGISTRY", list.c_str());
-    ::testing::internal::CaptureStderr();
-    std::string dump = DumpRegistryKey(*OpenMachineRegistry(), BASE);
-    EXPECT_EQ(faulty + ":7: HKEY_CURRENT_USER is not part of a snapshot of the local machine (only "
-                       "HKEY_LOCAL_MACHINE)\n" + missing + ": cannot open: No such file or directory\n",
-              ::testing::internal::GetCapturedStderr());
+    std::vector<std::string> problems;
+    std::string dump = DumpRegistryKey(*OpenMachineRegistry(&problems), BASE);
+    EXPECT_EQ((std::vector<std::string>{faulty + ":7: HKEY_CURRENT_USER is not part of a snapshot of the local "
+                                                 "machine (only HKEY_LOCAL_MACHINE)",
+                                        missing + ": cannot open: No such file or directory"}),
+              problems);
     EXPECT_NE(std::string::npos, dump.find("\"Text\"=\"changed\\x00\"")) << dump;
     EXPECT_NE(std::string::npos, dump.find("[" + BASE + "\\Types]")) << dump;
 }

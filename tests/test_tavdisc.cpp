@@ -18,7 +18,7 @@
 
 namespace {
 
-using tavplat::MemoryRegistry;
+using tavreg::MemoryRegistry;
 using Texts = std::vector<std::string>;
 
 // The bytes of a literal that holds NULs, without the literal's own last NUL.
@@ -291,7 +291,7 @@ protected:
     }
     void InstalledInstances(const std::string& data) {
         machine_.SetValue("Software\\Microsoft\\Microsoft SQL Server", "InstalledInstances",
-                          tavplat::VALUE_MULTI_SZ, std::vector<unsigned char>(data.begin(), data.end()));
+                          tavreg::VALUE_MULTI_SZ, std::vector<unsigned char>(data.begin(), data.end()));
     }
 
     MemoryRegistry machine_;

@@ -67,6 +67,17 @@ TEST_F(EntryPoint, NoParameterStringAtAllIsRefused) {
     EXPECT_NE(testing::internal::GetCapturedStderr().find("IXE0015E"), std::string::npos);
 }
 
+#ifndef _WIN32
+// A snapshot that cannot be read is named on the error stream, one line each.
+TEST_F(EntryPoint, ASnapshotThatCannotBeReadIsReported) {
+    const std::string missing = dir.file("missing.reg");
+    ScopedEnv snapshot{"TAVNOVU_REGISTRY", (missing + ":" + missing).c_str()};
+    RunResult run = CallTavSetUp("");
+    const std::string line = missing + ": cannot open: No such file or directory\n";
+    EXPECT_TRUE(run.err.starts_with(line + line + "IXE0015E")) << run.err;
+}
+#endif
+
 TEST_F(EntryPoint, ALogThatCannotBeOpenedGivesTwoWithIxe0020) {
     RunResult run = CallTavSetUp(dir.file("missing/dir/setup.log") + " oracle 9.2");
     EXPECT_EQ(run.result, 2);

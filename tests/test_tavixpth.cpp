@@ -11,7 +11,7 @@
 
 namespace {
 
-using tavplat::MemoryRegistry;
+using tavreg::MemoryRegistry;
 
 const char* const NT_KEY = "Software\\Microsoft\\Windows NT\\CurrentVersion";
 const char* const CONFIG_KEY = "Software\\Veltra\\Common\\CurrentVersion\\Primary\\Configuration";
@@ -135,7 +135,7 @@ TEST_F(InstallPathsTest, BufferLimitsOfNamesAndData) {
     EXPECT_EQ("", paths_.log);
     // Binary data filling all 264 bytes keeps every byte.
     const std::string raw(264, 'r');
-    net_.local.SetValue(CONFIG_KEY, "BinPath", tavplat::VALUE_BINARY, std::vector<unsigned char>(raw.begin(), raw.end()));
+    net_.local.SetValue(CONFIG_KEY, "BinPath", tavreg::VALUE_BINARY, std::vector<unsigned char>(raw.begin(), raw.end()));
     Read(nullptr);
     EXPECT_EQ(raw, paths_.bin);
     // A name of 99 characters does not fit its room of 99 with the NUL.

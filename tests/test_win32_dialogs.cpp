@@ -339,7 +339,7 @@ protected:
     }
 
     bool display_ = false;
-    tavplat::MemoryRegistry registry_;  // empty: discovery never runs here
+    tavreg::MemoryRegistry registry_;  // empty: discovery never runs here
     CDbServerList servers_{registry_};
     CInstallParams params_;
 };

@@ -1,8 +1,9 @@
 // tavdiscover: runs the server discovery of one database family, as a setup run
 // does, and prints every record found; or lists the maker's installation paths.
 #include "discovery/tavdisc.h"
-#include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
+#include "registry/MachineRegistry.h"
+#include "registry/MemoryRegistry.h"
 #include "report/Report.h"
 #include "setup/tavixpth.h"
 #include "text/Text.h"
@@ -79,9 +80,11 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<tavplat::RegistryReader> registry;
     if (snapshots.empty()) {
-        registry = tavplat::OpenMachineRegistry();
+        std::vector<std::string> problems;
+        registry = tavreg::OpenMachineRegistry(&problems);
+        for (const std::string& line : problems) fprintf(stderr, "%s\n", line.c_str());
     } else {
-        auto memory = std::make_unique<tavplat::MemoryRegistry>();
+        auto memory = std::make_unique<tavreg::MemoryRegistry>();
         for (const std::string& file : snapshots) {
             std::string error;
             if (!memory->LoadFile(file, &error)) {

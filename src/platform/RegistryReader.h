@@ -55,11 +55,9 @@ public:
 // (neutral language, no inserts), including its trailing line end.
 std::string SystemErrorText(long code);
 
-// The registry of this machine: advapi32 on Windows. Elsewhere the snapshot
-// files named by TAVNOVU_REGISTRY (a ':'-separated list); none means an empty
-// registry. A snapshot that cannot be loaded is reported on the error stream
-// and left out.
-std::unique_ptr<RegistryReader> OpenMachineRegistry();
+// The registry of the operating system: HKEY_LOCAL_MACHINE through advapi32 on
+// Windows; null on POSIX, which has none.
+std::unique_ptr<RegistryReader> OpenSystemRegistry();
 
 }  // namespace tavplat
 

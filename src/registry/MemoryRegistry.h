@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-namespace tavplat {
+namespace tavreg {
 
 // Registry value types, as the Win32 constants.
 constexpr uint32_t VALUE_NONE = 0, VALUE_SZ = 1, VALUE_EXPAND_SZ = 2, VALUE_BINARY = 3,
                    VALUE_DWORD = 4, VALUE_MULTI_SZ = 7;
 
-class MemoryRegistry : public RegistryReader {
+class MemoryRegistry : public tavplat::RegistryReader {
 public:
     MemoryRegistry();
     ~MemoryRegistry() override;
@@ -34,9 +34,9 @@ public:
     void DeleteKey(const std::string& path);
     void DeleteValue(const std::string& keyPath, const std::string& name);
 
-    std::unique_ptr<RegistryKey> OpenKey(const char* path, unsigned access,
-                                         long* error = nullptr) override;
-    std::unique_ptr<RegistryReader> ConnectRemote(const char* machine, long* error) override;
+    std::unique_ptr<tavplat::RegistryKey> OpenKey(const char* path, unsigned access,
+                                                  long* error = nullptr) override;
+    std::unique_ptr<tavplat::RegistryReader> ConnectRemote(const char* machine, long* error) override;
 
     struct Node;
 
@@ -44,6 +44,6 @@ private:
     std::unique_ptr<Node> root_;
 };
 
-}  // namespace tavplat
+}  // namespace tavreg
 
 #endif

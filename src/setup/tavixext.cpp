@@ -7,12 +7,15 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "dialogs/tavixlst.h"
 #include "discovery/tavdisc.h"
 #include "generate/tavixdcl.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryReader.h"
+#include "registry/MachineRegistry.h"
+#include "report/Report.h"
 #include "runtime/coll.h"
 #include "setup/tavixlog.h"
 #include "setup/tavixpth.h"
@@ -83,8 +86,10 @@ bool IsLocalSettingsHeader(const std::string& line) {
 // The run proper, after the runtime set-up and the skip test. Returns the
 // result of TavSetUp; *processExit is set when the process must end instead.
 int RunSetup(const char* iniPath, char* parms, int* processExit) {
-    auto registry = tavplat::OpenMachineRegistry();
     CSetupLog log;
+    std::vector<std::string> problems;
+    auto registry = tavreg::OpenMachineRegistry(&problems);
+    for (const std::string& line : problems) log.Error(line + "\n");
     CDbServerList servers(*registry);
     servers.SetReport(log);
     CInstallParams params;

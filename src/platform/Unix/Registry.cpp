@@ -1,10 +1,5 @@
-// The registry of this machine off Windows: the .reg snapshots named by
-// TAVNOVU_REGISTRY, and the system's texts for the Windows error codes.
-#include "registry/MemoryRegistry.h"
+// The registry off Windows: there is none, only the texts of the Windows error codes.
 #include "platform/RegistryReader.h"
-
-#include <cstdio>
-#include <cstdlib>
 
 namespace tavplat {
 
@@ -41,21 +36,8 @@ std::string SystemErrorText(long code) {
     return "Unknown error " + std::to_string(code) + ".\r\n";
 }
 
-std::unique_ptr<RegistryReader> OpenMachineRegistry() {
-    auto registry = std::make_unique<MemoryRegistry>();
-    const char* list = std::getenv("TAVNOVU_REGISTRY");
-    std::string files = list ? list : "";
-    size_t pos = 0;
-    while (pos <= files.size()) {
-        size_t end = files.find(':', pos);
-        if (end == std::string::npos) end = files.size();
-        std::string path = files.substr(pos, end - pos);
-        pos = end + 1;
-        if (path.empty()) continue;
-        std::string error;
-        if (!registry->LoadFile(path, &error)) std::fprintf(stderr, "%s\n", error.c_str());
-    }
-    return registry;
+std::unique_ptr<RegistryReader> OpenSystemRegistry() {
+    return nullptr;
 }
 
 }  // namespace tavplat

@@ -93,7 +93,7 @@ std::string SystemErrorText(long code) {
     return text;
 }
 
-std::unique_ptr<RegistryReader> OpenMachineRegistry() {
+std::unique_ptr<RegistryReader> OpenSystemRegistry() {
     return std::make_unique<Win32Registry>(HKEY_LOCAL_MACHINE, false);
 }
 

@@ -1,0 +1,91 @@
+// The .reg snapshot parser: reads regedit's export text into a key tree.
+#ifndef TAV_REGISTRY_REGFILE_H
+#define TAV_REGISTRY_REGFILE_H
+
+#include "registry/KeyTree.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tavreg::detail {
+
+// REGEDIT4 or "Windows Registry Editor Version 5.00" text, in Windows-1252,
+// UTF-8 or UTF-16LE. The first fault stops the reading; keys read before it
+// stay in the tree.
+class RegFileParser {
+public:
+    RegFileParser(Tree& tree, std::string fileName) : tree_(tree), fileName_(std::move(fileName)) {}
+
+    // Raw file bytes, in pieces of any size.
+    bool Feed(const char* bytes, size_t count);
+    bool Finish();
+
+    // One line naming the file, the line and what is wrong.
+    const std::string& Error() const { return error_; }
+
+private:
+    enum class Encoding { UNKNOWN, EIGHT_BIT, ANSI, UTF8, UTF16LE };
+    enum class State { HEADER, LINES, HEX_DATA };
+
+    // Declared inline though defined in RegFile.cpp, the only file that calls
+    // them: the line loop then keeps them in itself, as it must for speed.
+    inline void DetectEncoding();
+    inline void Decode(const char* bytes, size_t count);
+    inline void DecodeUtf16(const char* bytes, size_t count);
+    inline void DecodeUtf8(const char* bytes, size_t count);
+
+    inline bool ProcessLines(bool atEnd);
+    inline void HandleLine(std::string_view line);
+    inline void HandleHeader(std::string_view line);
+    inline void SwitchToUtf8();
+    inline void HandleEntry(std::string_view line);
+    inline void HandleKeyLine(std::string_view line);
+    inline KeyNode* CreateKeyPath(std::string_view path);
+    inline bool CheckKeyNames(std::string_view path);
+    inline void HandleValueLine(std::string_view line);
+    inline bool ReadQuoted(std::string_view line, size_t* pos, std::string* out, const char* what);
+    inline void ParseData(std::string_view data);
+    inline void ParseDword(std::string_view digits);
+    inline void StartHex(uint32_t type, std::string_view text);
+    inline void HandleHexLine(std::string_view line);
+    inline void ParseHexPiece(std::string_view text);
+    inline bool FinishHexValue();
+    inline void Store(uint32_t type, std::string_view data);
+    inline bool Fail(size_t line, const std::string& what);
+
+    Tree& tree_;
+    std::string fileName_;
+    std::string error_;
+    bool failed_ = false;
+
+    Encoding encoding_ = Encoding::UNKNOWN;
+    std::string pending_;  // bytes before the encoding is known
+    std::string carry_;    // an incomplete character between pieces
+    std::string text_;     // decoded text not yet split into lines
+    bool redecoded_ = false;  // text_ was replaced while splitting lines
+    size_t lineNumber_ = 0;
+
+    State state_ = State::HEADER;
+    bool unicode_ = false;
+    KeyNode* current_ = nullptr;
+    bool afterDeletion_ = false;
+    struct PathStep {
+        size_t end;  // where the key's name ends in lastPath_
+        KeyNode* node;
+    };
+    std::string lastPath_;  // of the previous key line
+    std::vector<PathStep> steps_;
+    std::string valueName_;
+    std::string scratch_;  // a string value's data
+    uint32_t hexType_ = 0;
+    std::string hexBytes_;
+    bool expectByte_ = true;
+};
+
+}  // namespace tavreg::detail
+
+#endif
