@@ -16,15 +16,8 @@ const char ROOT_NAME[] = "HKEY_LOCAL_MACHINE";
 const char* const OTHER_ROOTS[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_USERS",
                                    "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA", "HKEY_PERFORMANCE_DATA"};
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// Every line is trimmed: a loop over the two blanks costs less than
-// tavtext::TrimLeft's search of a character set.
-std::string_view TrimLeft(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size() && IsBlank(s[i])) ++i;
-    return s.substr(i);
-}
+using tavtext::IsBlank;
+using tavtext::TrimLeft;
 
 struct HexTable {
     signed char value[256];

@@ -26,10 +26,30 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
 // The text with its ASCII capitals made small.
 std::string LowerCase(std::string_view text);
 
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The text without blanks at its start, its end, or both. Inline: parsers
+// call them for every line.
+inline std::string_view TrimLeft(std::string_view text) {
+    size_t first = 0;
+    while (first < text.size() && IsBlank(text[first])) ++first;
+    return text.substr(first);
+}
+inline std::string_view TrimRight(std::string_view text) {
+    size_t end = text.size();
+    while (end > 0 && IsBlank(text[end - 1])) --end;
+    return text.substr(0, end);
+}
+inline std::string_view Trim(std::string_view text) {
+    return TrimRight(TrimLeft(text));
+}
+
 // The text without the characters of set at its start, its end, or both.
-std::string_view TrimLeft(std::string_view text, std::string_view set = BLANKS);
-std::string_view TrimRight(std::string_view text, std::string_view set = BLANKS);
-std::string_view Trim(std::string_view text, std::string_view set = BLANKS);
+std::string_view TrimLeft(std::string_view text, std::string_view set);
+std::string_view TrimRight(std::string_view text, std::string_view set);
+std::string_view Trim(std::string_view text, std::string_view set);
 
 // True when the text holds a character below a blank, or DEL: nothing a
 // person can type into a one-line field.
