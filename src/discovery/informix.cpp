@@ -46,11 +46,7 @@ void ReadInformixEnvironment(RegistryKey& key, InformixTexts* texts) {
 }
 
 void ReadInformixVersion(RegistryKey& key, InformixTexts* texts) {
-    ForEachValue(key, INFORMIX_VALUE_CAPACITY, INFORMIX_VALUE_CAPACITY, [&](const RegValue& value) {
-        if (EqualsIgnoringCase(value.name, "Version"))
-            texts->version = value.text;
-        return true;
-    });
+    TakeNamedValue(key, INFORMIX_VALUE_CAPACITY, "Version", &texts->version);
 }
 
 std::unique_ptr<CDbServer> MakeInformixServer(InformixTexts* texts, const std::string& serviceName) {

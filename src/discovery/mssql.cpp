@@ -86,11 +86,7 @@ void CDbServerList::DiscoverMsSql() {
         const MsSqlKeys paths = MsSqlKeyPaths(instance);
         if (!isDefault) {
             if (auto cluster = registry_.OpenKey(paths.cluster.c_str(), KEY_QUERY)) {
-                ForEachValue(*cluster, MSSQL_CAPACITY, MSSQL_CAPACITY, [&](const RegValue& value) {
-                    if (EqualsIgnoringCase(value.name, "ClusterName"))
-                        clusterName = value.text;
-                    return true;
-                });
+                TakeNamedValue(*cluster, MSSQL_CAPACITY, "ClusterName", &clusterName);
             } else {
                 clusterName = computerName;
             }
@@ -103,11 +99,7 @@ void CDbServerList::DiscoverMsSql() {
         }
         if (!success)
             continue;
-        ForEachValue(*setup, MSSQL_CAPACITY, MSSQL_CAPACITY, [&](const RegValue& value) {
-            if (EqualsIgnoringCase(value.name, "SQLPath"))
-                homeDirectory = value.text;
-            return true;
-        });
+        TakeNamedValue(*setup, MSSQL_CAPACITY, "SQLPath", &homeDirectory);
         setup.reset();
 
         auto current = registry_.OpenKey(paths.version.c_str(), KEY_QUERY);
@@ -115,11 +107,7 @@ void CDbServerList::DiscoverMsSql() {
             success = false;
             continue;
         }
-        ForEachValue(*current, MSSQL_CAPACITY, MSSQL_CAPACITY, [&](const RegValue& value) {
-            if (EqualsIgnoringCase(value.name, "CurrentVersion"))
-                version = value.text;
-            return true;
-        });
+        TakeNamedValue(*current, MSSQL_CAPACITY, "CurrentVersion", &version);
         current.reset();
 
         auto parameters = registry_.OpenKey(paths.parameters.c_str(), KEY_QUERY);

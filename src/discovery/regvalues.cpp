@@ -4,7 +4,17 @@
 #include <climits>
 #include <cstdlib>
 
+#include "text/Text.h"
+
 namespace tavdisc {
+
+void TakeNamedValue(tavplat::RegistryKey& key, uint32_t capacity, const char* name, std::string* text) {
+    ForEachValue(key, capacity, capacity, [&](const RegValue& value) {
+        if (tavtext::EqualsIgnoringCase(value.name, name))
+            *text = value.text;
+        return true;
+    });
+}
 
 bool QueryText(tavplat::RegistryKey& key, const char* valueName, uint32_t dataCapacity, std::string* text) {
     std::vector<unsigned char> data(dataCapacity + 1, 0);

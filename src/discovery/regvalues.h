@@ -57,6 +57,10 @@ void ForEachSubKey(tavplat::RegistryKey& key, uint32_t nameCapacity, Visit visit
     }
 }
 
+// Enumerates the values of key as ForEachValue does (name and data capacity
+// alike) and sets *text to the text of each one named name, ignoring case.
+void TakeNamedValue(tavplat::RegistryKey& key, uint32_t capacity, const char* name, std::string* text);
+
 // The data of one value as text, or false when the query fails.
 bool QueryText(tavplat::RegistryKey& key, const char* valueName, uint32_t dataCapacity, std::string* text);
 
