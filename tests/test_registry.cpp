@@ -242,6 +242,35 @@ TEST(MemoryRegistry, ManyKeysAndValuesStayFoundAndOrdered) {
     EXPECT_TRUE(k0 < k1 && k1 < k10 && k10 < k9 && k9 != std::string::npos) << dump;
 }
 
+// A snapshot of a 64-bit machine holds the 32-bit view of Software under
+// Software\Wow6432Node; without that key the flags change nothing.
+TEST(MemoryRegistry, KeysBelowSoftwareAreRedirectedForThe32BitView) {
+    MemoryRegistry registry;
+    registry.SetString("Software\\Db", "v", "64");
+    registry.SetString("System\\Db", "v", "system");
+    auto read = [&](const char* path, unsigned view) {
+        long error = 0;
+        auto key = registry.OpenKey(path, KEY_QUERY | view, &error);
+        unsigned char data[16] = {};
+        uint32_t length = sizeof data - 1;
+        return key && key->QueryValue("v", data, &length) == REG_OK ? std::string(reinterpret_cast<char*>(data))
+                                                                     : "error " + std::to_string(error);
+    };
+    EXPECT_FALSE(registry.HasTwoViews());
+    EXPECT_EQ("64", read("Software\\Db", KEY_WOW64_32KEY));
+    registry.SetString("Software\\Wow6432Node\\Db", "v", "32");
+    EXPECT_TRUE(registry.HasTwoViews());
+    EXPECT_TRUE(registry.ConnectRemote(nullptr, nullptr)->HasTwoViews());
+    for (auto [path, view, expected] : {std::tuple{"Software\\Db", 0u, "64"},
+                                        {"Software\\Db", KEY_WOW64_64KEY, "64"},
+                                        {"SOFTWARE\\\\Db", KEY_WOW64_32KEY, "32"},
+                                        {"software\\wow6432node\\Db", KEY_WOW64_32KEY, "32"},
+                                        {"System\\Db", KEY_WOW64_32KEY, "system"},
+                                        {"Software2\\Db", KEY_WOW64_32KEY, "error 2"},
+                                        {"\\Software\\Db", KEY_WOW64_32KEY, "error 161"}})
+        EXPECT_EQ(expected, read(path, view)) << path << " " << view;
+}
+
 // ---- the machine registry and error texts --------------------------------------------------
 
 TEST(SystemErrorText, GivesTheSystemsTextWithItsLineEnd) {

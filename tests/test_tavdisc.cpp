@@ -226,6 +226,7 @@ public:
         auto key = inner_.OpenKey(path, access, error);
         return key ? std::make_unique<Key>(std::move(key), this) : nullptr;
     }
+    bool HasTwoViews() override { return inner_.HasTwoViews(); }
     std::unique_ptr<tavplat::RegistryReader> ConnectRemote(const char* machine, long* error) override {
         return inner_.ConnectRemote(machine, error);
     }
@@ -405,4 +406,33 @@ TEST_F(DiscoveryTest, MsSqlDefaultInstanceWithoutComputerName) {
     machine_.CreateKey("Software\\Microsoft\\MSSQLServer\\MSSQLServer\\Parameters");
     EXPECT_EQ((Texts{""}), Discover(FAMILY_MSSQL));
     EXPECT_EQ("", At(0, FAMILY_MSSQL).GetClusterServer());
+}
+
+// Machines with two registry views: every record carries its view, a record
+// that the 32-bit view repeats is found once (twins within one view stay), and
+// nothing carries from one view into the other (HR's home and cluster name).
+TEST_F(DiscoveryTest, EachRegistryViewIsAPassOfItsOwn) {
+    struct Case { const char* fixture; int family; Texts records; };
+    for (const Case& c :
+         {Case{"oracle-views", FAMILY_ORACLE, {"ORCL@64", "ORCL@64", "DW@64", "ORA32@32"}},
+          Case{"mssql-views", FAMILY_MSSQL,
+               {"SALES@64 S:\\MSSQL$SALES SQLVS1", "HR@32  ",
+                "DBHOST01@32 C:\\Program Files (x86)\\Microsoft SQL Server\\MSSQL DBHOST01"}},
+          Case{"sybase-views", FAMILY_SYBASE, {"CAF\xc9_\"PROD\"@32", "TAB\tBED@32"}},
+          Case{"informix-views", FAMILY_INFORMIX, {"srv64@64", "DBHOST01@32"}},
+          Case{"sybase-servers", FAMILY_SYBASE, {"SYBPROD@64", "SYBTEST@64"}}}) {
+        machine_.DeleteKey("Software");
+        std::string error;
+        ASSERT_TRUE(machine_.LoadFile(std::string(TAV_TEST_DATA) + "/fixtures/discovery/" + c.fixture + ".reg", &error))
+            << error;
+        Discover(c.family);
+        Texts records;
+        for (int i = 0; i < list_->GetCount(c.family); ++i) {
+            const CDbServer& server = At(i, c.family);
+            records.push_back(server.GetServerName() + "@" + server.GetRegistryView());
+            if (c.family == FAMILY_MSSQL)
+                records.back() += " " + server.GetDollarServer() + " " + server.GetClusterServer();
+        }
+        EXPECT_EQ(c.records, records) << c.fixture;
+    }
 }

@@ -24,6 +24,7 @@ public:
     std::unique_ptr<tavplat::RegistryKey> OpenKey(const char* path, unsigned access, long* error) override {
         return target_.OpenKey(path, access, error);
     }
+    bool HasTwoViews() override { return target_.HasTwoViews(); }
     std::unique_ptr<tavplat::RegistryReader> ConnectRemote(const char* machine, long* error) override {
         return target_.ConnectRemote(machine, error);
     }
@@ -38,6 +39,7 @@ public:
     std::unique_ptr<tavplat::RegistryKey> OpenKey(const char* path, unsigned access, long* error) override {
         return local.OpenKey(path, access, error);
     }
+    bool HasTwoViews() override { return local.HasTwoViews(); }
     std::unique_ptr<tavplat::RegistryReader> ConnectRemote(const char* machine, long* error) override {
         connected.push_back(machine);
         if (std::string(machine) != remoteName) {

@@ -63,37 +63,37 @@ std::unique_ptr<CDbServer> MakeInformixServer(InformixTexts* texts, const std::s
 
 }  // namespace
 
-void CDbServerList::DiscoverInformix() {
+void CDbServerList::InformixViewPass() {
     InformixTexts texts;
     texts.serverName = EnvironmentText("COMPUTERNAME");
 
-    if (auto online = registry_.OpenKey(INFORMIX_ONLINE_KEY, KEY_ENUM_SUB_KEYS)) {
+    if (auto online = Open(INFORMIX_ONLINE_KEY, KEY_ENUM_SUB_KEYS)) {
         // Only the first server key with an environment is used.
         ForEachSubKey(*online, INFORMIX_SUB_KEY_CAPACITY, [&](const std::string& name) {
             const std::string path = INFORMIX_ONLINE_KEY + name + "\\Environment";
-            auto environment = registry_.OpenKey(path.c_str(), KEY_QUERY);
+            auto environment = Open(path.c_str(), KEY_QUERY);
             if (!environment)
                 return true;
             ReadInformixEnvironment(*environment, &texts);
             return false;
         });
         online.reset();
-        if (auto setup = registry_.OpenKey(INFORMIX_SETUP_KEY, KEY_QUERY))
+        if (auto setup = Open(INFORMIX_SETUP_KEY, KEY_QUERY))
             ReadInformixVersion(*setup, &texts);
-        Add(MakeInformixServer(&texts, "ol_" + texts.serverName), FAMILY_INFORMIX);
+        AddFound(MakeInformixServer(&texts, "ol_" + texts.serverName), FAMILY_INFORMIX);
     }
 
     {
-        auto environment = registry_.OpenKey(INFORMIX_CURRENT_ENVIRONMENT_KEY, KEY_QUERY);
+        auto environment = Open(INFORMIX_CURRENT_ENVIRONMENT_KEY, KEY_QUERY);
         if (!environment)
             return;
         ReadInformixEnvironment(*environment, &texts);
     }
-    auto setup = registry_.OpenKey(INFORMIX_CURRENT_SETUP_KEY, KEY_QUERY);
+    auto setup = Open(INFORMIX_CURRENT_SETUP_KEY, KEY_QUERY);
     if (!setup)
         return;
     ReadInformixVersion(*setup, &texts);
     setup.reset();
-    Add(MakeInformixServer(&texts, "OnLine"), FAMILY_INFORMIX);
+    AddFound(MakeInformixServer(&texts, "OnLine"), FAMILY_INFORMIX);
 }
 

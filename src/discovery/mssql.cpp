@@ -64,9 +64,9 @@ MsSqlKeys MsSqlKeyPaths(const std::string& instance) {
 
 }  // namespace
 
-void CDbServerList::DiscoverMsSql() {
+void CDbServerList::MsSqlViewPass() {
     std::vector<std::string> instances;
-    if (auto key = registry_.OpenKey(MSSQL_INSTANCES_KEY, KEY_QUERY)) {
+    if (auto key = Open(MSSQL_INSTANCES_KEY, KEY_QUERY)) {
         ForEachValue(*key, MSSQL_CAPACITY, MSSQL_CAPACITY, [&](const RegValue& value) {
             if (EqualsIgnoringCase(value.name, "InstalledInstances") && value.length > 0)
                 instances = SplitInstanceNames(value.data, value.length);
@@ -85,14 +85,14 @@ void CDbServerList::DiscoverMsSql() {
         const bool isDefault = instance == MSSQL_DEFAULT_INSTANCE;
         const MsSqlKeys paths = MsSqlKeyPaths(instance);
         if (!isDefault) {
-            if (auto cluster = registry_.OpenKey(paths.cluster.c_str(), KEY_QUERY)) {
+            if (auto cluster = Open(paths.cluster.c_str(), KEY_QUERY)) {
                 TakeNamedValue(*cluster, MSSQL_CAPACITY, "ClusterName", &clusterName);
             } else {
                 clusterName = computerName;
             }
         }
 
-        auto setup = registry_.OpenKey(paths.setup.c_str(), KEY_QUERY);
+        auto setup = Open(paths.setup.c_str(), KEY_QUERY);
         if (!setup) {
             success = false;
             continue;
@@ -102,7 +102,7 @@ void CDbServerList::DiscoverMsSql() {
         TakeNamedValue(*setup, MSSQL_CAPACITY, "SQLPath", &homeDirectory);
         setup.reset();
 
-        auto current = registry_.OpenKey(paths.version.c_str(), KEY_QUERY);
+        auto current = Open(paths.version.c_str(), KEY_QUERY);
         if (!current) {
             success = false;
             continue;
@@ -110,7 +110,7 @@ void CDbServerList::DiscoverMsSql() {
         TakeNamedValue(*current, MSSQL_CAPACITY, "CurrentVersion", &version);
         current.reset();
 
-        auto parameters = registry_.OpenKey(paths.parameters.c_str(), KEY_QUERY);
+        auto parameters = Open(paths.parameters.c_str(), KEY_QUERY);
         if (!parameters) {
             success = false;
             continue;
@@ -131,7 +131,7 @@ void CDbServerList::DiscoverMsSql() {
         server->SetServerVersion(version.c_str());
         server->SetErrorlogName(errorLog.c_str());
         server->SetClusterServer(isDefault ? computerName.c_str() : clusterName.c_str());
-        Add(std::move(server), FAMILY_MSSQL);
+        AddFound(std::move(server), FAMILY_MSSQL);
     }
 }
 

@@ -165,8 +165,7 @@ bool AutostartInstance(const std::string& valueName, const OracleHome& home, std
 
 // The largest n of the sub-keys "HOME<n>" of the Oracle key, plus one; no
 // numbered home can lie beyond it, whatever HOME_COUNTER says.
-int NumberedHomeBound(tavplat::RegistryReader& registry) {
-    auto key = registry.OpenKey(ORACLE_KEY, KEY_ENUM_SUB_KEYS);
+int NumberedHomeBound(std::unique_ptr<tavplat::RegistryKey> key) {
     if (!key)
         return 0;
     int bound = 0;
@@ -260,11 +259,11 @@ std::string ResolveParameterFile(const char* path, CReport& report) {
 
 // ---- discovery: Oracle ------------------------------------------------------------------
 
-void CDbServerList::DiscoverOracle() {
-    if (!registry_.OpenKey(ORACLE_KEY, KEY_QUERY))
+void CDbServerList::OracleViewPass() {
+    if (!Open(ORACLE_KEY, KEY_QUERY))
         return;  // the key only shows that Oracle is installed; closed at once
 
-    if (auto allHomes = registry_.OpenKey(ORACLE_ALL_HOMES_KEY, KEY_QUERY)) {
+    if (auto allHomes = Open(ORACLE_ALL_HOMES_KEY, KEY_QUERY)) {
         int counter = 0;
         ForEachValue(*allHomes, ORACLE_NAME_CAPACITY, ORACLE_DATA_CAPACITY, [&](const RegValue& value) {
             if (EqualsIgnoringCase(value.name, "HOME_COUNTER"))
@@ -275,7 +274,7 @@ void CDbServerList::DiscoverOracle() {
         // Every counter index names a home "HOME<n>"; homes of deleted
         // installations leave gaps, so the scan does not stop at a missing one.
         if (counter > 0) {
-            const int homes = std::min(counter, NumberedHomeBound(registry_));
+            const int homes = std::min(counter, NumberedHomeBound(Open(ORACLE_KEY, KEY_ENUM_SUB_KEYS)));
             for (int index = 0; index < homes; ++index)
                 ScanOracleHome(("Software\\Oracle\\HOME" + std::to_string(index)).c_str());
         }
@@ -283,7 +282,7 @@ void CDbServerList::DiscoverOracle() {
 
     for (int k = 1; k <= 3; ++k) {
         const std::string path = ORACLE_10G_KEY + std::to_string(k);
-        auto key = registry_.OpenKey(path.c_str(), KEY_QUERY);
+        auto key = Open(path.c_str(), KEY_QUERY);
         if (key)
             ScanOracle10gHome(path.c_str());
     }
@@ -301,7 +300,7 @@ void CDbServerList::ScanHome(const char* keyPath, bool is10g) {
     OracleHome home;
     bool sidFound = false;
     {
-        auto key = registry_.OpenKey(keyPath, KEY_QUERY);
+        auto key = Open(keyPath, KEY_QUERY);
         if (!key)
             return;
         ForEachValue(*key, ORACLE_NAME_CAPACITY, ORACLE_DATA_CAPACITY, [&](const RegValue& value) {
@@ -319,7 +318,7 @@ void CDbServerList::ScanHome(const char* keyPath, bool is10g) {
         return;
 
     {
-        auto key = registry_.OpenKey(keyPath, KEY_QUERY);
+        auto key = Open(keyPath, KEY_QUERY);
         if (!key)
             return;
         ForEachValue(*key, ORACLE_NAME_CAPACITY, ORACLE_DATA_CAPACITY, [&](const RegValue& value) {
@@ -362,7 +361,7 @@ void CDbServerList::ScanHome(const char* keyPath, bool is10g) {
             server->SetServerVersion("9.2.0");
             server->SetErrorlogName((bdump + "alert_" + name + ".LOG").c_str());
         }
-        Add(std::move(server), FAMILY_ORACLE);
+        AddFound(std::move(server), FAMILY_ORACLE);
     }
 }
 

@@ -11,6 +11,18 @@
 
 namespace tavdisc {
 
+// One view of HKEY_LOCAL_MACHINE\Software: the flag that opens keys in it and
+// the view's name.
+struct RegistryView {
+    unsigned access;
+    const char* name;
+};
+
+// The views to read, in order: on a machine with two, the 64-bit view ("64")
+// and then the 32-bit one ("32"); on any other the one view there is, opened
+// without a flag as before there were two, and named "64".
+std::vector<RegistryView> ViewsOf(tavplat::RegistryReader& registry);
+
 // One value as an enumeration returns it: the raw data, and the data as text
 // (up to its first NUL, with a NUL placed right after the returned length).
 struct RegValue {

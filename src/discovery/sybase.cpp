@@ -34,11 +34,11 @@ std::string ArgumentText(const RegValue& value) {
 
 }  // namespace
 
-void CDbServerList::DiscoverSybase() {
+void CDbServerList::SybaseViewPass() {
     std::string rootDirectory;
     std::string version;
     {
-        auto product = registry_.OpenKey(SYBASE_PRODUCT_KEY, KEY_QUERY);
+        auto product = Open(SYBASE_PRODUCT_KEY, KEY_QUERY);
         if (!product)
             return;
         ForEachValue(*product, SYBASE_PRODUCT_CAPACITY, SYBASE_PRODUCT_CAPACITY, [&](const RegValue& value) {
@@ -52,13 +52,13 @@ void CDbServerList::DiscoverSybase() {
 
     std::vector<std::string> servers;
     {
-        auto serverKeys = registry_.OpenKey(SYBASE_SERVERS_KEY, KEY_ENUM_SUB_KEYS);
+        auto serverKeys = Open(SYBASE_SERVERS_KEY, KEY_ENUM_SUB_KEYS);
         if (!serverKeys)
             return;
         ForEachSubKey(*serverKeys, SYBASE_SERVER_NAME_CAPACITY, [&](const std::string& name) {
             const std::string path = std::string(SYBASE_SERVERS_KEY) + "\\" + name;
             std::string type;
-            if (auto server = registry_.OpenKey(path.c_str(), KEY_QUERY)) {
+            if (auto server = Open(path.c_str(), KEY_QUERY)) {
                 if (QueryText(*server, "ServerType", SYBASE_SERVER_TYPE_CAPACITY, &type) && type == "SQLServer")
                     servers.push_back(name);
             }
@@ -70,7 +70,7 @@ void CDbServerList::DiscoverSybase() {
     std::string errorlogArgument;
     for (const std::string& name : servers) {
         const std::string path = std::string(SYBASE_SERVERS_KEY) + "\\" + name + "\\Parameters";
-        auto parameters = registry_.OpenKey(path.c_str(), KEY_QUERY);
+        auto parameters = Open(path.c_str(), KEY_QUERY);
         if (!parameters)
             continue;
         ForEachValue(*parameters, SYBASE_PARAMETER_CAPACITY, SYBASE_PARAMETER_CAPACITY,
@@ -87,7 +87,7 @@ void CDbServerList::DiscoverSybase() {
         server->SetDollarServer(rootDirectory.c_str());
         server->SetServerVersion(version.c_str());
         server->SetErrorlogName(errorlogArgument.c_str());
-        Add(std::move(server), FAMILY_SYBASE);
+        AddFound(std::move(server), FAMILY_SYBASE);
     }
 }
 

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "discovery/regvalues.h"
+#include "platform/RegistryReader.h"
 #include "text/Text.h"
 
 namespace {
@@ -39,10 +41,41 @@ int FamilyOfProduct(const char* keyword) {
 
 // ---- records -----------------------------------------------------------------------
 
+std::vector<RecordField> CDbServer::GetTextFields() const {
+    return {{"server_name", server_name},       {"service_name", service_name},
+            {"errorlog_name", errorlog_name},   {"dollar_server", dollar_server},
+            {"server_version", server_version}, {"server_type", GetServerType()},
+            {"cluster_server", cluster_server}};
+}
+
+std::vector<RecordField> COracleServer::GetTextFields() const {
+    std::vector<RecordField> fields = CDbServer::GetTextFields();
+    fields.push_back({"oracle_sid", oracle_sid});
+    fields.push_back({"initora_filename", initora_filename});
+    return fields;
+}
+
+std::vector<RecordField> CInformixServer::GetTextFields() const {
+    std::vector<RecordField> fields = CDbServer::GetTextFields();
+    fields.push_back({"config_file", config_file});
+    return fields;
+}
+
+bool CDbServer::HasSameTexts(const CDbServer& other) const {
+    if (server_family != other.server_family)
+        return false;
+    const std::vector<RecordField> mine = GetTextFields();
+    const std::vector<RecordField> theirs = other.GetTextFields();
+    for (size_t i = 0; i < mine.size(); ++i)
+        if (mine[i].text != theirs[i].text)
+            return false;
+    return true;
+}
+
 void COracleServer::Dump(FILE* stream) {
     fprintf(stream, "dollar_oracle : %s\n", dollar_server.c_str());
     fprintf(stream, "ORA_version : %s\n", server_version.c_str());
-    fprintf(stream, "server_type : %s\n", "RDBMS Server");
+    fprintf(stream, "server_type : %s\n", GetServerType());
     fprintf(stream, "initora_filename : %s\n", initora_filename.c_str());
     fprintf(stream, "server_name : %s\n", server_name.c_str());
     fprintf(stream, "service_name : %s\n", service_name.c_str());
@@ -53,7 +86,7 @@ void COracleServer::Dump(FILE* stream) {
 void CSybaseServer::Dump(FILE* stream) {
     fprintf(stream, "dollar_sybase : %s\n", dollar_server.c_str());
     fprintf(stream, "syb_version : %s\n", server_version.c_str());
-    fprintf(stream, "server_type : %s\n", "SQL Server");
+    fprintf(stream, "server_type : %s\n", GetServerType());
     fprintf(stream, "server_name : %s\n", server_name.c_str());
     fprintf(stream, "service_name : %s\n", service_name.c_str());
     fprintf(stream, "errorlog_name : %s\n", errorlog_name.c_str());
@@ -63,7 +96,7 @@ void CSybaseServer::Dump(FILE* stream) {
 void CMsSqlServer::Dump(FILE* stream) {
     fprintf(stream, "dollar_mssqlserver : %s\n", dollar_server.c_str());
     fprintf(stream, "server_version : %s\n", server_version.c_str());
-    fprintf(stream, "server_type : %s\n", "SQL Server");
+    fprintf(stream, "server_type : %s\n", GetServerType());
     fprintf(stream, "server_name : %s\n", server_name.c_str());
     fprintf(stream, "service_name : %s\n", service_name.c_str());
     fprintf(stream, "errorlog_name : %s\n", errorlog_name.c_str());
@@ -73,7 +106,7 @@ void CMsSqlServer::Dump(FILE* stream) {
 void CInformixServer::Dump(FILE* stream) {
     fprintf(stream, "dollar_server : %s\n", dollar_server.c_str());
     fprintf(stream, "server_version : %s\n", server_version.c_str());
-    fprintf(stream, "server_type : %s\n", "Online");
+    fprintf(stream, "server_type : %s\n", GetServerType());
     fprintf(stream, "server_name : %s\n", server_name.c_str());
     fprintf(stream, "service_name : %s\n", service_name.c_str());
     fprintf(stream, "errorlog_name : %s\n", errorlog_name.c_str());
@@ -124,6 +157,50 @@ void CDbServerList::ReadInitFiles(int family) {
     // The count is read afresh each time round.
     for (int i = 0; i < GetCount(family); ++i)
         GetAt(i, family)->ReadInitFile();
+}
+
+// ---- discovery in every view ---------------------------------------------------------
+
+void CDbServerList::ForEachView(int family, void (CDbServerList::*pass)()) {
+    run_start_ = GetCount(family);
+    for (const tavdisc::RegistryView& view : tavdisc::ViewsOf(registry_)) {
+        view_access_ = view.access;
+        view_name_ = view.name;
+        pass_start_ = GetCount(family);
+        (this->*pass)();
+    }
+    view_access_ = 0;
+    view_name_ = "64";
+    run_start_ = pass_start_ = 0;
+}
+
+std::unique_ptr<tavplat::RegistryKey> CDbServerList::Open(const char* path, unsigned access) {
+    return registry_.OpenKey(path, access | view_access_);
+}
+
+void CDbServerList::AddFound(std::unique_ptr<CDbServer> server, int family) {
+    // Within one view records are filed as found, twins included.
+    for (int i = run_start_; i < pass_start_; ++i)
+        if (GetAt(i, family)->HasSameTexts(*server))
+            return;
+    server->SetRegistryView(view_name_);
+    Add(std::move(server), family);
+}
+
+void CDbServerList::DiscoverOracle() {
+    ForEachView(FAMILY_ORACLE, &CDbServerList::OracleViewPass);
+}
+
+void CDbServerList::DiscoverMsSql() {
+    ForEachView(FAMILY_MSSQL, &CDbServerList::MsSqlViewPass);
+}
+
+void CDbServerList::DiscoverSybase() {
+    ForEachView(FAMILY_SYBASE, &CDbServerList::SybaseViewPass);
+}
+
+void CDbServerList::DiscoverInformix() {
+    ForEachView(FAMILY_INFORMIX, &CDbServerList::InformixViewPass);
 }
 
 bool CDbServerList::DiscoverFamily(int family) {

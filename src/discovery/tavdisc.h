@@ -9,7 +9,7 @@
 
 #include "report/Report.h"
 
-namespace tavplat { class RegistryReader; }
+namespace tavplat { class RegistryReader; class RegistryKey; }
 
 // Family codes.
 constexpr int FAMILY_ORACLE = 1;
@@ -55,19 +55,35 @@ protected:
     std::string cluster_server;
 };
 
+// One text field of a record, by the record's own name for it.
+struct RecordField {
+    const char* name;
+    std::string text;
+};
+
 // A server that discovery found.
 class CDbServer : public CServerFields {
 public:
     virtual void ReadInitFile() {}
     virtual void Dump(FILE* stream) = 0;
+    // The kind of server, as the dialogs and Dump name it.
+    virtual const char* GetServerType() const = 0;
+    // Every text field, the family's own ones last; not the flag or the view.
+    virtual std::vector<RecordField> GetTextFields() const;
+    bool HasSameTexts(const CDbServer& other) const;
 
     int GetIsServerValid() const { return is_server_valid; }
     void SetIsServerValid(int valid) { is_server_valid = valid; }
+    // The registry view the record was read from: "64", or "32" for the
+    // 32-bit view of a 64-bit machine.
+    std::string GetRegistryView() const { return registry_view; }
+    void SetRegistryView(const char* text) { registry_view = text ? text : ""; }
 
 protected:
     explicit CDbServer(int family) : CServerFields(family) {}
 
     int is_server_valid = 1;
+    std::string registry_view = "64";
 };
 
 class COracleServer : public CDbServer {
@@ -75,6 +91,8 @@ public:
     explicit COracleServer(const char* sid);
     void ReadInitFile() override;
     void Dump(FILE* stream) override;
+    const char* GetServerType() const override { return "RDBMS Server"; }
+    std::vector<RecordField> GetTextFields() const override;
 
     std::string GetOracleSid() const { return oracle_sid; }
     std::string GetInitoraFilename() const { return initora_filename; }
@@ -90,18 +108,22 @@ class CSybaseServer : public CDbServer {
 public:
     CSybaseServer() : CDbServer(FAMILY_SYBASE) {}
     void Dump(FILE* stream) override;
+    const char* GetServerType() const override { return "SQL Server"; }
 };
 
 class CMsSqlServer : public CDbServer {
 public:
     CMsSqlServer() : CDbServer(FAMILY_MSSQL) {}
     void Dump(FILE* stream) override;
+    const char* GetServerType() const override { return "SQL Server"; }
 };
 
 class CInformixServer : public CDbServer {
 public:
     CInformixServer() : CDbServer(FAMILY_INFORMIX) {}
     void Dump(FILE* stream) override;
+    const char* GetServerType() const override { return "Online"; }
+    std::vector<RecordField> GetTextFields() const override;
 
     std::string GetConfigFile() const { return config_file; }
     void SetConfigFile(const char* text) { config_file = text ? text : ""; }
@@ -142,18 +164,37 @@ public:
     // names no family.
     bool DiscoverFamily(int family);
 
+    // Each family's discovery reads every view of the registry, the 64-bit
+    // view first, in passes of their own: nothing found in one view carries
+    // into the other. A record of a later view whose texts all equal those of
+    // a record of an earlier view is left out (a key both views share).
     void DiscoverOracle();
     void DiscoverMsSql();
     void DiscoverSybase();
     void DiscoverInformix();
 
+    // One home key, in the view being read (the machine's own view outside a discovery).
     void ScanOracleHome(const char* keyPath);
     void ScanOracle10gHome(const char* keyPath);
 
 private:
+    // One view's pass of each family.
+    void OracleViewPass();
+    void MsSqlViewPass();
+    void SybaseViewPass();
+    void InformixViewPass();
+    void ForEachView(int family, void (CDbServerList::*pass)());
+    // Opens a key in the view being read.
+    std::unique_ptr<tavplat::RegistryKey> Open(const char* path, unsigned access);
+    // Files a record of the view being read, unless an earlier view gave it.
+    void AddFound(std::unique_ptr<CDbServer> server, int family);
     void ScanHome(const char* keyPath, bool is10g);
 
     tavplat::RegistryReader& registry_;
+    unsigned view_access_ = 0;      // the view flag added to every open
+    const char* view_name_ = "64";
+    int run_start_ = 0;             // the family's first record of this discovery
+    int pass_start_ = 0;            // and of the view being read
     std::string name_;
     CReport* report_ = &StandardReport();
     std::vector<std::unique_ptr<CDbServer>> servers_[FAMILY_SLOTS];

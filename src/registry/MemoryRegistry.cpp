@@ -3,6 +3,7 @@
 
 #include "registry/KeyTree.h"
 #include "registry/RegFile.h"
+#include "text/Text.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -15,6 +16,7 @@ namespace tavreg {
 using namespace detail;
 using tavplat::KEY_ENUM_SUB_KEYS;
 using tavplat::KEY_QUERY;
+using tavplat::KEY_WOW64_32KEY;
 using tavplat::REG_ACCESS_DENIED;
 using tavplat::REG_BAD_NETPATH;
 using tavplat::REG_BAD_PATHNAME;
@@ -107,9 +109,38 @@ private:
     unsigned access_;
 };
 
+// ---- the two views of HKEY_LOCAL_MACHINE\Software ----------------------------------
+//
+// An export of a 64-bit machine holds the 32-bit view of HKLM\Software under
+// Software\Wow6432Node. Opened with KEY_WOW64_32KEY, a path below Software is
+// read there, as the registry redirects it; other paths, paths that name
+// Wow6432Node themselves and every path opened otherwise are read as written.
+// The few keys below Software that Windows shares between the views are not
+// told apart: their 32-bit view is what the export holds under Wow6432Node.
+// A snapshot without Wow6432Node has one view, and the flag changes nothing,
+// as on 32-bit Windows.
+
+const char* const WOW64_KEY = "Software\\Wow6432Node";
+
+bool HoldsTwoViews(Tree& tree) {
+    return FindPath(tree, WOW64_KEY) != nullptr;
+}
+
+std::string PathInView(Tree& tree, std::string_view path, unsigned access) {
+    if (!(access & KEY_WOW64_32KEY) || !HoldsTwoViews(tree)) return std::string(path);
+    const size_t slash = path.find('\\');
+    if (!tavtext::EqualsIgnoringCase(path.substr(0, slash), "Software")) return std::string(path);
+    if (slash == std::string_view::npos) return WOW64_KEY;
+    const std::string_view rest = path.substr(slash + 1);
+    const std::string_view below = tavtext::TrimLeft(rest, "\\");  // doubled backslashes count as one
+    if (tavtext::EqualsIgnoringCase(below.substr(0, below.find('\\')), "Wow6432Node")) return std::string(path);
+    return std::string(WOW64_KEY) + "\\" + std::string(rest);
+}
+
 std::unique_ptr<RegistryKey> OpenBelow(const std::shared_ptr<Tree>& tree, const char* path, unsigned access,
                                        long* error) {
-    std::string_view rest = path ? path : "";
+    const std::string viewPath = PathInView(*tree, path ? path : "", access);
+    std::string_view rest = viewPath;
     long code = REG_OK;
     KeyNode* node = nullptr;
     if (!rest.empty() && rest.front() == '\\')
@@ -132,6 +163,7 @@ public:
     std::unique_ptr<RegistryKey> OpenKey(const char* path, unsigned access, long* error) override {
         return OpenBelow(tree_, path, access, error);
     }
+    bool HasTwoViews() override { return HoldsTwoViews(*tree_); }
     std::unique_ptr<RegistryReader> ConnectRemote(const char* machine, long* error) override {
         long code = RefuseRemote(machine);
         if (error) *error = code;
@@ -209,6 +241,10 @@ void MemoryRegistry::DeleteValue(const std::string& keyPath, const std::string& 
 
 std::unique_ptr<RegistryKey> MemoryRegistry::OpenKey(const char* path, unsigned access, long* error) {
     return OpenBelow(root_->tree, path, access, error);
+}
+
+bool MemoryRegistry::HasTwoViews() {
+    return HoldsTwoViews(*root_->tree);
 }
 
 std::unique_ptr<RegistryReader> MemoryRegistry::ConnectRemote(const char* machine, long* error) {

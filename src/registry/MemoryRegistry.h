@@ -36,6 +36,8 @@ public:
 
     std::unique_ptr<tavplat::RegistryKey> OpenKey(const char* path, unsigned access,
                                                   long* error = nullptr) override;
+    // When the snapshot holds Software\Wow6432Node, the 32-bit view of a 64-bit machine.
+    bool HasTwoViews() override;
     std::unique_ptr<tavplat::RegistryReader> ConnectRemote(const char* machine, long* error) override;
 
     struct Node;

@@ -31,6 +31,27 @@ void TellErrorText(CReport& report, long code) {
     report.ConsoleF("MS err(%ld):%s", code, tavplat::SystemErrorText(code).c_str());
 }
 
+// The key in the 64-bit view when it is there, else in the 32-bit view (one
+// view only on a machine that has one). A failure gives the first view's code.
+std::unique_ptr<tavplat::RegistryKey> OpenInViews(tavplat::RegistryReader& reader, const char* path,
+                                                  long* error = nullptr) {
+    long firstCode = tavplat::REG_OK;
+    bool first = true;
+    for (const tavdisc::RegistryView& view : tavdisc::ViewsOf(reader)) {
+        long code = tavplat::REG_OK;
+        auto key = reader.OpenKey(path, tavplat::KEY_QUERY | view.access, &code);
+        if (first)
+            firstCode = code;
+        first = false;
+        if (key) {
+            if (error) *error = code;
+            return key;
+        }
+    }
+    if (error) *error = firstCode;
+    return nullptr;
+}
+
 void TellKeyNotOpened(CReport& report, const char* path) {
     report.ConsoleF("Could not open registry key %s\n", path);
 }
@@ -94,7 +115,7 @@ InstallPaths ReadInstallPaths(tavplat::RegistryReader& registry, const char* mac
     }
 
     long error = 0;
-    auto versionKey = reader->OpenKey(NT_VERSION_KEY, tavplat::KEY_QUERY, &error);
+    auto versionKey = OpenInViews(*reader, NT_VERSION_KEY, &error);
     if (!versionKey) {
         TellKeyNotOpened(report, NT_VERSION_KEY);
         TellErrorText(report, error);
@@ -103,7 +124,7 @@ InstallPaths ReadInstallPaths(tavplat::RegistryReader& registry, const char* mac
     ListValues(*versionKey, report, " NT: key= %s, value=%s.\n", [](const std::string&, const std::string&) {});
     versionKey.reset();
 
-    auto configuration = reader->OpenKey(CONFIGURATION_KEY, tavplat::KEY_QUERY, &error);
+    auto configuration = OpenInViews(*reader, CONFIGURATION_KEY, &error);
     if (configuration) {
         ListValues(*configuration, report, " Veltra: key= %s, value=%s.\n",
                    [&](const std::string& name, const std::string& text) { TakeConfigurationPath(paths, name, text); });
@@ -112,7 +133,7 @@ InstallPaths ReadInstallPaths(tavplat::RegistryReader& registry, const char* mac
     TellKeyNotOpened(report, CONFIGURATION_KEY);
     TellErrorText(report, error);
 
-    auto agent = reader->OpenKey(AGENT_KEY, tavplat::KEY_QUERY);
+    auto agent = OpenInViews(*reader, AGENT_KEY);
     if (!agent) {
         TellKeyNotOpened(report, AGENT_KEY);
         return paths;

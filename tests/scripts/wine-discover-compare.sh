@@ -17,6 +17,10 @@
 # - mssql-emptyname: an empty instance name makes key paths with two
 #   backslashes in a row; RegOpenKeyExA under Wine opens them as if the empty
 #   part were not there, and the in-memory registry does the same.
+# - The *-views fixtures hold keys under SOFTWARE\Wow6432Node. In a 64-bit
+#   prefix regedit /S puts them where the 32-bit view of the registry is, so
+#   tavdiscover.exe (x64) reads them with KEY_WOW64_32KEY, as the snapshot
+#   reader presents them natively.
 # - Values are enumerated in creation order by Windows and sorted by Wine; the
 #   fixtures list every key's values in sorted order so that both agree.
 set -u
@@ -35,8 +39,9 @@ groups=(
   "oracle-homes mssql-instances sybase-servers informix-servers paths-config"
   "oracle-counter mssql-broken sybase-partial informix-carry paths-agent"
   "oracle-limits mssql-default sybase-noproduct informix-current"
-  "mssql-toolarge informix-noenv"
+  "mssql-toolarge informix-noenv paths-views32"
   "oracle-10g-only mssql-emptyname"
+  "oracle-views mssql-views sybase-views informix-views paths-views"
 )
 # By hand: the fixtures named on the command line, in one prefix.
 if [ $# -gt 0 ]; then

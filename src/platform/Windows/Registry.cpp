@@ -63,6 +63,25 @@ public:
         return std::make_unique<Win32Key>(key);
     }
 
+    bool HasTwoViews() override {
+        if (ownsRoot_) {
+            // Another machine: only 64-bit Windows keeps the 32-bit view's key.
+            HKEY key = nullptr;
+            if (RegOpenKeyExA(root_, "Software\\Wow6432Node", 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) !=
+                ERROR_SUCCESS)
+                return false;
+            RegCloseKey(key);
+            return true;
+        }
+#if defined(_WIN64)
+        return true;
+#else
+        // A 32-bit process on 64-bit Windows runs under WOW64.
+        BOOL wow64 = FALSE;
+        return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+#endif
+    }
+
     std::unique_ptr<RegistryReader> ConnectRemote(const char* machine, long* error) override {
         HKEY remote = nullptr;
         LONG result = RegConnectRegistryA(machine, HKEY_LOCAL_MACHINE, &remote);
