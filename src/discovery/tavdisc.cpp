@@ -28,7 +28,37 @@ const Product PRODUCTS[] = {
     {"informix", FAMILY_INFORMIX}, {"tui", FAMILY_INFORMIX},  {"ifx", FAMILY_INFORMIX},
 };
 
+struct FamilyNames {
+    int family;
+    const char* keyword;
+    const char* title;
+};
+
+const FamilyNames FAMILY_NAMES[] = {
+    {FAMILY_ORACLE, "oracle", "Oracle"},
+    {FAMILY_SYBASE, "sybase", "Sybase"},
+    {FAMILY_MSSQL, "mssql", "Microsoft SQL Server"},
+    {FAMILY_INFORMIX, "informix", "Informix"},
+};
+
+const FamilyNames* NamesOf(int family) {
+    for (const FamilyNames& names : FAMILY_NAMES)
+        if (names.family == family)
+            return &names;
+    return nullptr;
+}
+
 }  // namespace
+
+const char* FamilyKeyword(int family) {
+    const FamilyNames* names = NamesOf(family);
+    return names ? names->keyword : nullptr;
+}
+
+const char* FamilyTitle(int family) {
+    const FamilyNames* names = NamesOf(family);
+    return names ? names->title : nullptr;
+}
 
 int FamilyOfProduct(const char* keyword) {
     if (keyword == nullptr)

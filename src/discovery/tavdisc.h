@@ -23,6 +23,12 @@ constexpr int FAMILY_SLOTS = 16;
 // "tuo", "syb", ... in lower case); 0 for none.
 int FamilyOfProduct(const char* keyword);
 
+// The keyword that reports name a family by ("oracle", "sybase", "mssql",
+// "informix") and the family's name as people read it ("Microsoft SQL
+// Server"); null for a code that names no family.
+const char* FamilyKeyword(int family);
+const char* FamilyTitle(int family);
+
 // What a server record and a monitored entry both hold: the family and the
 // texts that describe one database server.
 class CServerFields {

@@ -182,3 +182,26 @@ std::string Utf16ToAnsi(std::string_view bytes) {
 }
 
 }  // namespace tavreg::detail
+
+namespace tavreg {
+
+std::string AnsiToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        const uint32_t u = detail::AnsiToUnicode(c);
+        if (u < 0x80) {
+            out += static_cast<char>(u);
+        } else if (u < 0x800) {
+            out += static_cast<char>(0xC0 | (u >> 6));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (u >> 12));
+            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    return out;
+}
+
+}  // namespace tavreg

@@ -1,4 +1,4 @@
-// Windows-1252 for the registry snapshot: conversion from UTF-16 and the case rules of names.
+// Windows-1252 for the registry snapshot: conversion from UTF-16 and to UTF-8, and the case rules of names.
 #ifndef TAV_REGISTRY_CODEPAGE_H
 #define TAV_REGISTRY_CODEPAGE_H
 
@@ -44,5 +44,14 @@ inline uint32_t NameHash(std::string_view s) {
 bool NameSortsBefore(std::string_view a, std::string_view b);
 
 }  // namespace tavreg::detail
+
+namespace tavreg {
+
+// Windows-1252 text, as the registry's "A" functions give it, in UTF-8 for
+// readers outside Windows; the five unassigned bytes become the C1 controls
+// of the same number, as Windows converts them.
+std::string AnsiToUtf8(std::string_view text);
+
+}  // namespace tavreg
 
 #endif
