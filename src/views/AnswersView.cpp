@@ -391,6 +391,18 @@ bool ReadWholeFile(const char* path, std::string* text, long* errorCode) {
 
 }  // namespace
 
+const char* NameOutOfReach(std::string_view name) {
+    if (name.empty())
+        return "the name is empty";
+    if (HasControlCharacter(name))
+        return "the name holds a control character";
+    if (Trim(name) != name)
+        return "the name begins or ends with a blank";
+    if (name == "*")
+        return "\"*\" stands for every server";
+    return nullptr;
+}
+
 int RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& text, const char* name,
                          CReport& report, Status* failure) {
     std::vector<Action> actions;

@@ -5,6 +5,7 @@
 #define TAV_VIEWS_ANSWERSVIEW_H
 
 #include <string>
+#include <string_view>
 
 #include "report/Report.h"
 
@@ -26,6 +27,11 @@ int RunAnswersSelectDialog(CServerSelectDlg& dialog, const char* path, CReport& 
 // The same over answers already read; name stands for the file in messages.
 int RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& text, const char* name,
                          CReport& report, Status* failure);
+
+// Why a section header [monitor NAME] cannot carry name unchanged (blanks at
+// either end are trimmed, control characters refused, "*" means every server),
+// or null when it can.
+const char* NameOutOfReach(std::string_view name);
 
 }  // namespace tavview
 

@@ -1,0 +1,102 @@
+// The answers-file template: every discovered server of one family as a
+// [monitor NAME] section, its discovered values beside it as comments, so that
+// the file monitors them all with the default account when played as it is.
+#include "views/AnswersTemplate.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "discovery/tavdisc.h"
+#include "generate/tavixdcl.h"
+#include "text/Text.h"
+#include "views/AnswersView.h"
+
+namespace tavview {
+
+namespace {
+
+using tavtext::Format;
+
+// A comment is one line: a control character of a discovered text shows as "?".
+std::string CommentText(std::string_view text) {
+    std::string line(text);
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return line;
+}
+
+// The fields that the section's keys do not carry, as the record names them.
+std::string DescriptionLines(const CDbServer& server) {
+    std::string lines;
+    for (const RecordField& field : server.GetTextFields()) {
+        const std::string_view name = field.name;
+        if (field.text.empty() || name == "server_name" || name == "server_version" || name == "dollar_server" ||
+            name == "errorlog_name")
+            continue;
+        lines += Format("#   %s : %s\n", field.name, CommentText(field.text).c_str());
+    }
+    lines += Format("#   registry_view : %s\n", CommentText(server.GetRegistryView()).c_str());
+    if (!server.GetIsServerValid())
+        lines += "#   is_server_valid : 0\n";
+    return lines;
+}
+
+std::string Section(const CDbServer& server) {
+    return "\n[monitor " + server.GetServerName() + "]\n" + DescriptionLines(server) +
+           "# version  = " + CommentText(server.GetServerVersion()) + "\n" +
+           "# home     = " + CommentText(server.GetDollarServer()) + "\n" +
+           "# errorlog = " + CommentText(server.GetErrorlogName()) + "\n" +
+           "# login    =\n"
+           "# password =\n";
+}
+
+}  // namespace
+
+std::string AnswersTemplate(const CDbServerList& servers, int family, std::string_view computer) {
+    const char* title = FamilyTitle(family);
+    std::string text = Format("# Answers for the %s agents on %s, from what discovery found there.\n",
+                              title ? title : "database", CommentText(computer).c_str());
+    text +=
+        "# Played as it is (tavsetup --answers FILE), it monitors every server below\n"
+        "# with the default login and password \"wicket\". To give a server an account\n"
+        "# of its own, remove the \"#\" before its login and password lines and fill\n"
+        "# them in; version, home and errorlog can be changed in the same way.\n";
+
+    // The file is played against the dialog: [monitor NAME] takes the first
+    // server of that name (ignoring case) still available, and the dialog
+    // refuses a server that a monitored entry already stands for.
+    const int count = servers.GetCount(family);
+    std::vector<const CDbServer*> available;
+    for (int i = 0; i < count; ++i)
+        available.push_back(servers.GetAt(i, family));
+    CInstallParams monitored;
+    for (int i = 0; i < count; ++i) {
+        const CDbServer& server = *servers.GetAt(i, family);
+        const std::string name = server.GetServerName();
+        const char* problem = NameOutOfReach(name);
+        const auto first = std::find_if(available.begin(), available.end(), [&](const CDbServer* candidate) {
+            return tavtext::EqualsIgnoringCase(candidate->GetServerName(), name);
+        });
+        if (!problem && *first != &server)
+            problem = "the server of that name left out above would be taken for it";
+        if (!problem && monitored.FindMonitored(&server, family))
+            problem = "it is a server above once more, which the dialog does not add twice";
+        if (problem) {
+            text += Format("\n# Not listed: discovery found \"%s\", which this file cannot name\n# (%s).\n",
+                           CommentText(name).c_str(), problem);
+            continue;
+        }
+        available.erase(first);
+        auto entry = std::make_unique<CMonitoredServer>();
+        entry->AssignFromServer(server);
+        monitored.AddMonitored(std::move(entry), family);
+        text += Section(server);
+    }
+    if (count == 0)
+        text += "\n# Discovery found no server.\n";
+    return text + "\n[ok]\n";
+}
+
+}  // namespace tavview
