@@ -1,14 +1,21 @@
 // tavdiscover: runs the server discovery of one database family, as a setup run
-// does, and prints every record found; or lists the maker's installation paths.
+// does, and prints every record found; or lists the maker's installation paths;
+// or reports what discovery finds as one JSON document, or as an answers file.
 #include "discovery/tavdisc.h"
 #include "platform/RegistryReader.h"
+#include "registry/CodePage.h"
 #include "registry/MachineRegistry.h"
 #include "registry/MemoryRegistry.h"
 #include "report/Report.h"
 #include "setup/tavixpth.h"
 #include "text/Text.h"
+#include "views/AnswersTemplate.h"
 
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -19,6 +26,8 @@ namespace {
 const char* const USAGE =
     "usage: tavdiscover [--registry FILE]... FAMILY\n"
     "       tavdiscover [--registry FILE]... --install-paths [MACHINE]\n"
+    "       tavdiscover [--registry FILE]... --json [FAMILY]...\n"
+    "       tavdiscover [--registry FILE]... --answers-template FAMILY\n"
     "       tavdiscover --help\n"
     "\n"
     "Runs the discovery of one database family and prints every server record it\n"
@@ -29,6 +38,15 @@ const char* const USAGE =
     "\n"
     "--install-paths lists what the install-path lookup prints for MACHINE (the\n"
     "local machine when none is given), then the four paths it found.\n"
+    "\n"
+    "--json prints one JSON document: the computer name (COMPUTERNAME), the\n"
+    "install paths, and the records of every family named (all four when none\n"
+    "is), each with the registry view it came from (\"64\", or \"32\" for the\n"
+    "32-bit view of 64-bit Windows). Texts are converted to UTF-8.\n"
+    "\n"
+    "--answers-template prints an answers file for tavsetup --answers that\n"
+    "monitors every server of FAMILY with the default account, its discovered\n"
+    "values as comments and its login and password lines ready to fill in.\n"
     "\n"
     "--registry FILE reads a .reg snapshot instead of the machine's registry; it\n"
     "may be repeated, later files adding to earlier ones.\n";
@@ -45,12 +63,70 @@ int Usage(const char* problem) {
     return 2;
 }
 
+// Keeps standard output for the document: what discovery and the install-path
+// lookup tell on the way goes to the error stream.
+class ErrorStreamReport : public CReport {
+public:
+    void Console(std::string_view text) override { Error(text); }
+    void ConsoleAndLog(std::string_view text) override { Error(text); }
+};
+
+using Json = nlohmann::ordered_json;
+
+// Registry texts are in the system's code page; JSON is UTF-8.
+std::string Utf8(const std::string& text) {
+    return tavreg::AnsiToUtf8(text);
+}
+
+Json ServerJson(const CDbServer& server) {
+    Json record;
+    for (const RecordField& field : server.GetTextFields())
+        record[field.name] = Utf8(field.text);
+    record["is_server_valid"] = server.GetIsServerValid() != 0;
+    record["registry_view"] = server.GetRegistryView();
+    return record;
+}
+
+std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<int>& families) {
+    ErrorStreamReport report;
+    const InstallPaths paths = ReadInstallPaths(registry, nullptr, report);
+    const char* computer = std::getenv("COMPUTERNAME");
+    Json document;
+    document["computer"] = Utf8(computer ? computer : "");
+    document["install_paths"] = {{"BinPath", Utf8(paths.bin)},
+                                 {"DllPath", Utf8(paths.dll)},
+                                 {"EtcPath", Utf8(paths.etc)},
+                                 {"LogPath", Utf8(paths.log)}};
+    document["families"] = Json::array();
+    for (int family : families) {
+        CDbServerList list(registry);
+        list.SetReport(report);
+        list.DiscoverFamily(family);
+        Json servers = Json::array();
+        for (int i = 0; i < list.GetCount(family); ++i)
+            servers.push_back(ServerJson(*list.GetAt(i, family)));
+        document["families"].push_back({{"family", FamilyKeyword(family)}, {"servers", servers}});
+    }
+    return document.dump(2) + "\n";
+}
+
+std::string AnswersTemplateFor(tavplat::RegistryReader& registry, int family) {
+    ErrorStreamReport report;
+    CDbServerList list(registry);
+    list.SetReport(report);
+    list.DiscoverFamily(family);
+    const char* computer = std::getenv("COMPUTERNAME");
+    return tavview::AnswersTemplate(list, family, computer ? computer : "");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> snapshots;
     std::vector<std::string> words;
     bool installPaths = false;
+    bool json = false;
+    bool answersTemplate = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -62,6 +138,10 @@ int main(int argc, char** argv) {
             snapshots.push_back(argv[++i]);
         } else if (arg == "--install-paths") {
             installPaths = true;
+        } else if (arg == "--json") {
+            json = true;
+        } else if (arg == "--answers-template") {
+            answersTemplate = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Usage(("unknown option " + arg).c_str());
         } else {
@@ -70,8 +150,18 @@ int main(int argc, char** argv) {
     }
 
     int family = 0;
+    std::vector<int> families;
+    if (installPaths + json + answersTemplate > 1)
+        return Usage("choose one of --install-paths, --json and --answers-template");
     if (installPaths) {
         if (words.size() > 1) return Usage("--install-paths takes at most one machine name");
+    } else if (json) {
+        for (const std::string& word : words) {
+            const int named = FamilyOf(word);
+            if (named == 0) return Usage((word + " is not a supported product").c_str());
+            if (std::find(families.begin(), families.end(), named) == families.end()) families.push_back(named);
+        }
+        if (families.empty()) families = {FAMILY_ORACLE, FAMILY_SYBASE, FAMILY_MSSQL, FAMILY_INFORMIX};
     } else {
         if (words.size() != 1) return Usage("name one family");
         family = FamilyOf(words[0]);
@@ -101,6 +191,12 @@ int main(int argc, char** argv) {
         printf("BinPath : %s\nDllPath : %s\nEtcPath : %s\nLogPath : %s\n", paths.bin.c_str(), paths.dll.c_str(),
                paths.etc.c_str(), paths.log.c_str());
         return 0;
+    }
+
+    if (json || answersTemplate) {
+        const std::string text = json ? JsonReport(*registry, families) : AnswersTemplateFor(*registry, family);
+        fwrite(text.data(), 1, text.size(), stdout);
+        return fflush(stdout) == 0 ? 0 : 1;
     }
 
     CDbServerList list(*registry);
