@@ -257,17 +257,17 @@ TEST(MemoryRegistry, KeysBelowSoftwareAreRedirectedForThe32BitView) {
                                                                      : "error " + std::to_string(error);
     };
     EXPECT_FALSE(registry.HasTwoViews());
-    EXPECT_EQ("64", read("Software\\Db", KEY_WOW64_32KEY));
+    EXPECT_EQ("64", read("Software\\Db", KEY_WOW64_32));
     registry.SetString("Software\\Wow6432Node\\Db", "v", "32");
     EXPECT_TRUE(registry.HasTwoViews());
     EXPECT_TRUE(registry.ConnectRemote(nullptr, nullptr)->HasTwoViews());
     for (auto [path, view, expected] : {std::tuple{"Software\\Db", 0u, "64"},
-                                        {"Software\\Db", KEY_WOW64_64KEY, "64"},
-                                        {"SOFTWARE\\\\Db", KEY_WOW64_32KEY, "32"},
-                                        {"software\\wow6432node\\Db", KEY_WOW64_32KEY, "32"},
-                                        {"System\\Db", KEY_WOW64_32KEY, "system"},
-                                        {"Software2\\Db", KEY_WOW64_32KEY, "error 2"},
-                                        {"\\Software\\Db", KEY_WOW64_32KEY, "error 161"}})
+                                        {"Software\\Db", KEY_WOW64_64, "64"},
+                                        {"SOFTWARE\\\\Db", KEY_WOW64_32, "32"},
+                                        {"software\\wow6432node\\Db", KEY_WOW64_32, "32"},
+                                        {"System\\Db", KEY_WOW64_32, "system"},
+                                        {"Software2\\Db", KEY_WOW64_32, "error 2"},
+                                        {"\\Software\\Db", KEY_WOW64_32, "error 161"}})
         EXPECT_EQ(expected, read(path, view)) << path << " " << view;
 }
 

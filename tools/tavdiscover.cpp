@@ -1,6 +1,6 @@
 // tavdiscover: runs the server discovery of one database family, as a setup run
 // does, and prints every record found; or lists the maker's installation paths;
-// or reports what discovery finds as one JSON document, or as an answers file.
+// or reports what discovery finds as JSON, or as an answers file.
 #include "discovery/tavdisc.h"
 #include "platform/RegistryReader.h"
 #include "registry/CodePage.h"
@@ -39,7 +39,7 @@ const char* const USAGE =
     "--install-paths lists what the install-path lookup prints for MACHINE (the\n"
     "local machine when none is given), then the four paths it found.\n"
     "\n"
-    "--json prints one JSON document: the computer name (COMPUTERNAME), the\n"
+    "--json prints one JSON report: the computer name (COMPUTERNAME), the\n"
     "install paths, and the records of every family named (all four when none\n"
     "is), each with the registry view it came from (\"64\", or \"32\" for the\n"
     "32-bit view of 64-bit Windows). Texts are converted to UTF-8.\n"
@@ -63,7 +63,7 @@ int Usage(const char* problem) {
     return 2;
 }
 
-// Keeps standard output for the document: what discovery and the install-path
+// Keeps standard output for the report: what discovery and the install-path
 // lookup tell on the way goes to the error stream.
 class ErrorStreamReport : public CReport {
 public:
@@ -91,13 +91,13 @@ std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<int>
     ErrorStreamReport report;
     const InstallPaths paths = ReadInstallPaths(registry, nullptr, report);
     const char* computer = std::getenv("COMPUTERNAME");
-    Json document;
-    document["computer"] = Utf8(computer ? computer : "");
-    document["install_paths"] = {{"BinPath", Utf8(paths.bin)},
-                                 {"DllPath", Utf8(paths.dll)},
-                                 {"EtcPath", Utf8(paths.etc)},
-                                 {"LogPath", Utf8(paths.log)}};
-    document["families"] = Json::array();
+    Json inventory;
+    inventory["computer"] = Utf8(computer ? computer : "");
+    inventory["install_paths"] = {{"BinPath", Utf8(paths.bin)},
+                                   {"DllPath", Utf8(paths.dll)},
+                                   {"EtcPath", Utf8(paths.etc)},
+                                   {"LogPath", Utf8(paths.log)}};
+    inventory["families"] = Json::array();
     for (int family : families) {
         CDbServerList list(registry);
         list.SetReport(report);
@@ -105,9 +105,9 @@ std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<int>
         Json servers = Json::array();
         for (int i = 0; i < list.GetCount(family); ++i)
             servers.push_back(ServerJson(*list.GetAt(i, family)));
-        document["families"].push_back({{"family", FamilyKeyword(family)}, {"servers", servers}});
+        inventory["families"].push_back({{"family", FamilyKeyword(family)}, {"servers", servers}});
     }
-    return document.dump(2) + "\n";
+    return inventory.dump(2) + "\n";
 }
 
 std::string AnswersTemplateFor(tavplat::RegistryReader& registry, int family) {

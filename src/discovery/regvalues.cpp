@@ -11,7 +11,7 @@ namespace tavdisc {
 std::vector<RegistryView> ViewsOf(tavplat::RegistryReader& registry) {
     if (!registry.HasTwoViews())
         return {{0, "64"}};
-    return {{tavplat::KEY_WOW64_64KEY, "64"}, {tavplat::KEY_WOW64_32KEY, "32"}};
+    return {{tavplat::KEY_WOW64_64, "64"}, {tavplat::KEY_WOW64_32, "32"}};
 }
 
 void TakeNamedValue(tavplat::RegistryKey& key, uint32_t capacity, const char* name, std::string* text) {

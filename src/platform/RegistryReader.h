@@ -27,8 +27,8 @@ constexpr unsigned KEY_ENUM_SUB_KEYS = 0x0008;  // KEY_ENUMERATE_SUB_KEYS
 // On 64-bit Windows HKEY_LOCAL_MACHINE\Software has a 64-bit and a 32-bit view
 // (the latter kept under Software\Wow6432Node); a process reads its own view
 // unless one of these flags, added to the access rights, names the other.
-constexpr unsigned KEY_WOW64_64KEY = 0x0100;
-constexpr unsigned KEY_WOW64_32KEY = 0x0200;
+constexpr unsigned KEY_WOW64_64 = 0x0100;   // KEY_WOW64_64KEY
+constexpr unsigned KEY_WOW64_32 = 0x0200;   // KEY_WOW64_32KEY
 
 // An open key; closed when destroyed.
 class RegistryKey {
@@ -52,7 +52,7 @@ public:
     virtual std::unique_ptr<RegistryKey> OpenKey(const char* path, unsigned access,
                                                  long* error = nullptr) = 0;
     // True when the machine keeps two views of HKEY_LOCAL_MACHINE\Software, so
-    // that KEY_WOW64_64KEY and KEY_WOW64_32KEY open different keys: 64-bit
+    // that KEY_WOW64_64 and KEY_WOW64_32 open different keys: 64-bit
     // Windows, whatever the process. With one view the flags change nothing.
     virtual bool HasTwoViews() = 0;
     // RegConnectRegistryA to HKEY_LOCAL_MACHINE of another machine ("\\name").

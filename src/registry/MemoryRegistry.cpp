@@ -16,7 +16,7 @@ namespace tavreg {
 using namespace detail;
 using tavplat::KEY_ENUM_SUB_KEYS;
 using tavplat::KEY_QUERY;
-using tavplat::KEY_WOW64_32KEY;
+using tavplat::KEY_WOW64_32;
 using tavplat::REG_ACCESS_DENIED;
 using tavplat::REG_BAD_NETPATH;
 using tavplat::REG_BAD_PATHNAME;
@@ -112,7 +112,7 @@ private:
 // ---- the two views of HKEY_LOCAL_MACHINE\Software ----------------------------------
 //
 // An export of a 64-bit machine holds the 32-bit view of HKLM\Software under
-// Software\Wow6432Node. Opened with KEY_WOW64_32KEY, a path below Software is
+// Software\Wow6432Node. Opened with KEY_WOW64_32, a path below Software is
 // read there, as the registry redirects it; other paths, paths that name
 // Wow6432Node themselves and every path opened otherwise are read as written.
 // The few keys below Software that Windows shares between the views are not
@@ -127,7 +127,7 @@ bool HoldsTwoViews(Tree& tree) {
 }
 
 std::string PathInView(Tree& tree, std::string_view path, unsigned access) {
-    if (!(access & KEY_WOW64_32KEY) || !HoldsTwoViews(tree)) return std::string(path);
+    if (!(access & KEY_WOW64_32) || !HoldsTwoViews(tree)) return std::string(path);
     const size_t slash = path.find('\\');
     if (!tavtext::EqualsIgnoringCase(path.substr(0, slash), "Software")) return std::string(path);
     if (slash == std::string_view::npos) return WOW64_KEY;

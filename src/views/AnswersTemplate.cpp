@@ -43,26 +43,30 @@ std::string DescriptionLines(const CDbServer& server) {
     return lines;
 }
 
+// A key's line, commented out.
+std::string KeyLine(const char* key, const std::string& value) {
+    const std::string text = CommentText(value);
+    return Format("# %-8s =%s%s\n", key, text.empty() ? "" : " ", text.c_str());
+}
+
 std::string Section(const CDbServer& server) {
     return "\n[monitor " + server.GetServerName() + "]\n" + DescriptionLines(server) +
-           "# version  = " + CommentText(server.GetServerVersion()) + "\n" +
-           "# home     = " + CommentText(server.GetDollarServer()) + "\n" +
-           "# errorlog = " + CommentText(server.GetErrorlogName()) + "\n" +
-           "# login    =\n"
-           "# password =\n";
+           KeyLine("version", server.GetServerVersion()) + KeyLine("home", server.GetDollarServer()) +
+           KeyLine("errorlog", server.GetErrorlogName()) + KeyLine("login", "") + KeyLine("password", "");
 }
 
 }  // namespace
 
 std::string AnswersTemplate(const CDbServerList& servers, int family, std::string_view computer) {
     const char* title = FamilyTitle(family);
-    std::string text = Format("# Answers for the %s agents on %s, from what discovery found there.\n",
-                              title ? title : "database", CommentText(computer).c_str());
+    std::string text = Format("# Answers for the %s agents on %s.\n", title ? title : "database",
+                              CommentText(computer).c_str());
     text +=
-        "# Played as it is (tavsetup --answers FILE), it monitors every server below\n"
-        "# with the default login and password \"wicket\". To give a server an account\n"
-        "# of its own, remove the \"#\" before its login and password lines and fill\n"
-        "# them in; version, home and errorlog can be changed in the same way.\n";
+        "# Made from what discovery found there. Played as it is (tavsetup --answers\n"
+        "# FILE), it monitors every server below with the default login and password\n"
+        "# \"wicket\". To give a server an account of its own, remove the \"#\" before\n"
+        "# its login and password lines and fill them in; version, home and errorlog\n"
+        "# can be changed in the same way.\n";
 
     // The file is played against the dialog: [monitor NAME] takes the first
     // server of that name (ignoring case) still available, and the dialog

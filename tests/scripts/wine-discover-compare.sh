@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Discovery on two registries: the native tavdiscover reads each fixture as a
 # snapshot; the Windows tavdiscover.exe reads the Win32 registry under Wine after
-# regedit has imported the same fixture. Both must print the same records.
+# regedit has imported the same fixture. Both must print the same records, and
+# the same records with their registry views in the JSON report.
 #
 # Fixtures that touch different key trees share one Wine prefix (one group
 # below); fixtures of the same family would collide and get a prefix each.
@@ -90,6 +91,12 @@ filter() {
   esac
 }
 
+# The families of a JSON report: its install paths are those of the whole
+# prefix, which holds the group's other fixtures too.
+families_of() {
+  tr -d '\r' | python3 -c 'import json, sys; print(json.dumps(json.load(sys.stdin)["families"], indent=1))'
+}
+
 failures=0
 compared=0
 n=0
@@ -122,6 +129,15 @@ for group in "${groups[@]}"; do
       failures=$((failures + 1))
     else
       echo "ok: $fixture ($family, $(wc -l <"$work/$fixture.native") lines)"
+    fi
+    [ "$family" = --install-paths ] && continue
+    TAVNOVU_DRIVES=$fixtures/drives COMPUTERNAME=$computer \
+      "$native" --registry "$fixtures/$fixture.reg" --json $family 2>/dev/null | families_of >"$work/$fixture.native.json"
+    bash "$winerun" "$winexe" --json $family 2>/dev/null | families_of >"$work/$fixture.wine.json"
+    if [ ! -s "$work/$fixture.native.json" ] || ! cmp -s "$work/$fixture.native.json" "$work/$fixture.wine.json"; then
+      echo "FAIL: $fixture ($family) reports differ between the native snapshot and the Win32 registry:"
+      diff -u "$work/$fixture.native.json" "$work/$fixture.wine.json" | head -60
+      failures=$((failures + 1))
     fi
   done
   /usr/lib/wine/wineserver -k 2>/dev/null || true
