@@ -72,7 +72,7 @@ class CDbServer : public CServerFields {
 public:
     virtual void ReadInitFile() {}
     virtual void Dump(FILE* stream) = 0;
-    // The kind of server, as the dialogs and Dump name it.
+    // The kind of server, as Dump names it.
     virtual const char* GetServerType() const = 0;
     // Every text field, the family's own ones last; not the flag or the view.
     virtual std::vector<RecordField> GetTextFields() const;
