@@ -127,8 +127,10 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
     if (ShowServerDialog(family, servers, params, log) != 0)
         return 1;
     log.ConsoleAndLog("\n\n");
-    *processExit = params.GenerateConfiguration();
-    if (*processExit != 0)
+    const GenerationResult generated = params.GenerateConfiguration();
+    if (generated.outcome == GenerationResult::END_PROCESS) *processExit = generated.process_exit;
+    // A run that could not put every file in place has not configured the agents.
+    if (generated.outcome != GenerationResult::CONFIGURED)
         return 1;
     log.LogStamped("Finished Database Monitor Configuration\n");
     return 0;
