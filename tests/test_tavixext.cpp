@@ -169,6 +169,8 @@ protected:
     std::string Copy(const std::string& ini) {
         WriteFile("installer.ini", ini);
         CopyLocalSettings("installer.ini");
+        const auto files = std::distance(std::filesystem::directory_iterator("."), {});
+        EXPECT_EQ(files, 2) << "a temporary file left behind";
         return ReadFile("tavtset.ini");
     }
     static std::string Lines(std::initializer_list<const char*> lines) {
@@ -208,11 +210,14 @@ TEST_F(LocalSettings, AFileWithoutTheSectionEmptiesAnEarlierCopy) {
     EXPECT_TRUE(FileExists("tavtset.ini"));
 }
 
-TEST_F(LocalSettings, AMissingFileOrPathLeavesAnEarlierCopyAlone) {
+// A directory opens on POSIX, but cannot be read: it counts as missing.
+TEST_F(LocalSettings, AMissingOrUnreadableFileOrPathLeavesAnEarlierCopyAlone) {
+    std::filesystem::create_directory("settings.d");
+    CopyLocalSettings("settings.d");
+    EXPECT_FALSE(FileExists("tavtset.ini"));
     WriteFile("tavtset.ini", "old\n");
-    CopyLocalSettings("no-such.ini");
-    CopyLocalSettings("");
-    CopyLocalSettings(nullptr);
+    for (const char* path : {"no-such.ini", "", static_cast<const char*>(nullptr), "settings.d"})
+        CopyLocalSettings(path);
     EXPECT_EQ(ReadFile("tavtset.ini"), "old\n");
 }
 
