@@ -1,10 +1,13 @@
 // The install-parameter table, the monitored set and the generated agent files.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <vector>
 
 #include "generate/tavixdcl.h"
+#include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "setup/tavixext.h"
 #include "tav_testutil.h"
@@ -235,7 +238,6 @@ TEST(GenerationRules, OracleVersionSybaseOcsAndNamedInstance) {
     }
 }
 
-// The child of a death test runs the test body again: what it needs must not be made anew there.
 TEST(Generation, MissingConfigurationDirectoryAsksToEndTheProcess) {
     const std::string missing = (fs::temp_directory_path() / "tavtest-generate-no-such-dir").string();
     ASSERT_FALSE(fs::exists(missing));
@@ -247,75 +249,113 @@ TEST(Generation, MissingConfigurationDirectoryAsksToEndTheProcess) {
         const char* include = std::map<int, const char*>{{FAMILY_ORACLE, "tuoinc.ini"}, {FAMILY_SYBASE, "tusinc.ini"},
                                                           {FAMILY_MSSQL, "tuminc.ini"}, {FAMILY_INFORMIX, "tuiinc.ini"}}
                                   .at(family);
-        EXPECT_EQ(Console([&] { EXPECT_EQ(p.GenerateConfiguration(), code) << family; }),
+        GenerationResult result;
+        EXPECT_EQ(Console([&] { result = p.GenerateConfiguration(); }),
                   "Can't open '" + missing + "\\" + include + "' for write\n");
+        EXPECT_TRUE(result.outcome == GenerationResult::END_PROCESS && result.process_exit == code) << family;
     }
     EXPECT_FALSE(fs::exists(missing));
 }
 
-TEST(Generation, ReadOnlyConfigurationDirectoryAsksToEndTheProcess) {
-    TempDir temp;
-    const std::string etc = temp.str();
-    if (!MakeReadOnly(etc)) GTEST_SKIP() << "a read-only directory still takes files here (root, or Windows)";
-    CInstallParams p;
-    p.SetStored("ETCPATH", etc.c_str());
-    p.AddMonitored(Entry("SYB"), FAMILY_SYBASE);
-    Console([&] { EXPECT_EQ(p.GenerateConfiguration(), 110); });
-    fs::permissions(etc, fs::perms::owner_all);
-    EXPECT_TRUE(FilesBelow(etc).empty());
+// No file can be staged there, so none is replaced either: the old ones stay as they were.
+TEST(Generation, ReadOnlyConfigurationDirectoryAsksToEndTheProcessAndKeepsTheOldFiles) {
+    Workspace w;
+    w.p.AddMonitored(Entry("SYB"), FAMILY_SYBASE);
+    for (const char* name : {"tusinc.ini", "Sybase_SYB.bat", "TUSVMA_SYB.ini"}) WriteFile(w.Native(name), "old\r\n");
+    const auto old = FilesBelow(w.etc);
+    if (!MakeReadOnly(w.etc)) GTEST_SKIP() << "a read-only directory still takes files here (root, or Windows)";
+    GenerationResult result;
+    EXPECT_EQ(Console([&] { result = w.p.GenerateConfiguration(); }),
+              "Can't open '" + w.EtcFile("tusinc.ini") + "' for write\n");
+    fs::permissions(w.etc, fs::perms::owner_all);
+    EXPECT_TRUE(result.outcome == GenerationResult::END_PROCESS && result.process_exit == 110);
+    EXPECT_EQ(FilesBelow(w.etc), old);
 }
 
 TEST(OutputFiles, ParentDirectoriesAreMadeTopDownLongPathsWholeAndAMissingRootReported) {
-    Workspace w;
     const std::string d(60, 'd');  // four of these make a path longer than 256
-    for (const std::string& name : {std::string("a\\b\\c\\f.bat"), d + "\\" + d + "\\" + d + "\\" + d + "\\f.bat"}) {
-        const std::string path = w.EtcFile(name);
-        int prepared = 0;
-        const auto open = &CInstallParams::OpenBatchFile;
-        const std::string console = Console([&] { prepared = w.p.PrepareOutputFile(path.c_str(), open); });
+    for (const std::string& name : {std::string("a\\b\\c\\f"), d + "\\" + d + "\\" + d + "\\" + d + "\\f"}) {
+        Workspace w;
+        w.p.AddMonitored(Entry(name), FAMILY_MSSQL);
+        const std::string path = w.EtcFile("MSMSQL_" + name + ".bat");
+        const std::string console = Generate(w.p);
 #if defined(_WIN32)
-        if (!prepared && path.size() > 260) continue;  // the C runtime here is held to MAX_PATH
+        if (Contains(console, "nothing was configured") && path.size() > 260) continue;  // the C runtime is held to MAX_PATH
 #endif
-        ASSERT_EQ(prepared, 1) << path;
-        EXPECT_EQ(console, "\nCan't open file '" + path + "'\n");
-        w.p.LogWrite(LOG_BATCH, "x\n");
-        w.p.OpenBatchFile(w.EtcFile("next.bat").c_str());  // closes the one before
-        EXPECT_EQ(ReadFile(w.Native(Replace(name, "\\", "/"))), "x\r\n");
+        EXPECT_TRUE(Contains(console, "\nCan't open file '" + path + "'\nFinished generating " + path + " file\n"))
+            << console;
+        EXPECT_TRUE(Contains(ReadFile(w.Native(Replace("MSMSQL_" + name + ".bat", "\\", "/"))), "\r\nSET INST="));
     }
     // "Q:" is no drive under Wine; natively it lands below a drives directory that does not exist.
+    Workspace w;
     ScopedEnv drives("TAVNOVU_DRIVES", w.temp.file("no-drives").c_str());
-    int prepared = -1;
-    EXPECT_EQ(Console([&] { prepared = w.p.PrepareOutputFile("Q:\\veltra\\f.ini", &CInstallParams::OpenIniFile); }),
-              "\nCan't open file 'Q:\\veltra\\f.ini'\n\nERROR: can't create 'Q:\\'\n");
-    EXPECT_EQ(prepared, 0);
+    int made = -1;
+    EXPECT_EQ(Console([&] { made = w.p.MakeParentDirectories("Q:\\veltra\\f.ini"); }), "\nERROR: can't create 'Q:\\'\n");
+    EXPECT_EQ(made, 0);
 }
 
-TEST(OutputFiles, OldFilesAreRemovedElseReplacedElseTheyStopTheirWriter) {
+TEST(OutputFiles, OldFilesAreReplacedWholeNotRewrittenInPlace) {
     Workspace w;
     for (const char* name : {"A", "B"}) w.p.AddMonitored(Entry(name), FAMILY_ORACLE);
     for (const char* name : {"Oracle_A.bat", "TUOVMA_A.ini"}) WriteFile(w.Native(name), "old\r\n");
-    fs::permissions(w.Native("Oracle_A.bat"), fs::perms::none);  // found by its existence, not by reading it
-    std::error_code linkError;  // a second name shows whether the old file was removed or only emptied
+    fs::permissions(w.Native("Oracle_A.bat"), fs::perms::none);  // replaced without being read
+    std::error_code linkError;  // a second name shows whether the old file was replaced or only rewritten
     fs::create_hard_link(w.Native("TUOVMA_A.ini"), w.temp.file("keep.ini"), linkError);
-    EXPECT_FALSE(Contains(Generate(w.p), "Can't open"));
+    EXPECT_FALSE(Contains(Generate(w.p), "Can't"));
     EXPECT_EQ(linkError ? "old\r\n" : ReadFile(w.temp.file("keep.ini")), "old\r\n");
-    auto fresh = FilesBelow(w.etc);  // include, batch and configuration files
-    EXPECT_TRUE(Contains(fresh["Oracle_A.bat"], "REM BATCH FOR STARTING UP TUO AGENT\r\n"));
-    for (const auto& [name, text] : fresh) WriteFile(w.Native(name), "old\r\n");
-    if (!MakeReadOnly(w.etc)) GTEST_SKIP() << "a read-only directory still takes files here (root, or Windows)";
-    fs::permissions(w.Native("Oracle_B.bat"), fs::perms::owner_read);
-    w.p.AddMonitored(Entry("C"), FAMILY_ORACLE);
-    const std::string console = Generate(w.p);
-    fs::permissions(w.etc, fs::perms::owner_all);
-    // Writable old files are emptied and written anew; the read-only one stops the
-    // batch writer before C; the configuration writer still runs until C's new file.
-    fresh["Oracle_B.bat"] = "old\r\n";
-    EXPECT_EQ(FilesBelow(w.etc), fresh);
-    const auto twice = [&](const char* name) {  // before and after making directories
-        return "\nCan't open file '" + w.EtcFile(name) + "'\n\nCan't open file '" + w.EtcFile(name) + "'\n";
-    };
-    EXPECT_TRUE(Contains(console, twice("Oracle_B.bat")) && Contains(console, twice("TUOVMA_C.ini"))) << console;
-    EXPECT_FALSE(Contains(console, "Oracle_C.bat"));
+    const auto fresh = FilesBelow(w.etc);  // include, batch and configuration files, and no temporary one
+    EXPECT_EQ(fresh.size(), 5u);
+    EXPECT_TRUE(Contains(fresh.at("Oracle_A.bat"), "REM BATCH FOR STARTING UP TUO AGENT\r\n"));
+}
+
+// The nth generated write fails as on a full disk, on a first run and on a re-run
+// over the files of an earlier one: the row names the file it hits.
+TEST(StagedGeneration, AFailedWriteConfiguresNothingAndLeavesTheEarlierFiles) {
+    const std::pair<int, const char*> ROWS[] = {{1, "tuoinc.ini"}, {3, "Oracle_A.bat"}, {4, "Oracle_B.bat"},
+                                                {6, "TUOVMA_A.ini"}, {15, "tuoinc.ini"}, {16, "TUOVMA_B.ini"}};
+    for (const auto& [nth, name] : ROWS) {
+        for (const bool rerun : {false, true}) {
+            SCOPED_TRACE(std::to_string(nth) + (rerun ? " re-run" : " first run"));
+            Workspace w;
+            for (const char* server : {"A", "B"}) w.p.AddMonitored(Entry(server), FAMILY_ORACLE);
+            if (rerun) {
+                w.p.SetStored("PORTNUMBER", "1111");
+                Generate(w.p);
+                w.p.SetStored("PORTNUMBER", "2222");
+            }
+            const auto before = FilesBelow(w.etc);
+            GenerationResult result;
+            tavplat::FailGeneratedWrite(nth, ENOSPC);
+            const std::string console = Console([&] { result = w.p.GenerateConfiguration(); });
+            tavplat::FailGeneratedWrite(0, 0);
+            EXPECT_EQ(result.outcome, GenerationResult::NOTHING_CONFIGURED);
+            EXPECT_EQ(console, "Can't write '" + w.EtcFile(name) + "': " + std::strerror(ENOSPC) +
+                                   "; nothing was configured\n");
+            EXPECT_EQ(FilesBelow(w.etc), before);
+            EXPECT_EQ(before.size(), rerun ? 5u : 0u);
+        }
+    }
+}
+
+// A directory holds the name of TUOVMA_A.ini, as a running agent's open file would
+// on Windows: the moves stop there, and what is not in place is named.
+TEST(StagedGeneration, AFileThatCannotBePutInPlaceStopsTheMovesAndTheRestIsNamed) {
+    Workspace w;
+    for (const char* server : {"A", "B"}) w.p.AddMonitored(Entry(server), FAMILY_ORACLE);
+    fs::create_directory(w.Native("TUOVMA_A.ini"));
+    GenerationResult result;
+    const std::string console = Console([&] { result = w.p.GenerateConfiguration(); });
+    EXPECT_EQ(result.outcome, GenerationResult::PARTLY_CONFIGURED);
+    const std::string moved = "Finished generating " + w.EtcFile("Oracle_A.bat") + " file\nFinished generating " +
+                              w.EtcFile("Oracle_B.bat") + " file\nCan't replace '" + w.EtcFile("TUOVMA_A.ini") + "': ";
+    const std::string notMoved = "; the configuration is incomplete: the files finished above are in place, these are "
+                                 "not:\n  " + w.EtcFile("TUOVMA_A.ini") + "\n  " + w.EtcFile("TUOVMA_B.ini") + "\n  " +
+                                 w.EtcFile("tuoinc.ini") + "\n";
+    EXPECT_TRUE(console.starts_with(moved) && console.ends_with(notMoved)) << console;
+    std::vector<std::string> names;
+    for (const auto& [name, text] : FilesBelow(w.etc)) names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Oracle_A.bat", "Oracle_B.bat"}));
+    EXPECT_TRUE(fs::is_directory(w.Native("TUOVMA_A.ini")));
 }
 
 TEST(OutputFiles, WriterOnItsOwnStillAppendsTheLocalSettings) {

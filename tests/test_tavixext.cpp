@@ -1,9 +1,12 @@
 // The entry point: the parameter string, the setup log, the settings copy and the results.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "setup/tavixext.h"
 #include "tav_testutil.h"
 
@@ -139,6 +142,24 @@ TEST_F(EntryPoint, AnIncludeFileThatCannotBeOpenedEndsTheProcessWithItsFamilysCo
     EXPECT_EQ(ReadFile("setup.log").find("Finished"), std::string::npos);
 }
 
+// A full disk: the result says nothing was configured, and the log says why; no finish stamp.
+TEST_F(EntryPoint, AFileThatCannotBeWrittenConfiguresNothingAndGivesOne) {
+    WriteFile("answers.txt", "[new DB]\n[ok]\n");
+    ScopedEnv played("TAVNOVU_ANSWERS", "answers.txt");
+    std::filesystem::create_directory("etc");
+    ScopedEnv etc("ETCPATH", dir.file("etc").c_str());
+    tavplat::FailGeneratedWrite(3, ENOSPC);  // the batch file, after the include file's two lines
+    RunResult run = CallTavSetUp("setup.log oracle 1.0");
+    tavplat::FailGeneratedWrite(0, 0);
+    EXPECT_EQ(run.result, 1);
+    const std::string log = ReadFile("setup.log");
+    EXPECT_NE(log.find("Can't write '" + dir.file("etc") + "\\Oracle_DB.bat': " + std::strerror(ENOSPC) +
+                       "; nothing was configured" + tavtest::TEXT_EOL),
+              std::string::npos) << log;
+    EXPECT_EQ(log.find("Finished"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty("etc"));
+}
+
 // ---- the test-settings copy ----
 
 class LocalSettings : public testing::Test {
@@ -148,6 +169,8 @@ protected:
     std::string Copy(const std::string& ini) {
         WriteFile("installer.ini", ini);
         CopyLocalSettings("installer.ini");
+        const auto files = std::distance(std::filesystem::directory_iterator("."), {});
+        EXPECT_EQ(files, 2) << "a temporary file left behind";
         return ReadFile("tavtset.ini");
     }
     static std::string Lines(std::initializer_list<const char*> lines) {
@@ -187,11 +210,14 @@ TEST_F(LocalSettings, AFileWithoutTheSectionEmptiesAnEarlierCopy) {
     EXPECT_TRUE(FileExists("tavtset.ini"));
 }
 
-TEST_F(LocalSettings, AMissingFileOrPathLeavesAnEarlierCopyAlone) {
+// A directory opens on POSIX, but cannot be read: it counts as missing.
+TEST_F(LocalSettings, AMissingOrUnreadableFileOrPathLeavesAnEarlierCopyAlone) {
+    std::filesystem::create_directory("settings.d");
+    CopyLocalSettings("settings.d");
+    EXPECT_FALSE(FileExists("tavtset.ini"));
     WriteFile("tavtset.ini", "old\n");
-    CopyLocalSettings("no-such.ini");
-    CopyLocalSettings("");
-    CopyLocalSettings(nullptr);
+    for (const char* path : {"no-such.ini", "", static_cast<const char*>(nullptr), "settings.d"})
+        CopyLocalSettings(path);
     EXPECT_EQ(ReadFile("tavtset.ini"), "old\n");
 }
 

@@ -184,31 +184,20 @@ std::string CInstallParams::ReadLocalSettings() {
 
 void CInstallParams::WriteIniFiles(int family, int count) {
     const AgentFamily& f = AgentFamilyOf(family);
-    const std::string etc = GetEtcPath(PARAM_RESOLVED);
     // The test settings are read once: per generation, or per call when a
     // writer runs on its own.
     std::string ownSettings;
     const std::string* settings = generation_settings_;
-    bool settingsRead = settings != nullptr;
-    for (int i = 0; i < count; ++i) {
-        const CMonitoredServer* entry = GetMonitoredAt(i, family);
-        if (!entry) continue;
-        const std::string name = entry->GetServerName();
-        if (RefuseUnsafeName(name, "agent configuration")) continue;
-        const std::string path = OutputPath(etc, f.ini_prefix, name, ".ini");
-        if (!PrepareOutputFile(path.c_str(), &CInstallParams::OpenIniFile)) return;
-        if (!settingsRead) {
-            ownSettings = ReadLocalSettings();
-            settings = &ownSettings;
-            settingsRead = true;
-        }
-        LogWrite(LOG_INCLUDE, "Add=%s\n", path.c_str());
-        WriteIniLines(*this, f, *entry, i);
-        LogWrite(LOG_INI, "%s", settings->c_str());
-        CloseStream(ini_stream);
-        LogWrite(LOG_CONSOLE, "Finished generating %s file\n", path.c_str());
-        if (family == FAMILY_INFORMIX) RunRegcopy(*entry);
+    if (!settings) {
+        ownSettings = ReadLocalSettings();
+        settings = &ownSettings;
     }
+    WriteServerFiles(family, count, {LOG_INI, "agent configuration", f.ini_prefix, ".ini"},
+                     [&](const CMonitoredServer& entry, int index, const std::string& path) {
+                         LogWrite(LOG_INCLUDE, "Add=%s\n", path.c_str());
+                         WriteIniLines(*this, f, entry, index);
+                         LogWrite(LOG_INI, "%s", settings->c_str());
+                     });
 }
 
 void CInstallParams::WriteOracleIni(int count) { WriteIniFiles(FAMILY_ORACLE, count); }

@@ -172,18 +172,10 @@ void WriteBatchLines(CInstallParams& p, int family, const CMonitoredServer& e,
 void CInstallParams::WriteBatchFiles(int family, int count) {
     const AgentFamily& f = AgentFamilyOf(family);
     const ResolvedParameters resolved = ResolveParameters(*this);
-    for (int i = 0; i < count; ++i) {
-        const CMonitoredServer* entry = GetMonitoredAt(i, family);
-        if (!entry) continue;
-        const std::string name = entry->GetServerName();
-        if (RefuseUnsafeName(name, "batch")) continue;
-        const std::string path = OutputPath(resolved.etc, f.batch_prefix, name, ".bat");
-        if (!PrepareOutputFile(path.c_str(), &CInstallParams::OpenBatchFile)) return;
-        WriteBatchLines(*this, family, *entry, resolved);
-        CloseStream(batch_stream);
-        LogWrite(LOG_CONSOLE, "Finished generating %s file\n", path.c_str());
-        if (family == FAMILY_INFORMIX) RunRegcopy(*entry);
-    }
+    WriteServerFiles(family, count, {LOG_BATCH, "batch", f.batch_prefix, ".bat"},
+                     [&](const CMonitoredServer& entry, int, const std::string&) {
+                         WriteBatchLines(*this, family, entry, resolved);
+                     });
 }
 
 void CInstallParams::WriteOracleBatch(int count) { WriteBatchFiles(FAMILY_ORACLE, count); }

@@ -1,6 +1,7 @@
-// Output file preparation: old files removed, missing directories created,
-// the generation's streams opened; and the formatted writer the generation
-// writes every line through.
+// Output file preparation: every generated file staged beside its place,
+// missing directories created, the writers' common loop, the files put in
+// place together; and the formatted writer the generation writes every line
+// through.
 #include "generate/tavixdcl.h"
 
 #include <cerrno>
@@ -27,10 +28,6 @@ size_t FormatInto(std::string& out, const char* format, va_list args) {
     return needed < 0 ? 0 : static_cast<size_t>(needed);
 }
 
-void WriteGenerated(FILE* stream, std::string_view text) {
-    if (stream) tavplat::WriteGeneratedText(stream, text.data(), text.size());
-}
-
 }  // namespace
 
 void CInstallParams::LogWrite(int destination, const char* format, ...) {
@@ -40,52 +37,84 @@ void CInstallParams::LogWrite(int destination, const char* format, ...) {
     va_end(args);
     const std::string_view text(format_buffer_.data(), length);
 
+    if (destination == LOG_CONSOLE) Say(text);
+    else if (int* file = FileOf(destination)) staged_.WriteGenerated(*file, text);
+    else report_->LogOnly(text);
+}
+
+int* CInstallParams::FileOf(int destination) {
     switch (destination) {
-    case LOG_CONSOLE:
-        report_->ConsoleAndLog(text);
-        break;
-    case LOG_INI:
-        WriteGenerated(ini_stream, text);
-        break;
-    case LOG_INCLUDE:
-        WriteGenerated(include_stream, text);
-        break;
-    case LOG_BATCH:
-        WriteGenerated(batch_stream, text);
-        break;
-    default:
-        report_->LogOnly(text);
-        break;
+    case LOG_INI: return &ini_file_;
+    case LOG_INCLUDE: return &include_file_;
+    case LOG_BATCH: return &batch_file_;
+    default: return nullptr;
     }
 }
 
-void CInstallParams::CloseStream(FILE*& stream) {
-    if (stream) fclose(stream);
-    stream = nullptr;
+void CInstallParams::Say(std::string_view text) {
+    if (staging_) pending_.push_back({std::string(text)});
+    else if (!text.empty()) report_->ConsoleAndLog(text);
 }
 
-void CInstallParams::RemoveOldFile(const char* path) {
-    if (!path) return;
-    // An existence check rather than an open for reading: it costs less per
-    // file, and a file that exists but cannot be read is removed as well. A
-    // file that cannot be deleted ends the loop; the opener's truncating open
-    // then decides whether it can be replaced.
-    while (tavplat::FileAccess(path, 0) == 0) {
-        if (tavplat::RemoveFile(path) != 0) return;
+// ---- staging -------------------------------------------------------------------
+
+void CInstallParams::BeginStaging() {
+    staged_.Discard();
+    pending_.clear();
+    staging_ = true;
+}
+
+GenerationResult CInstallParams::FinishStaging(int processExit) {
+    staging_ = false;  // from here on the lines go out at once
+    const std::vector<PendingStep> steps = std::move(pending_);
+    pending_.clear();
+    if (processExit != 0 || staged_.Failed()) {
+        // Nothing goes in place: the lines said on the way, but no "Finished".
+        for (const PendingStep& step : steps)
+            if (step.file < 0) Say(step.text);
+        const Status failure = staged_.Failure();
+        staged_.Discard();
+        if (processExit != 0) return {GenerationResult::END_PROCESS, processExit};
+        Say(failure.text + "; nothing was configured\n");
+        return {GenerationResult::NOTHING_CONFIGURED, 0};
     }
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const PendingStep& step = steps[i];
+        if (step.file >= 0) {
+            const Status placed = staged_.Place(step.file);
+            if (!placed.Ok()) {
+                ReportNotPlaced(placed, steps, i);
+                staged_.Discard();
+                return {GenerationResult::PARTLY_CONFIGURED, 0};
+            }
+        }
+        Say(step.text);
+        if (step.regcopy) tavgen::RunRegcopy(*step.regcopy);
+    }
+    staged_.Discard();
+    return {GenerationResult::CONFIGURED, 0};
 }
 
-int CInstallParams::OpenOutputStream(FILE*& stream, const char* path, const char* mode) {
-    CloseStream(stream);
-    if (path) stream = tavplat::OpenFile(path, mode);
-    if (stream) return 1;
-    LogWrite(LOG_CONSOLE, "\nCan't open file '%s'\n", path ? path : "");
-    return 0;
+// A move that failed (a file held open by a running agent, say) stops the
+// moves: what went before stays in place, the rest is left as it was.
+void CInstallParams::ReportNotPlaced(const Status& failure, const std::vector<PendingStep>& steps, size_t from) {
+    std::string lines = failure.text +
+                        "; the configuration is incomplete: the files finished above are in place, these are not:\n";
+    for (size_t i = from; i < steps.size(); ++i)
+        if (steps[i].file >= 0) lines += "  " + staged_.PathOf(steps[i].file) + "\n";
+    Say(lines);
 }
 
-int CInstallParams::OpenIniFile(const char* path) { return OpenOutputStream(ini_stream, path, "w+"); }
+// ---- preparing one file ----------------------------------------------------------
 
-int CInstallParams::OpenBatchFile(const char* path) { return OpenOutputStream(batch_stream, path, "w"); }
+// Returns 0, or the errno of the failed open (said on the console).
+int CInstallParams::OpenOutputFile(const std::string& path, int& file) {
+    file = staged_.Open(path, "w");
+    if (file >= 0) return 0;
+    const int error = errno;
+    LogWrite(LOG_CONSOLE, "\nCan't open file '%s'\n", path.c_str());
+    return error != 0 ? error : EIO;
+}
 
 int CInstallParams::MakeParentDirectories(const char* path) {
     if (!path) return 0;
@@ -114,12 +143,16 @@ int CInstallParams::MakeParentDirectories(const char* path) {
     return 1;
 }
 
-int CInstallParams::PrepareOutputFile(const char* path, int (CInstallParams::*opener)(const char*)) {
-    if (!path || !opener) return 0;
-    RemoveOldFile(path);
-    if ((this->*opener)(path)) return 1;
-    if (!MakeParentDirectories(path)) return 0;
-    return (this->*opener)(path);
+// The first open fails when the name makes a subdirectory that is not there
+// yet; after the directories are made it is tried once more. A file that
+// still cannot be made fails the run.
+bool CInstallParams::PrepareOutputFile(const std::string& path, int& file) {
+    int error = OpenOutputFile(path, file);
+    if (error == 0) return true;
+    if (!MakeParentDirectories(path.c_str())) error = ENOENT;
+    else if ((error = OpenOutputFile(path, file)) == 0) return true;
+    staged_.Fail(path, error);
+    return false;
 }
 
 bool CInstallParams::RefuseUnsafeName(const std::string& name, const char* fileKind) {
@@ -130,3 +163,29 @@ bool CInstallParams::RefuseUnsafeName(const std::string& name, const char* fileK
     return true;
 }
 
+// ---- the writers' loop --------------------------------------------------------------
+
+// One file per entry of the family, in the order of the monitored set. A
+// writer called on its own, outside a generation, stages and places its
+// files itself.
+void CInstallParams::WriteServerFiles(int family, int count, const ServerFileKind& kind,
+                                      const EntryWriter& writeLines) {
+    const bool ownRun = !staging_;
+    if (ownRun) BeginStaging();
+    const std::string etc = GetEtcPath(PARAM_RESOLVED);
+    int& file = *FileOf(kind.destination);
+    for (int i = 0; i < count && !staged_.Failed(); ++i) {
+        const CMonitoredServer* entry = GetMonitoredAt(i, family);
+        if (!entry) continue;
+        const std::string name = entry->GetServerName();
+        if (RefuseUnsafeName(name, kind.what)) continue;
+        const std::string path = tavgen::OutputPath(etc, kind.prefix, name, kind.extension);
+        if (!PrepareOutputFile(path, file)) break;
+        writeLines(*entry, i, path);
+        const int written = file;
+        if (!staged_.Close(file)) break;
+        pending_.push_back({"Finished generating " + path + " file\n", written,
+                            family == FAMILY_INFORMIX ? entry : nullptr});
+    }
+    if (ownRun) FinishStaging(0);
+}

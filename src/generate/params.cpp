@@ -22,12 +22,9 @@ void CMonitoredServer::AssignFromServer(const CDbServer& server) {
 // 0 as the start an absent "tavcoll.exe" is never named in the agents' files.
 CInstallParams::CInstallParams() : use_common_collector(0) {}
 
+// The staged set, destroyed with the table, removes what an interrupted
+// generation left unplaced. The setup log is CloseSetupLog's.
 CInstallParams::~CInstallParams() {
-    // The writers close what they open; a stream left open by an interrupted
-    // caller must not leak. The setup log is CloseSetupLog's.
-    CloseStream(ini_stream);
-    CloseStream(batch_stream);
-    CloseStream(include_stream);
     // The entries of a family go in the reverse order of their adding.
     for (auto& sequence : monitored_)
         while (!sequence.empty()) sequence.pop_back();

@@ -42,11 +42,8 @@ int CInstallParams::WriteFamilyFiles(int family, int count) {
     const IncludeRow* row = IncludeRowOf(family);
     if (!row) return 0;
     const std::string includePath = GetEtcPath(PARAM_RESOLVED) + "\\" + row->include_name;
-    RemoveOldFile(includePath.c_str());
-    // Truncating: an old include file that could not be removed must not keep its lines.
-    CloseStream(include_stream);
-    include_stream = tavplat::OpenFile(includePath.c_str(), "w");
-    if (!include_stream) {
+    include_file_ = staged_.Open(includePath, "w");
+    if (include_file_ < 0) {
         LogWrite(LOG_CONSOLE, "Can't open '%s' for write\n", includePath.c_str());
         return row->exit_code;
     }
@@ -54,22 +51,25 @@ int CInstallParams::WriteFamilyFiles(int family, int count) {
     LogWrite(LOG_INCLUDE, "[Include]\n");
     (this->*row->write_batch)(count);
     (this->*row->write_ini)(count);
-    CloseStream(include_stream);
+    // The include file goes in place after its family's files: it never
+    // names a configuration file that is not there yet.
+    const int include = include_file_;
+    if (staged_.Close(include_file_)) pending_.push_back({std::string(), include});
     return 0;
 }
 
-int CInstallParams::GenerateConfiguration() {
+GenerationResult CInstallParams::GenerateConfiguration() {
     ChooseCollector();
     const std::string settings = ReadLocalSettings();
     generation_settings_ = &settings;
+    BeginStaging();
     int exitCode = 0;
-    for (int family = 0; family < FAMILY_SLOTS && exitCode == 0; ++family) {
+    for (int family = 0; family < FAMILY_SLOTS && exitCode == 0 && !staged_.Failed(); ++family) {
         const int count = GetMonitoredCount(family);
         if (count == 0) continue;
         if (!IncludeRowOf(family)) break;  // no files for an unknown family, nor for the ones after it
         exitCode = WriteFamilyFiles(family, count);
     }
     generation_settings_ = nullptr;
-    return exitCode;
+    return FinishStaging(exitCode);
 }
-

@@ -3,12 +3,13 @@
 #ifndef TAV_GENERATE_TAVIXDCL_H
 #define TAV_GENERATE_TAVIXDCL_H
 
-#include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "discovery/tavdisc.h"
+#include "generate/stagedfiles.h"
 #include "report/Report.h"
 
 // Read modes of the install parameters.
@@ -49,6 +50,26 @@ public:
 private:
     std::string login;
     std::string password;
+};
+
+// What a generation came to.
+struct GenerationResult {
+    enum Outcome {
+        CONFIGURED,          // every file is in place
+        NOTHING_CONFIGURED,  // a file could not be written: the earlier files are as they were
+        PARTLY_CONFIGURED,   // a file could not be put in place: the ones before it are
+        END_PROCESS,         // an include file could not be opened
+    };
+    Outcome outcome = CONFIGURED;
+    int process_exit = 0;  // END_PROCESS: 100 for Oracle, 110 for the others
+};
+
+// One writer's kind of file, made once per monitored server.
+struct ServerFileKind {
+    int destination;        // LOG_BATCH or LOG_INI: the stream its lines go to
+    const char* what;       // "batch", "agent configuration"
+    const char* prefix;     // the family's start of the file name, such as "Oracle_"
+    const char* extension;  // ".bat", ".ini"
 };
 
 class CInstallParams {
@@ -96,15 +117,12 @@ public:
     // written exactly as formatted.
     void LogWrite(int destination, const char* format, ...) TAV_PRINTF(3, 4);
 
-    // Writes the monitored set out, family by family. Returns 0, or the exit
-    // code the process must end with when an include file cannot be opened
-    // (100 for Oracle, 110 for the others).
-    int GenerateConfiguration();
-    void RemoveOldFile(const char* path);
-    int OpenIniFile(const char* path);
-    int OpenBatchFile(const char* path);
+    // Writes the monitored set out, family by family. Every file is staged
+    // first and put in place only when all of them are complete; see
+    // GenerationResult for what a failure leaves.
+    GenerationResult GenerateConfiguration();
+    // Creates the directories above path, top down. 1, or 0 when one cannot be made.
     int MakeParentDirectories(const char* path);
-    int PrepareOutputFile(const char* path, int (CInstallParams::*opener)(const char*));
 
     void WriteOracleBatch(int count);
     void WriteSybaseBatch(int count);
@@ -133,16 +151,36 @@ private:
     // The writer's formatting buffer, reused by every call; it grows, so a
     // long text is never cut.
     std::string format_buffer_;
-    FILE* ini_stream = nullptr;
-    FILE* batch_stream = nullptr;
-    FILE* include_stream = nullptr;
     std::vector<std::unique_ptr<CMonitoredServer>> monitored_[FAMILY_SLOTS];
+
+    // The files being generated, and the open one of each stream (-1: none).
+    CStagedFileSet staged_;
+    int ini_file_ = -1;
+    int batch_file_ = -1;
+    int include_file_ = -1;
+    // While files are staged, the console's lines wait here, so that they go
+    // out in their order among the "Finished generating" lines, which can
+    // only be said once a file is in place.
+    struct PendingStep {
+        std::string text;
+        int file = -1;                               // put in place before the text is said
+        const CMonitoredServer* regcopy = nullptr;  // an Informix entry to run regcopy for after it
+    };
+    std::vector<PendingStep> pending_;
+    bool staging_ = false;
 
     // Generation helpers.
     // The lines of "tavtset.ini", read once by GenerateConfiguration; null outside it.
     const std::string* generation_settings_ = nullptr;
-    static void CloseStream(FILE*& stream);
-    int OpenOutputStream(FILE*& stream, const char* path, const char* mode);
+    int* FileOf(int destination);
+    void Say(std::string_view text);
+    void BeginStaging();
+    GenerationResult FinishStaging(int processExit);
+    void ReportNotPlaced(const Status& failure, const std::vector<PendingStep>& steps, size_t from);
+    int OpenOutputFile(const std::string& path, int& file);
+    bool PrepareOutputFile(const std::string& path, int& file);
+    using EntryWriter = std::function<void(const CMonitoredServer& entry, int index, const std::string& path)>;
+    void WriteServerFiles(int family, int count, const ServerFileKind& kind, const EntryWriter& writeLines);
     static std::string ReadLocalSettings();
     bool RefuseUnsafeName(const std::string& name, const char* fileKind);
     void WriteBatchFiles(int family, int count);

@@ -20,9 +20,21 @@ int RenameFile(const char* from, const char* to);
 int MakeDirectory(const char* path);       // _mkdir
 int FileAccess(const char* path, int mode);  // _access
 
+// Puts the file from in the place of to in one step, replacing a file there:
+// rename on POSIX, MoveFileExA with MOVEFILE_REPLACE_EXISTING |
+// MOVEFILE_WRITE_THROUGH on Windows. Returns 0, or the system's error code
+// (errno, or the Windows code) with its text in *why.
+long MoveIntoPlace(const char* from, const char* to, std::string* why);
+
 // Writes text to a generated agent file. Lines end in CR LF on every platform,
 // as a Windows text-mode stream writes them, so both builds give the same bytes.
+// A result short of length is a failed write, errno telling why.
 size_t WriteGeneratedText(FILE* stream, const char* text, size_t length);
+
+// For tests, where no disk can be filled (Wine has no RLIMIT_FSIZE): the nth
+// call of WriteGeneratedText from now writes nothing and fails with error as
+// errno. 0 turns it off. Nothing but a test calls it; the library never does.
+void FailGeneratedWrite(int nth, int error);
 
 }  // namespace tavplat
 

@@ -255,7 +255,8 @@ int WriteRecord(const char* context, const char* file, int line, const char* typ
     bool toStdout = false;
     if (coll_output != nullptr)
         coll_check_wrap(&coll_output, nullptr, &coll_record_counter);
-    // A wrap that could not reopen the file leaves the record to standard output.
+    // A wrap that could not reopen the file sends the record to standard
+    // output: a record seen on the console is better than one lost.
     if (coll_output == nullptr) {
         toStdout = !style.echo;
         style.flush = false;

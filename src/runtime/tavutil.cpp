@@ -281,7 +281,8 @@ char* coll_setenv(const char* name, const char* value) {
         *valuePart++ = '=';
         std::memcpy(valuePart, value, valueLength + 1);
     }
-    // A name that is empty or holds "=" would set some other variable, or none.
+    // Refused on purpose: a name that is empty or holds "=" would set some
+    // other variable, or none, while the caller believed its own was set.
     if (!IsValidVariableName(variable) || tavplat::PutEnvironment(buffer) != 0) {
         coll_message(nullptr, __FILE__, __LINE__, "e", "uen0045",
                      "Environment variable \"%s\" could not be set.", buffer);

@@ -127,8 +127,10 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
     if (ShowServerDialog(family, servers, params, log) != 0)
         return 1;
     log.ConsoleAndLog("\n\n");
-    *processExit = params.GenerateConfiguration();
-    if (*processExit != 0)
+    const GenerationResult generated = params.GenerateConfiguration();
+    if (generated.outcome == GenerationResult::END_PROCESS) *processExit = generated.process_exit;
+    // A run that could not put every file in place has not configured the agents.
+    if (generated.outcome != GenerationResult::CONFIGURED)
         return 1;
     log.LogStamped("Finished Database Monitor Configuration\n");
     return 0;
@@ -140,11 +142,7 @@ void CopyLocalSettings(const char* iniPath) {
     if (!iniPath || !*iniPath) return;
     FILE* input = tavplat::OpenFile(iniPath, "r");
     if (!input) return;
-    FILE* output = tavplat::OpenFile(TEST_SETTINGS_FILE, "w");
-    if (!output) {
-        std::fclose(input);
-        return;
-    }
+    std::string copy;
     std::string line;
     bool copying = false;
     while (tavtext::ReadLine(input, &line)) {
@@ -157,11 +155,21 @@ void CopyLocalSettings(const char* iniPath) {
             copying = IsLocalSettingsHeader(line);
             if (!copying) continue;
         }
-        std::fputs(line.c_str(), output);
-        std::fputc('\n', output);
+        copy += line.c_str();  // a line is text up to a NUL byte, as fputs writes it
+        copy += '\n';
     }
-    std::fclose(output);
+    // A file that could not be read to its end (a directory opens on POSIX)
+    // counts as missing: the copy of an earlier run stays.
+    const bool readWhole = !std::ferror(input);
     std::fclose(input);
+    if (!readWhole) return;
+    // Staged, so that a full disk leaves the earlier copy rather than half a new one.
+    CStagedFileSet staged;
+    int file = staged.Open(TEST_SETTINGS_FILE, "w");
+    if (file < 0) return;
+    std::fwrite(copy.data(), 1, copy.size(), staged.Stream(file));
+    const int written = file;
+    if (staged.Close(file)) staged.Place(written);
 }
 
 int ShowServerDialog(int family, CDbServerList& servers, CInstallParams& params, CReport& report) {

@@ -2,7 +2,9 @@
 #include "platform/FileSystem.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +24,17 @@ bool DrivesDirectory(std::string* dir) {
     *dir = drives;
     while (!dir->empty() && dir->back() == '/')
         dir->pop_back();
+    return true;
+}
+
+// FailGeneratedWrite's fault: the calls left until it strikes, and its errno.
+int write_fault_countdown = 0;
+int write_fault_error = 0;
+
+bool WriteFaultStrikes() {
+    if (write_fault_countdown <= 0 || --write_fault_countdown > 0)
+        return false;
+    errno = write_fault_error;
     return true;
 }
 
@@ -66,6 +79,17 @@ int RenameFile(const char* from, const char* to) {
     return std::rename(nativeFrom.c_str(), nativeTo.c_str());
 }
 
+long MoveIntoPlace(const char* from, const char* to, std::string* why) {
+    std::string nativeFrom = NativePath(from);
+    std::string nativeTo = NativePath(to);
+    if (std::rename(nativeFrom.c_str(), nativeTo.c_str()) == 0)
+        return 0;
+    const int error = errno;
+    if (why)
+        *why = std::strerror(error);
+    return error;
+}
+
 int MakeDirectory(const char* path) {
     std::string native = NativePath(path);
     return mkdir(native.c_str(), 0777);
@@ -79,6 +103,8 @@ int FileAccess(const char* path, int mode) {
 size_t WriteGeneratedText(FILE* stream, const char* text, size_t length) {
     // Written piecewise so that every "\n" goes out as "\r\n", as a Windows
     // text-mode stream would write it. The result counts the caller's bytes.
+    if (WriteFaultStrikes())
+        return 0;
     size_t done = 0;
     while (done < length) {
         size_t end = done;
@@ -98,6 +124,11 @@ size_t WriteGeneratedText(FILE* stream, const char* text, size_t length) {
         }
     }
     return done;
+}
+
+void FailGeneratedWrite(int nth, int error) {
+    write_fault_countdown = nth;
+    write_fault_error = error;
 }
 
 }  // namespace tavplat

@@ -1,10 +1,29 @@
 // Windows file system service: paths go to the C runtime as they are.
 #include "platform/FileSystem.h"
 
+#include <cerrno>
 #include <direct.h>
 #include <io.h>
+#include <windows.h>
+
+#include "platform/RegistryReader.h"
 
 namespace tavplat {
+
+namespace {
+
+// FailGeneratedWrite's fault: the calls left until it strikes, and its errno.
+int write_fault_countdown = 0;
+int write_fault_error = 0;
+
+bool WriteFaultStrikes() {
+    if (write_fault_countdown <= 0 || --write_fault_countdown > 0)
+        return false;
+    errno = write_fault_error;
+    return true;
+}
+
+}  // namespace
 
 std::string NativePath(const char* path) {
     return path ? std::string(path) : std::string();
@@ -22,6 +41,20 @@ int RenameFile(const char* from, const char* to) {
     return std::rename(from, to);
 }
 
+long MoveIntoPlace(const char* from, const char* to, std::string* why) {
+    // Write-through: the move is on the disk when the call returns.
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 0;
+    const DWORD error = GetLastError();
+    if (why) {
+        // One line: the system's sentence without its full stop and line end.
+        *why = SystemErrorText(static_cast<long>(error));
+        while (!why->empty() && (why->back() == '\n' || why->back() == '\r' || why->back() == '.'))
+            why->pop_back();
+    }
+    return error ? static_cast<long>(error) : -1;
+}
+
 int MakeDirectory(const char* path) {
     return _mkdir(path);
 }
@@ -31,8 +64,15 @@ int FileAccess(const char* path, int mode) {
 }
 
 size_t WriteGeneratedText(FILE* stream, const char* text, size_t length) {
+    if (WriteFaultStrikes())
+        return 0;
     // The stream is in text mode: the C runtime turns "\n" into "\r\n".
     return std::fwrite(text, 1, length, stream);
+}
+
+void FailGeneratedWrite(int nth, int error) {
+    write_fault_countdown = nth;
+    write_fault_error = error;
 }
 
 }  // namespace tavplat
