@@ -35,6 +35,9 @@ size_t WriteGeneratedText(FILE* stream, const char* text, size_t length);
 // call of WriteGeneratedText from now writes nothing and fails with error as
 // errno. 0 turns it off. Nothing but a test calls it; the library never does.
 void FailGeneratedWrite(int nth, int error);
+// True, with errno set, when the fault strikes this call (the OS halves of
+// WriteGeneratedText ask it first).
+bool GeneratedWriteFaultStrikes();
 
 }  // namespace tavplat
 

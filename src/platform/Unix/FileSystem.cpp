@@ -27,16 +27,6 @@ bool DrivesDirectory(std::string* dir) {
     return true;
 }
 
-// FailGeneratedWrite's fault: the calls left until it strikes, and its errno.
-int write_fault_countdown = 0;
-int write_fault_error = 0;
-
-bool WriteFaultStrikes() {
-    if (write_fault_countdown <= 0 || --write_fault_countdown > 0)
-        return false;
-    errno = write_fault_error;
-    return true;
-}
 
 }  // namespace
 
@@ -103,7 +93,7 @@ int FileAccess(const char* path, int mode) {
 size_t WriteGeneratedText(FILE* stream, const char* text, size_t length) {
     // Written piecewise so that every "\n" goes out as "\r\n", as a Windows
     // text-mode stream would write it. The result counts the caller's bytes.
-    if (WriteFaultStrikes())
+    if (GeneratedWriteFaultStrikes())
         return 0;
     size_t done = 0;
     while (done < length) {
@@ -126,9 +116,5 @@ size_t WriteGeneratedText(FILE* stream, const char* text, size_t length) {
     return done;
 }
 
-void FailGeneratedWrite(int nth, int error) {
-    write_fault_countdown = nth;
-    write_fault_error = error;
-}
 
 }  // namespace tavplat

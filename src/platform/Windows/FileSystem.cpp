@@ -1,7 +1,6 @@
 // Windows file system service: paths go to the C runtime as they are.
 #include "platform/FileSystem.h"
 
-#include <cerrno>
 #include <direct.h>
 #include <io.h>
 #include <windows.h>
@@ -9,21 +8,6 @@
 #include "platform/RegistryReader.h"
 
 namespace tavplat {
-
-namespace {
-
-// FailGeneratedWrite's fault: the calls left until it strikes, and its errno.
-int write_fault_countdown = 0;
-int write_fault_error = 0;
-
-bool WriteFaultStrikes() {
-    if (write_fault_countdown <= 0 || --write_fault_countdown > 0)
-        return false;
-    errno = write_fault_error;
-    return true;
-}
-
-}  // namespace
 
 std::string NativePath(const char* path) {
     return path ? std::string(path) : std::string();
@@ -64,15 +48,11 @@ int FileAccess(const char* path, int mode) {
 }
 
 size_t WriteGeneratedText(FILE* stream, const char* text, size_t length) {
-    if (WriteFaultStrikes())
+    if (GeneratedWriteFaultStrikes())
         return 0;
     // The stream is in text mode: the C runtime turns "\n" into "\r\n".
     return std::fwrite(text, 1, length, stream);
 }
 
-void FailGeneratedWrite(int nth, int error) {
-    write_fault_countdown = nth;
-    write_fault_error = error;
-}
 
 }  // namespace tavplat
