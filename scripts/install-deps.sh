@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake g++ make libgtest-dev googletest nlohmann-json3-dev
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
-          binutils-mingw-w64-i686 wine64 wine fonts-wine xvfb xauth imagemagick tmux strace)
+          binutils-mingw-w64-i686 wine64 wine fonts-wine xvfb xauth imagemagick tmux strace
+          nsis wixl p7zip-full)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -10,6 +10,10 @@
 #include <filesystem>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 // A Windows path to a directory of the test's own, plus the environment that makes it so.
@@ -144,6 +148,23 @@ TEST(Process, SystemDriveRootIsARoot) {
 #else
     EXPECT_EQ(root, "/");
 #endif
+}
+
+// A host installer sets variables with the system call, which the C runtime's copy does not see.
+TEST(Process, EnvironmentValueSeesTheProcessEnvironment) {
+    const auto set = [](const char* value) {
+#ifdef _WIN32
+        SetEnvironmentVariableA("TAV_PLATFORM_PROBE", value);
+#else
+        tavtest::SetEnv("TAV_PLATFORM_PROBE", value);
+#endif
+    };
+    set("host");
+    EXPECT_EQ(tavplat::EnvironmentValue("TAV_PLATFORM_PROBE"), "host");
+    set("");
+    EXPECT_EQ(tavplat::EnvironmentValue("TAV_PLATFORM_PROBE"), "");
+    set(nullptr);
+    EXPECT_EQ(tavplat::EnvironmentValue("TAV_PLATFORM_PROBE"), std::nullopt);
 }
 
 TEST(Process, PutEnvironmentKeepsTheBuffer) {

@@ -405,6 +405,53 @@ TEST_F(Win32DialogTest, DISABLED_Screenshots) {
     WorkDiscoveredServers(dir);
 }
 
+// The visible top-level windows whose caption starts with prefix, top first.
+std::vector<HWND> WindowsTitled(const std::string& prefix) {
+    std::pair<std::string, std::vector<HWND>> search{prefix, {}};
+    EnumWindows([](HWND window, LPARAM found) -> BOOL {
+        auto& [start, windows] = *reinterpret_cast<std::pair<std::string, std::vector<HWND>>*>(found);
+        if (IsWindowVisible(window) && TextOf(window).rfind(start, 0) == 0) windows.push_back(window);
+        return TRUE;
+    }, LPARAM(&search));
+    return search.second;
+}
+
+// Not a test by itself: tests/scripts/wine-installer.sh runs it beside the
+// example installer, as the person installing. TAV_INSTALLER_ANSWER says how the
+// selection dialog ends: "ok" after moving one server, or "cancel".
+TEST(Win32Installer, DISABLED_PersonInstalling) {
+    const char* answer = std::getenv("TAV_INSTALLER_ANSWER");
+    if (answer == nullptr) GTEST_SKIP() << "run by tests/scripts/wine-installer.sh";
+    // The installer's window adds the page to this caption; its message boxes have it alone.
+    const std::string SETUP = "Veltra Oracle Monitoring Agents Setup";
+    Robot r;
+    HWND setup = nullptr, dlg = nullptr, props = nullptr, box = nullptr;
+    r.Until([&] { return WindowsTitled(SETUP).size() == 1 && (setup = WindowsTitled(SETUP)[0]); });
+    ASSERT_NE(setup, nullptr) << "the installer did not show";
+    r.Press(setup, IDOK, true);  // "Install" on the directory page
+    ASSERT_NE(dlg = r.WaitFor(SELECT), nullptr);
+    if (const char* shots = std::getenv("TAV_SCREENSHOT_DIR")) r.Pose(dlg, shots, "installer");
+    if (std::string(answer) == "ok") {
+        r.Select(dlg, IDC_AVAILABLE_LIST, "ORCL");
+        ASSERT_NE(props = r.Open(dlg, IDC_ADD_TO_MONITOR), nullptr);
+        r.Finish(props, IDOK, dlg);
+        r.Finish(dlg, IDOK);
+    } else {
+        r.Finish(dlg, IDCANCEL);
+        r.Until([&] {
+            for (HWND window : WindowsTitled(SETUP)) box = window != setup ? window : box;
+            return box != nullptr;
+        });
+        ASSERT_NE(box, nullptr) << "the installer did not report the cancel";
+        EXPECT_NE(TextOf(GetDlgItem(box, 0xFFFF)).find("cancelled"), std::string::npos);
+        r.Finish(box, IDOK);
+    }
+    // The last page: "Close" after an install, only Cancel after an aborted one.
+    const int leave = box == nullptr ? IDOK : IDCANCEL;
+    r.Until([&] { return IsWindowEnabled(GetDlgItem(setup, leave)) != FALSE; });
+    r.Finish(setup, leave);
+}
+
 }  // namespace
 
 #endif  // _WIN32

@@ -1,6 +1,7 @@
 // tavsetup: does what a host installer does. It loads the installation exit
 // by its file name at run time, looks up TavSetUp by its undecorated name and
 // calls it once with the parameter string, then exits with its result.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,7 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#include <io.h>
 #else
 #include <dlfcn.h>
 #include <unistd.h>
@@ -32,8 +34,8 @@ constexpr const char* LIST_SEPARATOR = ":";
 #endif
 
 const char* const USAGE =
-    "Usage: tavsetup [--skip] [--ini FILE] [--library PATH] [--registry FILE]...\n"
-    "                [--answers FILE] PARMS...\n"
+    "Usage: tavsetup [--skip] [--directory DIR] [--output FILE] [--ini FILE]\n"
+    "                [--library PATH] [--registry FILE]... [--answers FILE] PARMS...\n"
     "\n"
     "Loads the installation exit and calls TavSetUp(skip, FILE, 0, \"PARMS\") as a host\n"
     "installer does, then exits with its result.\n"
@@ -45,6 +47,11 @@ const char* const USAGE =
     "                   (Sybase), sql tum mssql (Microsoft SQL Server), informix tui\n"
     "                   ifx (Informix). No PARMS passes an empty string.\n"
     "  --skip           call with skip set: only the runtime set-up runs.\n"
+    "  --directory DIR  work in DIR, which takes the setup log, tavtset.ini and the\n"
+    "                   library's own files; relative names in the other options\n"
+    "                   and PARMS are then taken from DIR.\n"
+    "  --output FILE    append what the run prints (standard output and the error\n"
+    "                   stream) to FILE, for a host that shows no console.\n"
     "  --ini FILE       the installer's settings file; its [Local Settings] sections\n"
     "                   are copied into tavtset.ini in the current directory.\n"
     "  --library PATH   the library to load (default: " /* file */ "%s beside this program).\n"
@@ -55,9 +62,14 @@ const char* const USAGE =
     "                   Sets TAVNOVU_ANSWERS.\n"
     "  --help           this text.\n"
     "\n"
-    "Exit status: 0 done, 1 refused, cancelled, or a file could not be written or\n"
-    "put in place (the setup log says which), 2 the setup log could not be opened,\n"
-    "3 the library could not be loaded or has no TavSetUp, 64 bad usage.\n"
+    "Exit status: 0 done, 1 refused, cancelled, or a file could not be written or
+"
+    "put in place (the setup log says which), 2 the setup log could not be opened,
+"
+    "3 the library could not be loaded or has no TavSetUp, 64 bad usage or a DIR
+"
+    "that cannot be entered. A result other than 0 is explained on the error stream.
+"
     "The library itself may end the process with 4 (out of memory) or 100/110\n"
     "(an include file could not be opened).\n"
     "\n"
@@ -81,6 +93,8 @@ const char* const USAGE =
 
 struct Options {
     bool skip = false;
+    std::string directory;
+    std::string output;
     std::string ini;
     std::string library;
     std::vector<std::string> registries;
@@ -139,10 +153,13 @@ bool ParseArguments(int argc, char** argv, Options& options, bool& help) {
             return true;
         } else if (arg == "--skip") {
             options.skip = true;
-        } else if (arg == "--ini" || arg == "--library" || arg == "--registry" || arg == "--answers") {
+        } else if (arg == "--directory" || arg == "--output" || arg == "--ini" || arg == "--library" ||
+                   arg == "--registry" || arg == "--answers") {
             const char* value = needValue(arg.c_str());
             if (!value) return false;
-            if (arg == "--ini") options.ini = value;
+            if (arg == "--directory") options.directory = value;
+            else if (arg == "--output") options.output = value;
+            else if (arg == "--ini") options.ini = value;
             else if (arg == "--library") options.library = value;
             else if (arg == "--registry") options.registries.push_back(value);
             else options.answers = value;
@@ -178,6 +195,43 @@ bool ExportSettings(const Options& options) {
     }
     if (!options.answers.empty()) SetEnvironment("TAVNOVU_ANSWERS", options.answers);
     return true;
+}
+
+// A host that cannot choose the working directory of the programs it runs
+// (a Windows Installer custom action) names it here.
+bool ChangeDirectory(const std::string& directory) {
+#if defined(_WIN32)
+    if (SetCurrentDirectoryA(directory.c_str())) return true;
+    std::fprintf(stderr, "tavsetup: cannot work in %s (error %lu)\n", directory.c_str(),
+                 static_cast<unsigned long>(GetLastError()));
+#else
+    if (chdir(directory.c_str()) == 0) return true;
+    std::fprintf(stderr, "tavsetup: cannot work in %s: %s\n", directory.c_str(), std::strerror(errno));
+#endif
+    return false;
+}
+
+// Both streams go to the end of the file, unbuffered so that their lines keep their order.
+bool RedirectOutput(const std::string& file) {
+    if (!std::freopen(file.c_str(), "a", stdout)) {
+        std::fprintf(stderr, "tavsetup: cannot write %s: %s\n", file.c_str(), std::strerror(errno));
+        return false;
+    }
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+#if defined(_WIN32)
+    return _dup2(_fileno(stdout), _fileno(stderr)) == 0;
+#else
+    return dup2(fileno(stdout), fileno(stderr)) >= 0;
+#endif
+}
+
+// A person reading the output later learns what the result means.
+void TellResult(int result) {
+    if (result == 0) return;
+    const char* meaning = result == 1   ? "refused or cancelled, or the files could not be written; the setup log says which"
+                          : result == 2 ? "the setup log could not be opened; nothing was configured"
+                                        : "not a result TavSetUp documents";
+    std::fprintf(stderr, "tavsetup: TavSetUp returned %d: %s\n", result, meaning);
 }
 
 TavSetUpFunction LoadTavSetUp(const std::string& library) {
@@ -216,6 +270,8 @@ int main(int argc, char** argv) {
     if (!ExportSettings(options)) return EXIT_USAGE;
     if (options.library.empty())
         options.library = ProgramDirectory(argv[0]) + PATH_SEPARATOR + LIBRARY_FILE;
+    if (!options.directory.empty() && !ChangeDirectory(options.directory)) return EXIT_USAGE;
+    if (!options.output.empty() && !RedirectOutput(options.output)) return EXIT_USAGE;
 
     TavSetUpFunction tavSetUp = LoadTavSetUp(options.library);
     if (!tavSetUp) return EXIT_LOAD_FAILURE;
@@ -225,5 +281,6 @@ int main(int argc, char** argv) {
     parms.push_back('\0');
     int result = tavSetUp(options.skip ? 1 : 0, options.ini.c_str(), 0, parms.data());
     std::fflush(stdout);
+    TellResult(result);
     return result;
 }

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/Process.h"
 #include "text/Text.h"
 
 namespace tavdisc {
@@ -33,8 +34,7 @@ bool QueryText(tavplat::RegistryKey& key, const char* valueName, uint32_t dataCa
 }
 
 std::string EnvironmentText(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
+    return tavplat::EnvironmentValue(name).value_or("");
 }
 
 int DecimalNumber(const std::string& text) {

@@ -58,9 +58,9 @@ std::string SybaseOcsDirectory(const std::string& home, const std::string& versi
 }
 
 int IsNamedInstance(const std::string& serverName) {
-    const char* machine = getenv("COMPUTERNAME");
+    const std::optional<std::string> machine = tavplat::EnvironmentValue("COMPUTERNAME");
     if (!machine) return 1;
-    return tavtext::EqualsIgnoringCase(serverName, machine) ? 0 : 1;
+    return tavtext::EqualsIgnoringCase(serverName, *machine) ? 0 : 1;
 }
 
 bool StaysInConfigurationDirectory(const std::string& name) {

@@ -3,6 +3,7 @@
 #define TAV_PLATFORM_PROCESS_H
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace tavplat {
@@ -21,6 +22,11 @@ std::string CurrentDirectory();
 
 // The system drive's root: "%SystemDrive%\" on Windows, "/" elsewhere.
 std::string SystemDriveRoot();
+
+// The variable's value, or nothing when it is not set. On Windows it comes from
+// the process's own block, not the C runtime's copy: a host installer sets
+// variables with SetEnvironmentVariable after that copy was made.
+std::optional<std::string> EnvironmentValue(const char* name);
 
 // Hands a "name=value" buffer to the environment (_putenv / putenv). The
 // buffer becomes part of the environment and must stay alive. 0 on success.

@@ -2,6 +2,7 @@
 #include "registry/MachineRegistry.h"
 
 #include "registry/MemoryRegistry.h"
+#include "platform/Process.h"
 
 #include <cstdlib>
 
@@ -10,8 +11,7 @@ namespace tavreg {
 std::unique_ptr<tavplat::RegistryReader> OpenMachineRegistry(std::vector<std::string>* problems) {
     if (auto system = tavplat::OpenSystemRegistry()) return system;
     auto registry = std::make_unique<MemoryRegistry>();
-    const char* list = std::getenv("TAVNOVU_REGISTRY");
-    std::string files = list ? list : "";
+    const std::string files = tavplat::EnvironmentValue("TAVNOVU_REGISTRY").value_or("");
     size_t pos = 0;
     while (pos <= files.size()) {
         size_t end = files.find(':', pos);

@@ -41,8 +41,8 @@ bool IsEmpty(const char* text) {
 }
 
 void ReadZeroFillSwitch() {
-    const char* value = std::getenv("COLL_ZEROMEM");
-    uint16_t converted = value ? static_cast<uint16_t>(coll_decimal(value)) : 0;
+    const std::optional<std::string> value = tavplat::EnvironmentValue("COLL_ZEROMEM");
+    uint16_t converted = value ? static_cast<uint16_t>(coll_decimal(value->c_str())) : 0;
     coll_zero_fill = (converted == ZERO_FILL_UNREAD) ? 0 : converted;
 }
 
@@ -244,13 +244,13 @@ char* coll_getenv(const char* name, int mode, const char* def) {
     const char* variable = name ? name : "";
     bool hasDefault = !IsEmpty(def);
     const char* type = hasDefault ? "i" : "w";
-    const char* value = std::getenv(variable);
+    const std::optional<std::string> value = tavplat::EnvironmentValue(variable);
     char* result = nullptr;
-    if (!IsEmpty(value)) {
-        result = CopyText(value);
+    if (value && !value->empty()) {
+        result = CopyText(value->c_str());
     } else {
         if (mode == COLL_ENV_REPORT) {
-            if (value != nullptr)
+            if (value)
                 coll_message(nullptr, __FILE__, __LINE__, type, "uen0010",
                              "Environment variable \"%s\" is not available\n", variable);
             else

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/Dialog.h"
+#include "platform/Process.h"
 #include "platform/Terminal.h"
 #include "text/Text.h"
 #include "views/AnswersView.h"
@@ -15,9 +16,9 @@
 namespace tavview {
 
 int RunSelectDialog(CServerSelectDlg& dialog, CReport& report, Status* failure) {
-    const char* answers = std::getenv(ANSWERS_VARIABLE);
-    if (answers != nullptr && answers[0] != '\0')
-        return RunAnswersSelectDialog(dialog, answers, report, failure);
+    const std::optional<std::string> answers = tavplat::EnvironmentValue(ANSWERS_VARIABLE);
+    if (answers && !answers->empty())
+        return RunAnswersSelectDialog(dialog, answers->c_str(), report, failure);
     if (tavplat::WindowedDialogsAvailable())
         return RunWindowedSelectDialog(dialog, failure);
     if (tavplat::StdinIsTerminal())

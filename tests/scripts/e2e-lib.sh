@@ -32,3 +32,24 @@ e2e_compare() {
   fi
   return $ok
 }
+
+# Wine gives its programs a COMPUTERNAME taken from the host name: runs the
+# calling script (its path given) again in a UTS namespace whose host name is
+# the scenarios' machine, DBHOST.
+e2e_as_dbhost() {
+  [ -n "${TAV_E2E_NAMESPACE:-}" ] && return 0
+  if unshare -u true 2>/dev/null; then
+    exec env TAV_E2E_NAMESPACE=1 unshare -u bash -c 'hostname dbhost && exec bash "$0"' "$1"
+  fi
+  echo "skipped: setting the host name needs unshare -u (root)"; exit 77
+}
+
+# e2e_wine_machine NAME PREFIX: a fresh Wine prefix (exported as WINEPREFIX)
+# with the scenario's registry imported and its drive C: files.
+e2e_wine_machine() {
+  export WINEPREFIX=$2
+  rm -rf "$WINEPREFIX"
+  "$TAV_SOURCE_DIR/scripts/wine-run.sh" regedit /S "Z:$(echo "$E2E_FIXTURES/$1/machine.reg" | tr / '\\')" || return 1
+  /usr/lib/wine/wineserver -w 2>/dev/null || true
+  [ ! -d "$E2E_FIXTURES/$1/drives/c" ] || cp -R "$E2E_FIXTURES/$1/drives/c/." "$WINEPREFIX/drive_c/"
+}

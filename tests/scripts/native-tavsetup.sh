@@ -32,6 +32,17 @@ grep -q "none is not a supported product" two.log || fail "log two"
 
 "$bin/tavsetup" "$tmp/missing/dir/x.log" none 9.2 2>/dev/null; [ $? -eq 2 ] || fail "unopenable log"
 
+# --directory: the log and tavtset.ini go there; one that cannot be entered is refused.
+mkdir work; printf '[Local Settings]\nA=1\n' > work/in.ini
+"$bin/tavsetup" --directory work --ini in.ini four.log none 9.2 >/dev/null; [ $? -eq 1 ] || fail "--directory run"
+[ -f work/four.log ] && [ -f work/tavtset.ini ] || fail "--directory: $(ls work)"
+"$bin/tavsetup" --directory missing four.log none 9.2 2>err; [ $? -eq 64 ] || fail "--directory missing"
+grep -q "cannot work in missing" err || fail "no message for a missing directory"
+# --output: both streams, and the result explained.
+"$bin/tavsetup" --directory work --output out.txt five.log none 9.2; [ $? -eq 1 ] || fail "--output run"
+grep -q "none is not a supported product" work/out.txt || fail "--output lacks standard output"
+grep -q "TavSetUp returned 1: refused or cancelled" work/out.txt || fail "--output lacks the result"
+
 # The environment reaches the library: COLL_DEBUG turns on the message file.
 COLL_DEBUG=-xd COLL_OUT="$tmp" COLL_HOSTNAME=HOST COLL_VERSION=tav \
   "$bin/tavsetup" three.log none 9.2 >/dev/null; [ $? -eq 1 ] || fail "traced run"

@@ -3,15 +3,8 @@
 # regedit /S and tavsetup.exe loads the real TAVNOVU.dll. The generated files
 # must equal the golden files byte for byte, as the native run's do.
 set -uo pipefail
-# Wine gives its programs a COMPUTERNAME of its own, taken from the host name:
-# run in a UTS namespace whose host name is the scenarios' machine, DBHOST.
-if [ -z "${TAV_E2E_NAMESPACE:-}" ]; then
-  if unshare -u true 2>/dev/null; then
-    exec env TAV_E2E_NAMESPACE=1 unshare -u bash -c 'hostname dbhost && exec bash "$0"' "$0"
-  fi
-  echo "skipped: setting the host name needs unshare -u (root)"; exit 77
-fi
 . "$(dirname "$0")/e2e-lib.sh"
+e2e_as_dbhost "$0"
 run=$TAV_SOURCE_DIR/scripts/wine-run.sh
 export WINEPREFIX=$TAV_BUILD_DIR/wine-e2e
 rm -rf "$WINEPREFIX"

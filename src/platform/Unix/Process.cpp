@@ -55,6 +55,13 @@ std::string CurrentDirectory() {
     }
 }
 
+std::optional<std::string> EnvironmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr)
+        return std::nullopt;
+    return std::string(value);
+}
+
 std::string SystemDriveRoot() {
     return "/";
 }

@@ -53,18 +53,29 @@ std::string CurrentDirectory() {
     return std::string();
 }
 
-std::string SystemDriveRoot() {
-    DWORD size = GetEnvironmentVariableA("SystemDrive", nullptr, 0);
+std::optional<std::string> EnvironmentValue(const char* name) {
+    // The first call asks for the size; another thread may change the value in between, so loop.
+    SetLastError(ERROR_SUCCESS);
+    DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
     while (size > 0) {
         std::vector<char> buffer(size);
-        DWORD length = GetEnvironmentVariableA("SystemDrive", buffer.data(), size);
-        if (length == 0)
-            break;
+        SetLastError(ERROR_SUCCESS);
+        DWORD length = GetEnvironmentVariableA(name, buffer.data(), size);
+        if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND)
+            return std::nullopt;
         if (length < size)
-            return std::string(buffer.data(), length) + "\\";
+            return std::string(buffer.data(), length);
         size = length;
     }
-    return "C:\\";
+    // An empty value may also answer 0, but without this error.
+    if (GetLastError() == ERROR_ENVVAR_NOT_FOUND)
+        return std::nullopt;
+    return std::string();
+}
+
+std::string SystemDriveRoot() {
+    const std::optional<std::string> drive = EnvironmentValue("SystemDrive");
+    return drive && !drive->empty() ? *drive + "\\" : "C:\\";
 }
 
 int PutEnvironment(char* assignment) {

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The example NSIS installer (x64) as TAVNOVU's host under Wine, on the machine
+# of the oracle end-to-end scenario. Silent with an answers file, its
+# configuration directory must equal the scenario's golden files; with its
+# dialogs under Xvfb, a robot (tav_tests.exe) plays the person installing: OK
+# after moving one server, then Cancel, which the installer must report.
+set -uo pipefail
+. "$(dirname "$0")/e2e-lib.sh"
+exe=$TAV_BUILD_DIR/installers/agents-x64.exe
+[ -f "$exe" ] || { echo "skipped: no $exe (makensis is not installed)"; exit 77; }
+e2e_as_dbhost "$0"
+run=$TAV_SOURCE_DIR/scripts/wine-run.sh
+fx=$E2E_FIXTURES/oracle
+# The install parameters come from the environment; the paths must come from
+# the maker's key that the installer writes.
+set -a; . "$fx/env"; set +a
+unset ETCPATH LOGPATH DLLPATH BINPATH TAVNOVU_ANSWERS
+agents=C:\\Agents
+
+# Under Xvfb (TAV_DISPLAY_RUN set): one install with its dialogs, worked by the robot.
+if [ -n "${TAV_DISPLAY_RUN:-}" ]; then
+  "$run" "$exe" "/D=$agents" & installer=$!
+  TAV_INSTALLER_ANSWER=$TAV_DISPLAY_RUN "$run" "$TAV_BIN_DIR/tav_tests.exe" \
+    --gtest_also_run_disabled_tests --gtest_filter=Win32Installer.DISABLED_PersonInstalling > robot.txt 2>&1
+  robot=$?
+  wait $installer; code=$?
+  /usr/lib/wine/wineserver -w 2>/dev/null || true
+  [ $robot = 0 ] || cat robot.txt
+  echo $code > installer-exit
+  exit $robot
+fi
+
+status=0
+e2e_wine_machine oracle "$TAV_BUILD_DIR/wine-installer" || exit 1
+drive_c=$WINEPREFIX/drive_c
+mkdir -p "$drive_c/e2e"
+cp "$fx/answers.txt" "$drive_c/e2e/"
+installed() { [ -f "$drive_c/Agents/bin/TUOAGENT.cmd" ] && [ -f "$drive_c/Agents/setup.ini" ]; }
+log_says() { grep -q "$1" "$drive_c/Agents/install.log"; }
+report() { if [ "$2" = 0 ]; then echo "[$1] ok"; else echo "[$1] FAILED"; status=1; fi; }
+
+# Silent: the answers file plays the dialogs; the result goes to the install log.
+"$run" "$exe" /S '/ANSWERS=C:\e2e\answers.txt' "/D=$agents"; code=$?
+result=$(sed -n 's/^TavSetUp returned //p' "$drive_c/Agents/install.log" | tr -d '\r')
+e2e_compare oracle "$result" "$drive_c/Agents/logs/setup.log" "$drive_c/Agents/etc" && installed && [ $code = 0 ]
+report "silent, answers file" $?
+
+# Silent without an answers file: nobody could answer the dialogs.
+rm -rf "$drive_c/Agents"
+"$run" "$exe" /S "/D=$agents"; code=$?
+[ $code = 2 ] && log_says "needs /ANSWERS" && ! installed
+report "silent, no answers file" $?
+
+# With the dialogs: OK after "<<" on ORCL generates its files only; Cancel generates none.
+if ! command -v xvfb-run >/dev/null 2>&1; then
+  echo "[dialogs] skipped: xvfb-run is not installed"; exit $status
+fi
+"$run" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
+"$run" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
+/usr/lib/wine/wineserver -w 2>/dev/null || true
+cd "$drive_c/e2e" || exit 1
+for answer in ok cancel; do
+  rm -rf "$drive_c/Agents"
+  TAV_DISPLAY_RUN=$answer xvfb-run -a -s "-screen 0 1024x768x24" bash "$0"; robot=$?
+  code=$(cat installer-exit 2>/dev/null)
+  files=$(cd "$drive_c/Agents/etc" 2>/dev/null && LC_ALL=C ls | tr '\n' ' ')
+  if [ $answer = ok ]; then
+    [ $robot = 0 ] && [ "$code" = 0 ] && [ "$files" = "Oracle_ORCL.bat TUOVMA_ORCL.ini tuoinc.ini " ] &&
+      grep -q '^Add=C:\\Agents\\etc\\TUOVMA_ORCL.ini' "$drive_c/Agents/etc/tuoinc.ini"
+  else
+    [ $robot = 0 ] && [ "$code" = 2 ] && [ -z "$files" ] && log_says "^TavSetUp returned 1" && log_says "cancelled"
+  fi
+  report "dialogs, $answer" $? || true
+  [ $status = 0 ] || echo "installer exit: $code; configuration: $files"
+done
+exit $status

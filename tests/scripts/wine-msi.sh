@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The example MSI package (x64) under Wine's msiexec, on the machine of the
+# oracle end-to-end scenario: a silent install with ANSWERS= must leave the
+# scenario's golden files; an uninstall removes the program files and keeps the
+# generated configuration; a failing run fails the install and says why.
+set -uo pipefail
+. "$(dirname "$0")/e2e-lib.sh"
+msi=$TAV_BUILD_DIR/installers/agents-x64.msi
+[ -f "$msi" ] || { echo "skipped: no $msi (wixl is not installed)"; exit 77; }
+e2e_as_dbhost "$0"
+run=$TAV_SOURCE_DIR/scripts/wine-run.sh
+fx=$E2E_FIXTURES/oracle
+set -a; . "$fx/env"; set +a
+unset ETCPATH LOGPATH DLLPATH BINPATH TAVNOVU_ANSWERS
+status=0
+report() { if [ "$2" = 0 ]; then echo "[$1] ok"; else echo "[$1] FAILED"; status=1; fi; }
+
+e2e_wine_machine oracle "$TAV_BUILD_DIR/wine-msi" || exit 1
+drive_c=$WINEPREFIX/drive_c
+mkdir -p "$drive_c/e2e"
+cp "$fx/answers.txt" "$msi" "$drive_c/e2e/"
+printf '[monitor NOPE]\n' > "$drive_c/e2e/wrong.txt"
+package='C:\e2e\agents-x64.msi'
+programs() { ls "$drive_c/$1/bin/TUOAGENT.cmd" "$drive_c/$1/setup/tavsetup.exe" "$drive_c/$1/setup/TAVNOVU.dll" 2>/dev/null; }
+
+"$run" msiexec /i "$package" /qn 'INSTALLDIR=C:\Agents' 'ANSWERS=C:\e2e\answers.txt'; code=$?
+e2e_compare oracle $code "$drive_c/Agents/logs/setup.log" "$drive_c/Agents/etc" && [ -n "$(programs Agents)" ]
+report "silent install, ANSWERS" $?
+
+"$run" msiexec /x "$package" /qn; code=$?
+[ $code = 0 ] && [ -z "$(programs Agents)" ] && diff -r "$E2E_GOLDEN/oracle/etc" "$drive_c/Agents/etc"
+report "uninstall keeps the configuration" $?
+
+# Without ANSWERS a silent install stops before it installs anything.
+"$run" msiexec /i "$package" /qn 'INSTALLDIR=C:\Quiet'; code=$?
+[ $code != 0 ] && [ ! -e "$drive_c/Quiet" ]
+report "silent install, no ANSWERS" $?
+
+# Answers that cannot be played: the install fails, tavsetup.out says why.
+"$run" msiexec /i "$package" /qn 'INSTALLDIR=C:\Wrong' 'ANSWERS=C:\e2e\wrong.txt'; code=$?
+[ $code != 0 ] && grep -q 'discovery found no server "NOPE"' "$drive_c/Wrong/logs/tavsetup.out" &&
+  grep -q "TavSetUp returned 1: refused or cancelled" "$drive_c/Wrong/logs/tavsetup.out" &&
+  [ -z "$(ls -A "$drive_c/Wrong/etc" 2>/dev/null)" ]
+report "failing answers" $?
+/usr/lib/wine/wineserver -w 2>/dev/null || true
+exit $status
