@@ -62,14 +62,10 @@ const char* const USAGE =
     "                   Sets TAVNOVU_ANSWERS.\n"
     "  --help           this text.\n"
     "\n"
-    "Exit status: 0 done, 1 refused, cancelled, or a file could not be written or
-"
-    "put in place (the setup log says which), 2 the setup log could not be opened,
-"
-    "3 the library could not be loaded or has no TavSetUp, 64 bad usage or a DIR
-"
-    "that cannot be entered. A result other than 0 is explained on the error stream.
-"
+    "Exit status: 0 done, 1 refused, cancelled, or a file could not be written or\n"
+    "put in place (the setup log says which), 2 the setup log could not be opened,\n"
+    "3 the library could not be loaded or has no TavSetUp, 64 bad usage or a DIR\n"
+    "that cannot be entered. A result other than 0 is explained on the error stream.\n"
     "The library itself may end the process with 4 (out of memory) or 100/110\n"
     "(an include file could not be opened).\n"
     "\n"
