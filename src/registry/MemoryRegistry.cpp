@@ -34,14 +34,15 @@ constexpr long REG_INVALID_PARAMETER = 87;
 // REG_MORE_DATA with the size needed. Unterminated string data gets a NUL after
 // it when there is room, as the "A" functions add one.
 long CopyData(const Value& value, unsigned char* data, uint32_t* dataLength) {
-    uint32_t length = value.dataLength;
+    RegText stored = value.Data();
+    auto length = static_cast<uint32_t>(stored.Units());  // a byte a unit once converted
     if (data && !dataLength) return REG_INVALID_PARAMETER;
     long result = REG_OK;
     if (data) {
         if (length > *dataLength) {
             result = REG_MORE_DATA;
         } else {
-            if (length) std::memcpy(data, value.dataPtr, length);
+            CopyAnsi(stored, length, reinterpret_cast<char*>(data));
             if (IsStringType(value.type) && length && length < *dataLength && data[length - 1] != 0)
                 data[length] = 0;
         }
@@ -73,13 +74,13 @@ public:
         if (!name || !nameLength) return REG_INVALID_PARAMETER;
         node_->SortChildren();
         if (index >= node_->children.size()) return REG_NO_MORE_ITEMS;
-        return CopyName(node_->children[index]->name, name, nameLength, false);
+        return CopyName(node_->children[index]->Name(), name, nameLength, false);
     }
 
     long QueryValue(const char* name, unsigned char* data, uint32_t* dataLength) override {
         if (node_->deleted) return REG_KEY_DELETED;
         if (!(access_ & KEY_QUERY)) return REG_ACCESS_DENIED;
-        const Value* value = node_->FindValue(name ? name : "");
+        const Value* value = node_->FindValue(RegText{name ? name : ""});
         if (!value) return REG_FILE_NOT_FOUND;
         return CopyData(*value, data, dataLength);
     }
@@ -87,18 +88,19 @@ public:
 private:
     // The capacity counts the NUL. A value name that does not fit is copied
     // cut short, as RegEnumValueA leaves it; a key name is not copied.
-    static long CopyName(std::string_view text, char* name, uint32_t* nameLength, bool copyCut) {
+    static long CopyName(RegText text, char* name, uint32_t* nameLength, bool copyCut) {
         uint32_t capacity = *nameLength;
-        if (text.size() >= capacity) {
+        size_t units = text.Units();
+        if (units >= capacity) {
             if (copyCut && capacity) {
-                std::memcpy(name, text.data(), capacity - 1);
+                CopyAnsi(text, capacity - 1, name);
                 name[capacity - 1] = 0;
             }
             return REG_MORE_DATA;
         }
-        if (!text.empty()) std::memcpy(name, text.data(), text.size());
-        name[text.size()] = 0;
-        *nameLength = static_cast<uint32_t>(text.size());
+        CopyAnsi(text, units, name);
+        name[units] = 0;
+        *nameLength = static_cast<uint32_t>(units);
         return REG_OK;
     }
 
@@ -114,7 +116,7 @@ std::unique_ptr<RegistryKey> OpenBelow(const std::shared_ptr<Tree>& tree, const 
     KeyNode* node = nullptr;
     if (!rest.empty() && rest.front() == '\\')
         code = REG_BAD_PATHNAME;
-    else if (!(node = FindPath(*tree, rest)))
+    else if (!(node = FindPath(*tree, RegText{rest})))
         code = REG_FILE_NOT_FOUND;
     if (error) *error = code;
     if (code != REG_OK) return nullptr;
@@ -187,24 +189,25 @@ bool MemoryRegistry::LoadText(const std::string& bytes, const std::string& name,
     return ok;
 }
 
-void MemoryRegistry::CreateKey(const std::string& path) { CreatePath(*root_->tree, path); }
+// The edits take ANSI text, as the "A" functions do.
+void MemoryRegistry::CreateKey(const std::string& path) { CreatePath(*root_->tree, RegText{path}); }
 
 void MemoryRegistry::SetValue(const std::string& keyPath, const std::string& name, uint32_t type,
                               const std::vector<unsigned char>& data) {
-    if (KeyNode* key = CreatePath(*root_->tree, keyPath))
-        key->SetValue(root_->tree->arena, name, type,
-                      std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+    if (KeyNode* key = CreatePath(*root_->tree, RegText{keyPath}))
+        key->SetValue(root_->tree->arena, RegText{name}, type,
+                      RegText{std::string_view(reinterpret_cast<const char*>(data.data()), data.size())});
 }
 
 void MemoryRegistry::SetString(const std::string& keyPath, const std::string& name, const std::string& text) {
-    if (KeyNode* key = CreatePath(*root_->tree, keyPath))
-        key->SetValue(root_->tree->arena, name, VALUE_SZ, std::string_view(text.c_str(), text.size() + 1));
+    if (KeyNode* key = CreatePath(*root_->tree, RegText{keyPath}))
+        key->SetValue(root_->tree->arena, RegText{name}, VALUE_SZ, RegText{std::string_view(text.c_str(), text.size() + 1)});
 }
 
-void MemoryRegistry::DeleteKey(const std::string& path) { DeletePath(*root_->tree, path); }
+void MemoryRegistry::DeleteKey(const std::string& path) { DeletePath(*root_->tree, RegText{path}); }
 
 void MemoryRegistry::DeleteValue(const std::string& keyPath, const std::string& name) {
-    if (KeyNode* key = FindPath(*root_->tree, keyPath)) key->RemoveValue(name);
+    if (KeyNode* key = FindPath(*root_->tree, RegText{keyPath})) key->RemoveValue(RegText{name});
 }
 
 std::unique_ptr<RegistryKey> MemoryRegistry::OpenKey(const char* path, unsigned access, long* error) {

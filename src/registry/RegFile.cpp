@@ -302,9 +302,9 @@ void RegFileParser::HandleKeyLine(std::string_view line) {
     size_t slash = path.find('\\');
     std::string_view root = path.substr(0, slash);
     std::string_view below = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
-    if (!NamesEqual(root, ROOT_NAME)) {
+    if (!NamesEqual(RegText{root}, RegText{ROOT_NAME})) {
         for (const char* other : OTHER_ROOTS) {
-            if (NamesEqual(root, other)) {
+            if (NamesEqual(RegText{root}, RegText{other})) {
                 Fail(lineNumber_, std::string(other) +
                                       " is not part of a snapshot of the local machine (only HKEY_LOCAL_MACHINE)");
                 return;
@@ -319,7 +319,7 @@ void RegFileParser::HandleKeyLine(std::string_view line) {
             Fail(lineNumber_, "HKEY_LOCAL_MACHINE itself cannot be deleted");
             return;
         }
-        DeletePath(tree_, below);
+        DeletePath(tree_, RegText{below});
         steps_.clear();
         current_ = nullptr;
         afterDeletion_ = true;
@@ -349,7 +349,7 @@ KeyNode* RegFileParser::CreateKeyPath(std::string_view path) {
             continue;
         }
         size_t end = std::min(path.find('\\', pos), path.size());
-        std::string_view name = path.substr(pos, end - pos);
+        RegText name{path.substr(pos, end - pos)};
         KeyNode* child = node->FindChild(name);
         node = child ? child : node->AddChild(tree_.arena.Copy(name));
         steps_.push_back(PathStep{end, node});
@@ -362,9 +362,9 @@ KeyNode* RegFileParser::CreateKeyPath(std::string_view path) {
 bool RegFileParser::CheckKeyNames(std::string_view path) {
     size_t depth = 0;
     bool longName = false;
-    ForEachKeyName(path, [&](std::string_view name) {
+    ForEachKeyName(RegText{path}, [&](RegText name) {
         ++depth;
-        longName = longName || name.size() > MAX_KEY_NAME;
+        longName = longName || name.Units() > MAX_KEY_NAME;
         return true;
     });
     if (longName) return Fail(lineNumber_, "a key name is longer than 255 characters");
@@ -424,7 +424,7 @@ bool RegFileParser::ReadQuoted(std::string_view line, size_t* pos, std::string* 
 
 void RegFileParser::ParseData(std::string_view data) {
     if (!data.empty() && data.front() == '-' && OnlyCommentLeft(data.substr(1))) {
-        if (current_) current_->RemoveValue(valueName_);
+        if (current_) current_->RemoveValue(RegText{valueName_});
         return;
     }
     if (!data.empty() && data.front() == '"') {
@@ -567,7 +567,12 @@ bool RegFileParser::FinishHexValue() {
     // String types hold UTF-16 in 5.00 files and ANSI in REGEDIT4 files;
     // regedit ends a string that lacks its NUL with one.
     if (IsStringType(hexType_)) {
-        if (unicode_) bytes = Utf16ToAnsi(bytes);
+        if (unicode_) {
+            RegText text = TextFromUtf16(bytes, &scratch_);
+            std::string ansi(text.Units(), '\0');
+            CopyAnsi(text, text.Units(), ansi.data());
+            bytes = ansi;
+        }
         if (!bytes.empty() && bytes.back() != '\0') bytes.push_back('\0');
     }
     Store(hexType_, bytes);
@@ -579,7 +584,7 @@ void RegFileParser::Store(uint32_t type, std::string_view data) {
         Fail(lineNumber_, "the value's data is larger than 4 GB");
         return;
     }
-    if (current_) current_->SetValue(tree_.arena, valueName_, type, data);
+    if (current_) current_->SetValue(tree_.arena, RegText{valueName_}, type, RegText{data});
 }
 
 bool RegFileParser::Fail(size_t line, const std::string& what) {
