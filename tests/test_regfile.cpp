@@ -1,5 +1,5 @@
 // The .reg snapshot loader of the in-memory registry: the syntax elements, the
-// one-line refusals, encodings and line ends, reading in pieces, damaged input.
+// faulty lines, encodings and line ends, reading in pieces, damaged input.
 #include "registry/MemoryRegistry.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <regex>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "tav_testutil.h"
 
@@ -41,9 +42,9 @@ TEST(RegFile, ReadsEverySyntaxElementAsRegeditDoes) {
     }
 }
 
-// The cases are in loader-refusals.txt: a line "=== N: message", then the file's text.
-TEST(RegFile, RefusesWithTheFileAndLineOfTheFault) {
-    const std::string all = tavtest::ReadFile(FIXTURES + "loader-refusals.txt");
+// The cases are in loader-badlines.txt: a line "=== N: message", then the file's text.
+TEST(RegFile, RefusesOrPassesOverFaultyLinesWithTheFileAndLine) {
+    const std::string all = tavtest::ReadFile(FIXTURES + "loader-badlines.txt");
     int cases = 0;
     for (size_t at = all.find("=== "); at != std::string::npos; ++cases) {
         size_t eol = all.find('\n', at), next = all.find("\n=== ", eol);
@@ -51,13 +52,24 @@ TEST(RegFile, RefusesWithTheFileAndLineOfTheFault) {
         std::string expected = "test.reg:" + all.substr(at + 4, eol - at - 4);
         MemoryRegistry registry;
         std::string error;
-        EXPECT_FALSE(registry.LoadText(text, "test.reg", &error)) << expected;
-        EXPECT_EQ(expected, error);
-        bool keyLineRead = std::stoi(all.substr(at + 4)) > 2;
-        EXPECT_EQ(keyLineRead, registry.OpenKey("Software\\M", KEY_QUERY) != nullptr) << "what was read stays";
+        std::vector<std::string> warnings;
+        bool refused = std::stoi(all.substr(at + 4)) == 1;
+        EXPECT_EQ(!refused, registry.LoadText(text, "test.reg", &error, &warnings)) << expected;
+        EXPECT_EQ(refused ? expected : "", error);
+        EXPECT_EQ(refused ? std::vector<std::string>() : std::vector{expected}, warnings);
+        std::string dump = DumpRegistryKey(registry, "Software\\M");
+        EXPECT_EQ(text.find("\"kept\"") != std::string::npos, dump.find("\"kept\"") != std::string::npos) << expected;
+        EXPECT_EQ(std::string::npos, dump.find("\"skipped")) << expected;
         at = next == std::string::npos ? next : next + 1;
     }
-    EXPECT_EQ(35, cases);
+    EXPECT_EQ(37, cases);
+    // A file faulty throughout names the first hundred lines and counts the rest.
+    std::string text = "REGEDIT4\n";
+    for (int i = 0; i < 102; ++i) text += "bad\n";
+    std::vector<std::string> warnings;
+    EXPECT_TRUE(MemoryRegistry().LoadText(text, "test.reg", nullptr, &warnings));
+    EXPECT_EQ(101u, warnings.size());
+    EXPECT_EQ("test.reg: 2 more warnings not listed", warnings.back());
 }
 
 // The UTF-16 export regedit writes, as UTF-16 without its byte order mark and

@@ -153,7 +153,7 @@ struct MemoryRegistry::Node {
 MemoryRegistry::MemoryRegistry() : root_(std::make_unique<Node>()) {}
 MemoryRegistry::~MemoryRegistry() = default;
 
-bool MemoryRegistry::LoadFile(const std::string& path, std::string* error) {
+bool MemoryRegistry::LoadFile(const std::string& path, std::string* error, std::vector<std::string>* warnings) {
     // Snapshot paths are the host's own, not Windows paths inside the system.
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
@@ -173,19 +173,24 @@ bool MemoryRegistry::LoadFile(const std::string& path, std::string* error) {
     }
     bool readFault = std::ferror(file) != 0;
     std::fclose(file);
-    if (ok && readFault) {
-        if (error) *error = path + ": read error";
-        return false;
-    }
-    if (ok) ok = parser.Finish();
-    if (!ok && error) *error = parser.Error();
-    return ok;
+    std::string fault;
+    if (!ok)
+        fault = parser.Error();
+    else if (readFault)
+        fault = path + ": read error";
+    else if (!parser.Finish())
+        fault = parser.Error();
+    if (warnings) parser.MoveWarnings(warnings);
+    if (!fault.empty() && error) *error = fault;
+    return fault.empty();
 }
 
-bool MemoryRegistry::LoadText(const std::string& bytes, const std::string& name, std::string* error) {
+bool MemoryRegistry::LoadText(const std::string& bytes, const std::string& name, std::string* error,
+                              std::vector<std::string>* warnings) {
     RegFileParser parser(*root_->tree, name);
     bool ok = parser.Feed(bytes.data(), bytes.size()) && parser.Finish();
     if (!ok && error) *error = parser.Error();
+    if (warnings) parser.MoveWarnings(warnings);
     return ok;
 }
 
