@@ -170,12 +170,15 @@ CaseTables BuildCaseTables() {
     return t;
 }
 
-// Whether a unit has a byte of its own in Windows-1252.
-bool FitsAnsi(uint16_t u) { return AnsiToUnicode(UnicodeToAnsi(u)) == u; }
-
 }  // namespace
 
 uint16_t AnsiToUnicode(unsigned char c) { return (c >= 0x80 && c < 0xA0) ? CP1252_HIGH[c - 0x80] : c; }
+
+int OwnAnsiByteBeyondLatin1(uint32_t u) {
+    for (int i = 0; i < 32; ++i)
+        if (CP1252_HIGH[i] == u) return 0x80 + i;
+    return -1;
+}
 
 unsigned char UnicodeToAnsi(uint32_t u) {
     if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<unsigned char>(u);
@@ -199,6 +202,19 @@ uint16_t UpcaseUnit(uint16_t u) {
 const CaseTables& Tables() {
     static const CaseTables tables = BuildCaseTables();
     return tables;
+}
+
+bool WideNamesEqual(RegText a, RegText b) {
+    if (a.Units() != b.Units()) return false;
+    for (size_t i = 0; i < a.Units(); ++i)
+        if (UpcaseUnit(a.Unit(i)) != UpcaseUnit(b.Unit(i))) return false;
+    return true;
+}
+
+uint32_t WideNameHash(RegText s) {
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < s.Units(); ++i) h = (h ^ UpcaseUnit(s.Unit(i))) * 16777619u;
+    return h;
 }
 
 bool NameSortsBefore(RegText a, RegText b) {
@@ -231,9 +247,9 @@ RegText TextFromUtf16(std::string_view utf16, std::string* scratch) {
     RegText units{utf16.substr(0, utf16.size() & ~size_t{1}), true};
     scratch->resize(units.Units());
     for (size_t i = 0; i < units.Units(); ++i) {
-        uint16_t unit = units.Unit(i);
-        if (!FitsAnsi(unit)) return units;
-        (*scratch)[i] = static_cast<char>(UnicodeToAnsi(unit));
+        int byte = OwnAnsiByte(units.Unit(i));
+        if (byte < 0) return units;
+        (*scratch)[i] = static_cast<char>(byte);
     }
     return RegText{*scratch, false};
 }

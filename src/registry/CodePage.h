@@ -17,6 +17,13 @@ uint16_t AnsiToUnicode(unsigned char c);
 // Windows-1252 character or its look-alike, else '?'.
 unsigned char UnicodeToAnsi(uint32_t u);
 
+// The Windows-1252 byte that is this character, or -1 when it has none.
+int OwnAnsiByteBeyondLatin1(uint32_t u);
+inline int OwnAnsiByte(uint32_t u) {
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<int>(u);
+    return OwnAnsiByteBeyondLatin1(u);
+}
+
 // The upper case the registry compares names in.
 uint16_t UpcaseUnit(uint16_t u);
 
@@ -49,30 +56,26 @@ struct CaseTables {
 
 const CaseTables& Tables();
 
-// Names are compared and hashed for every key and value read, so these stay
-// inline, with the common case of two Windows-1252 names first.
+bool WideNamesEqual(RegText a, RegText b);
+uint32_t WideNameHash(RegText s);
+
+// Names are compared and hashed for every key and value read, so the common
+// case of Windows-1252 names stays inline.
 inline bool NamesEqual(RegText a, RegText b) {
-    if (a.Units() != b.Units()) return false;
+    if (a.wide || b.wide) return WideNamesEqual(a, b);
+    if (a.bytes.size() != b.bytes.size()) return false;
     const uint16_t* upper = Tables().upper;
-    if (!a.wide && !b.wide) {
-        for (size_t i = 0; i < a.bytes.size(); ++i)
-            if (upper[static_cast<unsigned char>(a.bytes[i])] != upper[static_cast<unsigned char>(b.bytes[i])])
-                return false;
-        return true;
-    }
-    for (size_t i = 0; i < a.Units(); ++i)
-        if (UpcaseUnit(a.Unit(i)) != UpcaseUnit(b.Unit(i))) return false;
+    for (size_t i = 0; i < a.bytes.size(); ++i)
+        if (upper[static_cast<unsigned char>(a.bytes[i])] != upper[static_cast<unsigned char>(b.bytes[i])]) return false;
     return true;
 }
 
+// Of the upper-cased units, so that a name hashes alike however it is kept.
 inline uint32_t NameHash(RegText s) {
+    if (s.wide) return WideNameHash(s);
+    const uint16_t* upper = Tables().upper;
     uint32_t h = 2166136261u;
-    if (!s.wide) {
-        const uint16_t* upper = Tables().upper;
-        for (unsigned char c : s.bytes) h = (h ^ upper[c]) * 16777619u;
-    } else {
-        for (size_t i = 0; i < s.Units(); ++i) h = (h ^ UpcaseUnit(s.Unit(i))) * 16777619u;
-    }
+    for (unsigned char c : s.bytes) h = (h ^ upper[c]) * 16777619u;
     return h;
 }
 

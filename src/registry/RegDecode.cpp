@@ -1,6 +1,7 @@
 // Decoding of .reg file bytes into the text the parser reads, and of that text into RegText.
 #include "registry/RegDecode.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -30,7 +31,18 @@ void AppendUnit(uint32_t unit, std::string* text) {
     text->append(bytes, PutUnit(unit, bytes));
 }
 
-size_t SequenceLength(unsigned char lead) { return lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : 3; }
+// The unit of the character of decoded text that starts at pos, and in
+// *length its bytes (fewer than its lead byte says when the text ends first).
+uint32_t UnitAt(std::string_view text, size_t pos, size_t* length) {
+    auto byte = [&](size_t k) { return static_cast<uint32_t>(static_cast<unsigned char>(text[pos + k])); };
+    uint32_t lead = byte(0);
+    size_t want = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : 3, n = 1;
+    while (n < want && pos + n < text.size() && (byte(n) & 0xC0) == 0x80) ++n;
+    *length = n;
+    if (n == 3) return ((lead & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
+    if (n == 2) return ((lead & 0x1F) << 6) | (byte(1) & 0x3F);
+    return lead;
+}
 
 }  // namespace
 
@@ -44,10 +56,11 @@ void DecodeUtf16(const char* bytes, size_t count, std::string* carry, std::strin
     }
     const size_t units = (count - i) / 2;
     const unsigned char* in = reinterpret_cast<const unsigned char*>(bytes + i);
-    size_t start = text->size();
-    text->resize(start + units);  // grown once when a unit needs more than a byte
+    const size_t start = text->size();
+    size_t room = units;  // a byte a unit, grown as longer units come
+    text->resize(start + room);
     char* out = text->data() + start;
-    size_t room = units, written = 0, k = 0;
+    size_t written = 0, k = 0;
     while (k < units) {
         // Four ASCII units at a time, the common case.
         uint64_t word;
@@ -61,8 +74,8 @@ void DecodeUtf16(const char* bytes, size_t count, std::string* carry, std::strin
             continue;
         }
         uint32_t unit = in[2 * k] | (static_cast<uint32_t>(in[2 * k + 1]) << 8);
-        if (unit >= 0x80 && room == units) {
-            room = units * 3;
+        if (unit >= 0x80 && written + 3 + (units - k - 1) > room) {
+            room = written + (units - k) + 2 * std::min<size_t>(units - k, 4096);
             text->resize(start + room);
             out = text->data() + start;
         }
@@ -126,24 +139,32 @@ void DecodeUtf8(const char* bytes, size_t count, std::string* carry, std::string
     }
 }
 
-RegText TextFromDecoded(std::string_view text, std::string* units, std::string* ansi) {
-    size_t i = 0;
-    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
-    if (i == text.size()) return RegText{text, false};
+// Converted to Windows-1252 on the way; to UTF-16 units only when a
+// character has no byte there.
+RegText TextFromDecoded(std::string_view text, size_t ascii, std::string* units, std::string* ansi) {
+    size_t i = ascii, length;
+    ansi->resize(text.size());  // never longer than the text
+    char* out = ansi->data();
+    std::memcpy(out, text.data(), i);
+    size_t written = i;
+    while (i < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        int byte = c < 0x80 ? (length = 1, c) : OwnAnsiByte(UnitAt(text, i, &length));
+        if (byte < 0) break;
+        out[written++] = static_cast<char>(byte);
+        i += length;
+    }
+    if (i == text.size()) {
+        ansi->resize(written);
+        return RegText{*ansi, false};
+    }
     units->clear();
-    for (i = 0; i < text.size();) {
-        std::string_view character = CharacterAt(text, i);
-        uint32_t unit = static_cast<unsigned char>(character[0]);
-        if (character.size() == 2)
-            unit = ((unit & 0x1F) << 6) | (static_cast<unsigned char>(character[1]) & 0x3F);
-        else if (character.size() == 3)
-            unit = ((unit & 0x0F) << 12) | ((static_cast<unsigned char>(character[1]) & 0x3F) << 6) |
-                   (static_cast<unsigned char>(character[2]) & 0x3F);
+    for (i = 0; i < text.size(); i += length) {
+        uint32_t unit = UnitAt(text, i, &length);
         units->push_back(static_cast<char>(unit & 0xFF));
         units->push_back(static_cast<char>(unit >> 8));
-        i += character.size();
     }
-    return TextFromUtf16(*units, ansi);
+    return RegText{*units, true};
 }
 
 size_t UnitsInDecoded(std::string_view text) {
@@ -153,10 +174,9 @@ size_t UnitsInDecoded(std::string_view text) {
 }
 
 std::string_view CharacterAt(std::string_view text, size_t pos) {
-    size_t length = SequenceLength(static_cast<unsigned char>(text[pos]));
-    size_t end = pos + 1;
-    while (end < text.size() && end < pos + length && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
-    return text.substr(pos, end - pos);
+    size_t length;
+    UnitAt(text, pos, &length);
+    return text.substr(pos, length);
 }
 
 }  // namespace tavreg::detail

@@ -5,6 +5,8 @@
 #include "registry/CodePage.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -23,9 +25,18 @@ void DecodeUtf16(const char* bytes, size_t count, std::string* carry, std::strin
 // waits in *carry. Malformed bytes become '?' each.
 void DecodeUtf8(const char* bytes, size_t count, std::string* carry, std::string* text);
 
-// A name or string of such text as RegText, converted through *units and
-// *ansi when it is not plain ASCII.
-RegText TextFromDecoded(std::string_view text, std::string* units, std::string* ansi);
+// How many bytes at the start of the text are ASCII.
+inline size_t AsciiPrefix(std::string_view text) {
+    size_t i = 0;
+    uint64_t word;
+    while (i + 8 <= text.size() && (std::memcpy(&word, text.data() + i, 8), (word & 0x8080808080808080ull) == 0)) i += 8;
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+    return i;
+}
+
+// A name or string of such text, whose first `ascii` bytes are ASCII, as
+// RegText: in *ansi when it fits Windows-1252, else in *units.
+RegText TextFromDecoded(std::string_view text, size_t ascii, std::string* units, std::string* ansi);
 
 // The UTF-16 units of such text.
 size_t UnitsInDecoded(std::string_view text);

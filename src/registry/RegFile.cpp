@@ -133,8 +133,9 @@ void RegFileParser::Decode(const char* bytes, size_t count) {
 
 // Names and strings as the tree keeps them.
 RegText RegFileParser::Text(std::string_view text, std::string* units, std::string* ansi) {
-    if (encoding_ == Encoding::UTF8 || encoding_ == Encoding::UTF16LE) return TextFromDecoded(text, units, ansi);
-    return RegText{text};
+    if (encoding_ != Encoding::UTF8 && encoding_ != Encoding::UTF16LE) return RegText{text};
+    size_t ascii = AsciiPrefix(text);
+    return ascii == text.size() ? RegText{text} : TextFromDecoded(text, ascii, units, ansi);
 }
 
 std::string RegFileParser::Character(std::string_view text, size_t pos) const {
@@ -282,7 +283,7 @@ void RegFileParser::HandleKeyLine(std::string_view line) {
     if (!CheckKeyNames(below, deletion)) return;
     if (!OnlyCommentLeft(line.substr(close + 1))) Warn("text after the closing ']' of the key ignored");
     if (deletion) {
-        DeletePath(tree_, Text(below, &nameUnits_, &nameAnsi_));
+        DeletePath(tree_, Text(below, &keyUnits_, &keyAnsi_));
         steps_.clear();
         current_ = nullptr;
         discarding_ = true;
@@ -319,7 +320,7 @@ KeyNode* RegFileParser::CreateKeyPath(std::string_view path) {
             continue;
         }
         size_t end = std::min(path.find('\\', pos), path.size());
-        RegText name = Text(path.substr(pos, end - pos), &nameUnits_, &nameAnsi_);
+        RegText name = Text(path.substr(pos, end - pos), &keyUnits_, &keyAnsi_);
         KeyNode* child = node->FindChild(name);
         node = child ? child : node->AddChild(tree_.arena.Copy(name));
         steps_.push_back(PathStep{end, node});
@@ -336,7 +337,9 @@ bool RegFileParser::CheckKeyNames(std::string_view path, bool deletion) {
     bool longName = false;
     ForEachKeyName(RegText{path}, [&](RegText name) {
         ++depth;
-        longName = longName || (decoded ? UnitsInDecoded(name.bytes) : name.bytes.size()) > MAX_KEY_NAME;
+        // A unit takes at least a byte.
+        longName = longName || (name.bytes.size() > MAX_KEY_NAME &&
+                                (decoded ? UnitsInDecoded(name.bytes) : name.bytes.size()) > MAX_KEY_NAME);
         return true;
     });
     if (longName) SkipKey("a key name is longer than 255 characters", deletion);
@@ -350,6 +353,7 @@ void RegFileParser::HandleValueLine(std::string_view line) {
     valueName_.clear();
     size_t pos = 1;
     if (line.front() == '"' && !ReadQuoted(line, &pos, &valueName_, "value name")) return;
+    name_ = Text(valueName_, &nameUnits_, &nameAnsi_);
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
     if (pos >= line.size() || line[pos] != '=') {
         Warn(std::string("expected '=' after the value name") + LINE_SKIPPED);
@@ -400,7 +404,7 @@ bool RegFileParser::ReadQuoted(std::string_view line, size_t* pos, std::string* 
 
 void RegFileParser::ParseData(std::string_view data) {
     if (!data.empty() && data.front() == '-' && OnlyCommentLeft(data.substr(1))) {
-        if (current_) current_->RemoveValue(Text(valueName_, &nameUnits_, &nameAnsi_));
+        if (current_) current_->RemoveValue(name_);
         return;
     }
     if (!data.empty() && data.front() == '"') {
@@ -501,9 +505,11 @@ void RegFileParser::ParseHexPiece(std::string_view text) {
             return;
         } else if (HexDigit(c) >= 0) {
             if (!expectByte_) return SkipHexValue("missing comma between bytes in hex data");
-            unsigned value = 0;
-            for (; i < text.size() && HexDigit(text[i]) >= 0 && value <= 0xFF; ++i)
-                value = value * 16 + static_cast<unsigned>(HexDigit(text[i]));
+            int value = HexDigit(c);
+            ++i;
+            if (i < text.size() && HexDigit(text[i]) >= 0) value = value * 16 + HexDigit(text[i++]);
+            // More digits are read while the byte still fits, as regedit reads "012".
+            for (; i < text.size() && HexDigit(text[i]) >= 0 && value <= 0xFF; ++i) value = value * 16 + HexDigit(text[i]);
             if (value > 0xFF) return SkipHexValue("a byte in hex data is larger than ff");
             hexBytes_.push_back(static_cast<char>(value));
             expectByte_ = false;
@@ -542,7 +548,7 @@ void RegFileParser::Store(uint32_t type, RegText data) {
         Warn(std::string("the value's data is larger than 4 GB") + VALUE_SKIPPED);
         return;
     }
-    current_->SetValue(tree_.arena, Text(valueName_, &nameUnits_, &nameAnsi_), type, data);
+    current_->SetValue(tree_.arena, name_, type, data);
 }
 
 void RegFileParser::Warn(const std::string& what) {

@@ -88,8 +88,9 @@ private:
     std::string lastPath_;  // of the previous key line
     std::vector<PathStep> steps_;
     std::string valueName_;
+    RegText name_;  // valueName_ as kept
     std::string scratch_;  // a string value's data
-    std::string nameUnits_, nameAnsi_, dataUnits_, dataAnsi_;  // text converted for keeping
+    std::string keyUnits_, keyAnsi_, nameUnits_, nameAnsi_, dataUnits_, dataAnsi_;  // text converted for keeping
     uint32_t hexType_ = 0;
     std::string hexBytes_;
     bool expectByte_ = true;
