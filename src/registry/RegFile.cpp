@@ -45,6 +45,20 @@ const HexTable HEX_TABLE;
 
 int HexDigit(char c) { return HEX_TABLE.value[static_cast<unsigned char>(c)]; }
 
+// Text of a faulty line as a warning quotes it: control characters as \xNN.
+std::string Shown(std::string_view text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c != 0x7F) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            const char* digits = "0123456789abcdef";
+            out += {'\\', 'x', digits[c >> 4], digits[c & 15]};
+        }
+    }
+    return out;
+}
+
 // Only blanks or a comment may follow the data of a value.
 bool OnlyCommentLeft(std::string_view rest) {
     rest = TrimLeft(rest);
@@ -139,8 +153,8 @@ RegText RegFileParser::Text(std::string_view text, std::string* units, std::stri
 }
 
 std::string RegFileParser::Character(std::string_view text, size_t pos) const {
-    if (encoding_ == Encoding::UTF8 || encoding_ == Encoding::UTF16LE) return std::string(CharacterAt(text, pos));
-    return std::string(1, text[pos]);
+    if (encoding_ == Encoding::UTF8 || encoding_ == Encoding::UTF16LE) return Shown(CharacterAt(text, pos));
+    return Shown(text.substr(pos, 1));
 }
 
 // ---- lines ------------------------------------------------------------------
@@ -262,7 +276,7 @@ void RegFileParser::HandleKeyLine(std::string_view line) {
                 return;
             }
         }
-        std::string what = "unknown root key \"" + std::string(root) + "\" (expected HKEY_LOCAL_MACHINE)";
+        std::string what = "unknown root key \"" + Shown(root) + "\" (expected HKEY_LOCAL_MACHINE)";
         if (deletion) {
             Warn(what + REST_SKIPPED);
             state_ = State::STOPPED;
