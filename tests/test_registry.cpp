@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -80,21 +79,6 @@ const std::string BASE = "Software\\TavRegConformance";
 const char* const CONFORMANCE_FILES[] = {"conformance-unicode.reg", "conformance-ansi.reg", "conformance-names.reg",
                                          "conformance-badlines.reg"};
 
-// The lines of a golden file, or of warnings with the fixtures' folder left out.
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    for (size_t at = 0, eol; at < text.size(); at = eol + 1) {
-        eol = std::min(text.find('\n', at), text.size());
-        lines.push_back(text.substr(at, eol - at));
-    }
-    return lines;
-}
-std::vector<std::string> WithoutFolder(std::vector<std::string> lines) {
-    for (std::string& line : lines)
-        if (line.starts_with(FIXTURES)) line.erase(0, FIXTURES.size());
-    return lines;
-}
-
 struct Memory {};
 struct Machine {};
 
@@ -116,7 +100,6 @@ protected:
                 ASSERT_TRUE(memory->LoadFile(FIXTURES + file, &error, &warnings_)) << error;
             registry_ = std::move(memory);
         }
-        warnings_ = WithoutFolder(warnings_);
     }
 
     std::unique_ptr<RegistryReader> registry_;
@@ -153,9 +136,10 @@ TYPED_TEST(RegistryConformance, EnumerationGivesWhatRegeditImported) {
 // Each line passed over is reported with its file and line, what is wrong and
 // what was left out; regedit reports its own.
 TYPED_TEST(RegistryConformance, SkippedLinesAreReported) {
-    std::vector<std::string> expected;
-    if (!this->wine_) expected = Lines(tavtest::ReadFile(GOLDEN + "conformance-warnings.txt"));
-    EXPECT_EQ(expected, this->warnings_);
+    std::string reported;
+    for (const std::string& line : this->warnings_)
+        reported += line.substr(line.starts_with(FIXTURES) ? FIXTURES.size() : 0) + "\n";
+    EXPECT_EQ(this->wine_ ? "" : tavtest::ReadFile(GOLDEN + "conformance-warnings.txt"), reported);
 }
 
 TYPED_TEST(RegistryConformance, OpenKeyIgnoresCaseAndFailsAsWindowsDoes) {
