@@ -1,6 +1,7 @@
 // The .reg snapshot loader of the in-memory registry: the syntax elements, the
-// one-line refusals, encodings and line ends, reading in pieces, damaged input.
+// faulty lines, encodings and line ends, reading in pieces, damaged input.
 #include "registry/MemoryRegistry.h"
+#include "text/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <regex>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "tav_testutil.h"
 
@@ -41,9 +43,9 @@ TEST(RegFile, ReadsEverySyntaxElementAsRegeditDoes) {
     }
 }
 
-// The cases are in loader-refusals.txt: a line "=== N: message", then the file's text.
-TEST(RegFile, RefusesWithTheFileAndLineOfTheFault) {
-    const std::string all = tavtest::ReadFile(FIXTURES + "loader-refusals.txt");
+// The cases are in loader-badlines.txt: a line "=== N: message", then the file's text.
+TEST(RegFile, RefusesOrPassesOverFaultyLinesWithTheFileAndLine) {
+    const std::string all = tavtest::ReadFile(FIXTURES + "loader-badlines.txt");
     int cases = 0;
     for (size_t at = all.find("=== "); at != std::string::npos; ++cases) {
         size_t eol = all.find('\n', at), next = all.find("\n=== ", eol);
@@ -51,13 +53,24 @@ TEST(RegFile, RefusesWithTheFileAndLineOfTheFault) {
         std::string expected = "test.reg:" + all.substr(at + 4, eol - at - 4);
         MemoryRegistry registry;
         std::string error;
-        EXPECT_FALSE(registry.LoadText(text, "test.reg", &error)) << expected;
-        EXPECT_EQ(expected, error);
-        bool keyLineRead = std::stoi(all.substr(at + 4)) > 2;
-        EXPECT_EQ(keyLineRead, registry.OpenKey("Software\\M", KEY_QUERY) != nullptr) << "what was read stays";
+        std::vector<std::string> warnings;
+        bool refused = std::stoi(all.substr(at + 4)) == 1;
+        EXPECT_EQ(!refused, registry.LoadText(text, "test.reg", &error, &warnings)) << expected;
+        EXPECT_EQ(refused ? expected : "", error);
+        EXPECT_EQ(refused ? std::vector<std::string>() : std::vector{expected}, warnings);
+        std::string dump = DumpRegistryKey(registry, "Software\\M");
+        EXPECT_EQ(text.find("\"kept\"") != std::string::npos, dump.find("\"kept\"") != std::string::npos) << expected;
+        EXPECT_EQ(std::string::npos, dump.find("\"skipped")) << expected;
         at = next == std::string::npos ? next : next + 1;
     }
-    EXPECT_EQ(35, cases);
+    EXPECT_EQ(38, cases);
+    // A file faulty throughout names the first hundred lines and counts the rest.
+    std::string text = "REGEDIT4\n";
+    for (int i = 0; i < 102; ++i) text += "bad\n";
+    std::vector<std::string> warnings;
+    EXPECT_TRUE(MemoryRegistry().LoadText(text, "test.reg", nullptr, &warnings));
+    EXPECT_EQ(101u, warnings.size());
+    EXPECT_EQ("test.reg: 2 more warnings not listed", warnings.back());
 }
 
 // The UTF-16 export regedit writes, as UTF-16 without its byte order mark and
@@ -108,16 +121,17 @@ TEST(RegFile, FilesReadInPiecesGiveWhatTheWholeTextGives) {
     }
 }
 
-// Damaged files end in a message or a registry, never in a crash or a hang
-// (the sanitizer build checks the reads).
+// Damaged files end in a registry, with messages, or in a refusal, never in a
+// crash or a hang (the sanitizer build checks the reads).
 TEST(RegFile, DamagedInputNeverBreaksTheLoader) {
     const std::string samples[] = {tavtest::ReadFile(FIXTURES + "loader-syntax.reg"),
                                    tavtest::ReadFile(FIXTURES + "loader-syntax-5.reg"),
-                                   tavtest::ReadFile(FIXTURES + "conformance-unicode.reg")};
+                                   tavtest::ReadFile(FIXTURES + "conformance-unicode.reg"),
+                                   tavtest::ReadFile(FIXTURES + "conformance-names.reg")};
     const std::string alphabet = "[]\\\"@=-;:,(){}\r\n\t 0123456789abcdefxhdword\xff\xfe\xef\xbb\xbf\xc3\xe2\x80\0"s;
     std::mt19937 random(12345);
     for (int round = 0; round < 3000; ++round) {
-        std::string text = samples[round % 3];
+        std::string text = samples[round % 4];
         for (int edits = 1 + static_cast<int>(random() % 8); edits > 0 && !text.empty(); --edits) {
             size_t at = random() % text.size();
             char c = alphabet[random() % alphabet.size()];
@@ -129,8 +143,11 @@ TEST(RegFile, DamagedInputNeverBreaksTheLoader) {
             }
         }
         std::string error;
-        bool loaded = MemoryRegistry().LoadText(text, "f.reg", &error);
-        EXPECT_TRUE(loaded || (error.starts_with("f.reg:") && error.find('\n') == std::string::npos)) << error;
+        std::vector<std::string> warnings;
+        bool loaded = MemoryRegistry().LoadText(text, "f.reg", &error, &warnings);
+        if (!loaded) warnings.push_back(error);
+        for (const std::string& line : warnings)  // one line each, fit for a terminal
+            EXPECT_TRUE(line.starts_with("f.reg:") && !tavtext::HasControlCharacter(line)) << line;
     }
 }
 

@@ -177,7 +177,10 @@ int main(int argc, char** argv) {
         auto memory = std::make_unique<tavreg::MemoryRegistry>();
         for (const std::string& file : snapshots) {
             std::string error;
-            if (!memory->LoadFile(file, &error)) {
+            std::vector<std::string> warnings;
+            bool loaded = memory->LoadFile(file, &error, &warnings);
+            for (const std::string& line : warnings) fprintf(stderr, "tavdiscover: %s\n", line.c_str());
+            if (!loaded) {
                 fprintf(stderr, "tavdiscover: %s\n", error.c_str());
                 return 1;
             }

@@ -3,23 +3,18 @@
 #include "registry/CodePage.h"
 
 #include <algorithm>
-#include <vector>
+#include <cstring>
 
 namespace tavreg::detail {
 
 namespace {
 
-// Code points of the bytes 0x80 to 0x9F; the five unassigned bytes map to the
-// C1 control of the same number, as Windows maps them.
+// Code points of the bytes 0x80 to 0x9F.
 constexpr uint16_t CP1252_HIGH[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-uint16_t AnsiToUnicode(unsigned char c) {
-    return (c >= 0x80 && c < 0xA0) ? CP1252_HIGH[c - 0x80] : c;
-}
 
 struct BestFit {
     uint16_t unit;
@@ -109,40 +104,81 @@ constexpr BestFit BEST_FIT[] = {
     {0xFF59, 0x79}, {0xFF5A, 0x7A}, {0xFF5B, 0x7B}, {0xFF5C, 0x7C}, {0xFF5D, 0x7D}, {0xFF5E, 0x7E},
 };
 
-// The upper case the registry compares names in, for the characters of Windows-1252.
-uint32_t UpcaseUnicode(uint32_t u) {
-    if (u >= 'a' && u <= 'z') return u - 0x20;
-    if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return u - 0x20;
-    switch (u) {
-    case 0x00B5: return 0x039C;  // micro sign
-    case 0x00FF: return 0x0178;
-    case 0x0161: return 0x0160;
-    case 0x0153: return 0x0152;
-    case 0x017E: return 0x017D;
-    case 0x0192: return 0x0191;
-    default: return u;
-    }
-}
+struct CaseRange {
+    uint16_t first, last;  // with every stride-th unit between
+    int32_t delta;         // to its upper case
+    uint16_t stride;
+};
+
+// Unicode's simple upper case for the Basic Multilingual Plane, which the
+// registry compares names in; the micro sign takes the Greek capital mu. Left
+// out, as Windows leaves them: dotless i and long s, which would equal ASCII
+// letters, and the Georgian and Cherokee pairs of recent Unicode versions.
+constexpr CaseRange CASE_RANGES[] = {
+    {0x0061, 0x007A, -32, 1}, {0x00B5, 0x00B5, 743, 1}, {0x00E0, 0x00F6, -32, 1}, {0x00F8, 0x00FE, -32, 1},
+    {0x00FF, 0x00FF, 121, 1}, {0x0101, 0x012F, -1, 2}, {0x0133, 0x0137, -1, 2}, {0x013A, 0x0148, -1, 2},
+    {0x014B, 0x0177, -1, 2}, {0x017A, 0x017E, -1, 2}, {0x0180, 0x0180, 195, 1}, {0x0183, 0x0185, -1, 2},
+    {0x0188, 0x0188, -1, 1}, {0x018C, 0x018C, -1, 1}, {0x0192, 0x0192, -1, 1}, {0x0195, 0x0195, 97, 1},
+    {0x0199, 0x0199, -1, 1}, {0x019A, 0x019A, 163, 1}, {0x019E, 0x019E, 130, 1}, {0x01A1, 0x01A5, -1, 2},
+    {0x01A8, 0x01A8, -1, 1}, {0x01AD, 0x01AD, -1, 1}, {0x01B0, 0x01B0, -1, 1}, {0x01B4, 0x01B6, -1, 2},
+    {0x01B9, 0x01B9, -1, 1}, {0x01BD, 0x01BD, -1, 1}, {0x01BF, 0x01BF, 56, 1}, {0x01C5, 0x01C5, -1, 1},
+    {0x01C6, 0x01C6, -2, 1}, {0x01C8, 0x01C8, -1, 1}, {0x01C9, 0x01C9, -2, 1}, {0x01CB, 0x01CB, -1, 1},
+    {0x01CC, 0x01CC, -2, 1}, {0x01CE, 0x01DC, -1, 2}, {0x01DD, 0x01DD, -79, 1}, {0x01DF, 0x01EF, -1, 2},
+    {0x01F2, 0x01F2, -1, 1}, {0x01F3, 0x01F3, -2, 1}, {0x01F5, 0x01F5, -1, 1}, {0x01F9, 0x021F, -1, 2},
+    {0x0223, 0x0233, -1, 2}, {0x023C, 0x023C, -1, 1}, {0x023F, 0x0240, 10815, 1}, {0x0242, 0x0242, -1, 1},
+    {0x0247, 0x024F, -1, 2}, {0x0250, 0x0250, 10783, 1}, {0x0251, 0x0251, 10780, 1}, {0x0252, 0x0252, 10782, 1},
+    {0x0253, 0x0253, -210, 1}, {0x0254, 0x0254, -206, 1}, {0x0256, 0x0257, -205, 1}, {0x0259, 0x0259, -202, 1},
+    {0x025B, 0x025B, -203, 1}, {0x025C, 0x025C, 42319, 1}, {0x0260, 0x0260, -205, 1},
+    {0x0261, 0x0261, 42315, 1}, {0x0263, 0x0263, -207, 1}, {0x0265, 0x0265, 42280, 1},
+    {0x0266, 0x0266, 42308, 1}, {0x0268, 0x0268, -209, 1}, {0x0269, 0x0269, -211, 1},
+    {0x026A, 0x026A, 42308, 1}, {0x026B, 0x026B, 10743, 1}, {0x026C, 0x026C, 42305, 1},
+    {0x026F, 0x026F, -211, 1}, {0x0271, 0x0271, 10749, 1}, {0x0272, 0x0272, -213, 1}, {0x0275, 0x0275, -214, 1},
+    {0x027D, 0x027D, 10727, 1}, {0x0280, 0x0280, -218, 1}, {0x0282, 0x0282, 42307, 1},
+    {0x0283, 0x0283, -218, 1}, {0x0287, 0x0287, 42282, 1}, {0x0288, 0x0288, -218, 1}, {0x0289, 0x0289, -69, 1},
+    {0x028A, 0x028B, -217, 1}, {0x028C, 0x028C, -71, 1}, {0x0292, 0x0292, -219, 1}, {0x029D, 0x029D, 42261, 1},
+    {0x029E, 0x029E, 42258, 1}, {0x0345, 0x0345, 84, 1}, {0x0371, 0x0373, -1, 2}, {0x0377, 0x0377, -1, 1},
+    {0x037B, 0x037D, 130, 1}, {0x03AC, 0x03AC, -38, 1}, {0x03AD, 0x03AF, -37, 1}, {0x03B1, 0x03C1, -32, 1},
+    {0x03C2, 0x03C2, -31, 1}, {0x03C3, 0x03CB, -32, 1}, {0x03CC, 0x03CC, -64, 1}, {0x03CD, 0x03CE, -63, 1},
+    {0x03D0, 0x03D0, -62, 1}, {0x03D1, 0x03D1, -57, 1}, {0x03D5, 0x03D5, -47, 1}, {0x03D6, 0x03D6, -54, 1},
+    {0x03D7, 0x03D7, -8, 1}, {0x03D9, 0x03EF, -1, 2}, {0x03F0, 0x03F0, -86, 1}, {0x03F1, 0x03F1, -80, 1},
+    {0x03F2, 0x03F2, 7, 1}, {0x03F3, 0x03F3, -116, 1}, {0x03F5, 0x03F5, -96, 1}, {0x03F8, 0x03F8, -1, 1},
+    {0x03FB, 0x03FB, -1, 1}, {0x0430, 0x044F, -32, 1}, {0x0450, 0x045F, -80, 1}, {0x0461, 0x0481, -1, 2},
+    {0x048B, 0x04BF, -1, 2}, {0x04C2, 0x04CE, -1, 2}, {0x04CF, 0x04CF, -15, 1}, {0x04D1, 0x052F, -1, 2},
+    {0x0561, 0x0586, -48, 1}, {0x1C80, 0x1C80, -6254, 1}, {0x1C81, 0x1C81, -6253, 1},
+    {0x1C82, 0x1C82, -6244, 1}, {0x1C83, 0x1C84, -6242, 1}, {0x1C85, 0x1C85, -6243, 1},
+    {0x1C86, 0x1C86, -6236, 1}, {0x1C87, 0x1C87, -6181, 1}, {0x1C88, 0x1C88, 35266, 1},
+    {0x1D79, 0x1D79, 35332, 1}, {0x1D7D, 0x1D7D, 3814, 1}, {0x1D8E, 0x1D8E, 35384, 1}, {0x1E01, 0x1E95, -1, 2},
+    {0x1E9B, 0x1E9B, -59, 1}, {0x1EA1, 0x1EFF, -1, 2}, {0x1F00, 0x1F07, 8, 1}, {0x1F10, 0x1F15, 8, 1},
+    {0x1F20, 0x1F27, 8, 1}, {0x1F30, 0x1F37, 8, 1}, {0x1F40, 0x1F45, 8, 1}, {0x1F51, 0x1F57, 8, 2},
+    {0x1F60, 0x1F67, 8, 1}, {0x1F70, 0x1F71, 74, 1}, {0x1F72, 0x1F75, 86, 1}, {0x1F76, 0x1F77, 100, 1},
+    {0x1F78, 0x1F79, 128, 1}, {0x1F7A, 0x1F7B, 112, 1}, {0x1F7C, 0x1F7D, 126, 1}, {0x1FB0, 0x1FB1, 8, 1},
+    {0x1FBE, 0x1FBE, -7205, 1}, {0x1FD0, 0x1FD1, 8, 1}, {0x1FE0, 0x1FE1, 8, 1}, {0x1FE5, 0x1FE5, 7, 1},
+    {0x214E, 0x214E, -28, 1}, {0x2170, 0x217F, -16, 1}, {0x2184, 0x2184, -1, 1}, {0x24D0, 0x24E9, -26, 1},
+    {0x2C30, 0x2C5F, -48, 1}, {0x2C61, 0x2C61, -1, 1}, {0x2C65, 0x2C65, -10795, 1}, {0x2C66, 0x2C66, -10792, 1},
+    {0x2C68, 0x2C6C, -1, 2}, {0x2C73, 0x2C73, -1, 1}, {0x2C76, 0x2C76, -1, 1}, {0x2C81, 0x2CE3, -1, 2},
+    {0x2CEC, 0x2CEE, -1, 2}, {0x2CF3, 0x2CF3, -1, 1}, {0x2D00, 0x2D25, -7264, 1}, {0x2D27, 0x2D27, -7264, 1},
+    {0x2D2D, 0x2D2D, -7264, 1}, {0xA641, 0xA66D, -1, 2}, {0xA681, 0xA69B, -1, 2}, {0xA723, 0xA72F, -1, 2},
+    {0xA733, 0xA76F, -1, 2}, {0xA77A, 0xA77C, -1, 2}, {0xA77F, 0xA787, -1, 2}, {0xA78C, 0xA78C, -1, 1},
+    {0xA791, 0xA793, -1, 2}, {0xA794, 0xA794, 48, 1}, {0xA797, 0xA7A9, -1, 2}, {0xA7B5, 0xA7C3, -1, 2},
+    {0xA7C8, 0xA7CA, -1, 2}, {0xA7D1, 0xA7D1, -1, 1}, {0xA7D7, 0xA7D9, -1, 2}, {0xA7F6, 0xA7F6, -1, 1},
+    {0xAB53, 0xAB53, -928, 1}, {0xFF41, 0xFF5A, -32, 1},
+};
 
 CaseTables BuildCaseTables() {
     CaseTables t{};
-    uint32_t upper[256];
-    for (int b = 0; b < 256; ++b) upper[b] = UpcaseUnicode(AnsiToUnicode(static_cast<unsigned char>(b)));
-    for (int b = 0; b < 256; ++b) {
-        t.fold[b] = static_cast<unsigned char>(b);  // when its upper case is no Windows-1252 character
-        for (int c = 0; c < 256; ++c)
-            if (AnsiToUnicode(static_cast<unsigned char>(c)) == upper[b]) t.fold[b] = static_cast<unsigned char>(c);
-    }
-    std::vector<uint32_t> distinct(upper, upper + 256);
-    std::sort(distinct.begin(), distinct.end());
-    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-    for (int b = 0; b < 256; ++b)
-        t.rank[b] = static_cast<unsigned char>(
-            std::lower_bound(distinct.begin(), distinct.end(), upper[b]) - distinct.begin());
+    for (int b = 0; b < 256; ++b) t.upper[b] = UpcaseUnit(AnsiToUnicode(static_cast<unsigned char>(b)));
     return t;
 }
 
 }  // namespace
+
+uint16_t AnsiToUnicode(unsigned char c) { return (c >= 0x80 && c < 0xA0) ? CP1252_HIGH[c - 0x80] : c; }
+
+int OwnAnsiByteBeyondLatin1(uint32_t u) {
+    for (int i = 0; i < 32; ++i)
+        if (CP1252_HIGH[i] == u) return 0x80 + i;
+    return -1;
+}
 
 unsigned char UnicodeToAnsi(uint32_t u) {
     if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<unsigned char>(u);
@@ -154,31 +190,68 @@ unsigned char UnicodeToAnsi(uint32_t u) {
     return (found != end && found->unit == u) ? found->byte : '?';
 }
 
+uint16_t UpcaseUnit(uint16_t u) {
+    if (u < 0x61) return u;
+    const CaseRange* end = CASE_RANGES + sizeof CASE_RANGES / sizeof CASE_RANGES[0];
+    const CaseRange* range =
+        std::lower_bound(CASE_RANGES, end, u, [](const CaseRange& r, uint16_t unit) { return r.last < unit; });
+    if (range == end || u < range->first || (u - range->first) % range->stride != 0) return u;
+    return static_cast<uint16_t>(u + range->delta);
+}
+
 const CaseTables& Tables() {
     static const CaseTables tables = BuildCaseTables();
     return tables;
 }
 
-bool NameSortsBefore(std::string_view a, std::string_view b) {
-    const unsigned char* rank = Tables().rank;
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char ra = rank[static_cast<unsigned char>(a[i])];
-        unsigned char rb = rank[static_cast<unsigned char>(b[i])];
-        if (ra != rb) return ra < rb;
-    }
-    return a.size() < b.size();
+bool WideNamesEqual(RegText a, RegText b) {
+    if (a.Units() != b.Units()) return false;
+    for (size_t i = 0; i < a.Units(); ++i)
+        if (UpcaseUnit(a.Unit(i)) != UpcaseUnit(b.Unit(i))) return false;
+    return true;
 }
 
-std::string Utf16ToAnsi(std::string_view bytes) {
-    std::string out;
-    out.resize(bytes.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i) {
-        uint32_t unit = static_cast<unsigned char>(bytes[2 * i]) |
-                        (static_cast<uint32_t>(static_cast<unsigned char>(bytes[2 * i + 1])) << 8);
-        out[i] = static_cast<char>(UnicodeToAnsi(unit));
+uint32_t WideNameHash(RegText s) {
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < s.Units(); ++i) h = (h ^ UpcaseUnit(s.Unit(i))) * 16777619u;
+    return h;
+}
+
+bool NameSortsBefore(RegText a, RegText b) {
+    size_t n = std::min(a.Units(), b.Units());
+    if (!a.wide && !b.wide) {
+        const uint16_t* upper = Tables().upper;
+        for (size_t i = 0; i < n; ++i) {
+            uint16_t ua = upper[static_cast<unsigned char>(a.bytes[i])];
+            uint16_t ub = upper[static_cast<unsigned char>(b.bytes[i])];
+            if (ua != ub) return ua < ub;
+        }
+    } else {
+        for (size_t i = 0; i < n; ++i) {
+            uint16_t ua = UpcaseUnit(a.Unit(i)), ub = UpcaseUnit(b.Unit(i));
+            if (ua != ub) return ua < ub;
+        }
     }
-    return out;
+    return a.Units() < b.Units();
+}
+
+void CopyAnsi(RegText text, size_t units, char* out) {
+    if (!text.wide) {
+        if (units) std::memcpy(out, text.bytes.data(), units);
+        return;
+    }
+    for (size_t i = 0; i < units; ++i) out[i] = static_cast<char>(UnicodeToAnsi(text.Unit(i)));
+}
+
+RegText TextFromUtf16(std::string_view utf16, std::string* scratch) {
+    RegText units{utf16.substr(0, utf16.size() & ~size_t{1}), true};
+    scratch->resize(units.Units());
+    for (size_t i = 0; i < units.Units(); ++i) {
+        int byte = OwnAnsiByte(units.Unit(i));
+        if (byte < 0) return units;
+        (*scratch)[i] = static_cast<char>(byte);
+    }
+    return RegText{*scratch, false};
 }
 
 }  // namespace tavreg::detail

@@ -1,8 +1,8 @@
 // The key tree of the in-memory registry: keys, values, and paths through them.
 //
-// Names and string data are held as the registry's "A" functions return them:
-// in Windows-1252, string data with its terminating NULs. Values keep the order
-// in which they were created; sub-keys are enumerated sorted by their
+// Names and string data are held in Unicode (as RegText), string data with its
+// terminating NULs; the readers convert them for the "A" functions. Values keep
+// the order in which they were created; sub-keys are enumerated sorted by their
 // upper-cased names, as Windows keeps them.
 #ifndef TAV_REGISTRY_KEYTREE_H
 #define TAV_REGISTRY_KEYTREE_H
@@ -32,6 +32,8 @@ inline bool IsStringType(uint32_t type) {
 // parsing. Text replaced or deleted stays in its block until the tree goes.
 class TextArena {
 public:
+    RegText Copy(RegText text) { return RegText{Copy(text.bytes), text.wide}; }
+
     std::string_view Copy(std::string_view text) {
         if (text.empty()) return std::string_view();
         if (text.size() > left_) {
@@ -54,24 +56,31 @@ private:
     size_t left_ = 0;
 };
 
-// Kept small: a snapshot holds millions.
+// Kept small: a snapshot holds millions. Data of other types than strings is
+// never wide.
 struct Value {
-    Value(std::string_view valueName, std::string_view valueData, uint32_t valueType)
-        : namePtr(valueName.data()), dataPtr(valueData.data()), nameLength(static_cast<uint32_t>(valueName.size())),
-          dataLength(static_cast<uint32_t>(valueData.size())), type(valueType) {}
+    Value(RegText valueName, RegText valueData, uint32_t valueType)
+        : namePtr(valueName.bytes.data()), dataPtr(valueData.bytes.data()),
+          nameLength(static_cast<uint32_t>(valueName.bytes.size())),
+          dataLength(static_cast<uint32_t>(valueData.bytes.size())), type(valueType), nameWide(valueName.wide),
+          dataWide(valueData.wide) {}
 
-    std::string_view Name() const { return std::string_view(namePtr, nameLength); }
-    std::string_view Data() const { return std::string_view(dataPtr, dataLength); }  // as the "A" functions give it
-    void SetData(std::string_view valueData) {
-        dataPtr = valueData.data();
-        dataLength = static_cast<uint32_t>(valueData.size());
+    RegText Name() const { return RegText{std::string_view(namePtr, nameLength), nameWide}; }
+    RegText Data() const { return RegText{std::string_view(dataPtr, dataLength), dataWide}; }
+    void SetData(RegText valueData, uint32_t valueType) {
+        dataPtr = valueData.bytes.data();
+        dataLength = static_cast<uint32_t>(valueData.bytes.size());
+        dataWide = valueData.wide;
+        type = valueType;
     }
 
     const char* namePtr;
     const char* dataPtr;
     uint32_t nameLength;
-    uint32_t dataLength;
+    uint32_t dataLength;  // in bytes
     uint32_t type;
+    bool nameWide;
+    bool dataWide;
 };
 
 // A hash index over the names of a vector's items, made once the vector is
@@ -81,7 +90,7 @@ public:
     static constexpr size_t LINEAR_LIMIT = 16;
 
     template <class Items, class NameOf>
-    long Find(const Items& items, std::string_view name, NameOf nameOf) {
+    long Find(const Items& items, RegText name, NameOf nameOf) {
         if (items.size() <= LINEAR_LIMIT) {
             for (size_t i = 0; i < items.size(); ++i)
                 if (NamesEqual(nameOf(items[i]), name)) return static_cast<long>(i);
@@ -130,26 +139,29 @@ private:
 };
 
 struct KeyNode {
-    explicit KeyNode(std::string_view keyName) : name(keyName) {}
+    explicit KeyNode(RegText keyName) : name(keyName.bytes), nameWide(keyName.wide) {}
 
     std::string_view name;
     std::vector<std::unique_ptr<KeyNode>> children;
     NameIndex childIndex;
     std::vector<Value> values;
     NameIndex valueIndex;
+    bool nameWide;
     bool childrenSorted = true;
     bool deleted = false;
 
-    long FindChildIndex(std::string_view childName) { return childIndex.Find(children, childName, ChildName); }
+    RegText Name() const { return RegText{name, nameWide}; }
 
-    KeyNode* FindChild(std::string_view childName) {
+    long FindChildIndex(RegText childName) { return childIndex.Find(children, childName, ChildName); }
+
+    KeyNode* FindChild(RegText childName) {
         long i = FindChildIndex(childName);
         return i < 0 ? nullptr : children[static_cast<size_t>(i)].get();
     }
 
     // childName lives in the tree's arena.
-    KeyNode* AddChild(std::string_view childName) {
-        if (!children.empty() && !NameSortsBefore(children.back()->name, childName)) childrenSorted = false;
+    KeyNode* AddChild(RegText childName) {
+        if (!children.empty() && !NameSortsBefore(children.back()->Name(), childName)) childrenSorted = false;
         children.push_back(std::make_unique<KeyNode>(childName));
         childIndex.Appended(children, ChildName);
         return children.back().get();
@@ -159,14 +171,14 @@ struct KeyNode {
         if (childrenSorted) return;
         std::sort(children.begin(), children.end(),
                   [](const std::unique_ptr<KeyNode>& a, const std::unique_ptr<KeyNode>& b) {
-                      return NameSortsBefore(a->name, b->name);
+                      return NameSortsBefore(a->Name(), b->Name());
                   });
         childIndex.Invalidate();
         childrenSorted = true;
     }
 
     // The sub-key leaves the tree; open handles may still point at it.
-    std::unique_ptr<KeyNode> DetachChild(std::string_view childName) {
+    std::unique_ptr<KeyNode> DetachChild(RegText childName) {
         long i = FindChildIndex(childName);
         if (i < 0) return nullptr;
         std::unique_ptr<KeyNode> child = std::move(children[static_cast<size_t>(i)]);
@@ -181,16 +193,15 @@ struct KeyNode {
         for (auto& child : children) child->MarkDeleted();
     }
 
-    Value* FindValue(std::string_view valueName) {
+    Value* FindValue(RegText valueName) {
         long i = valueIndex.Find(values, valueName, ValueName);
         return i < 0 ? nullptr : &values[static_cast<size_t>(i)];
     }
 
     // A value set again keeps its place in the enumeration order.
-    void SetValue(TextArena& arena, std::string_view valueName, uint32_t type, std::string_view data) {
+    void SetValue(TextArena& arena, RegText valueName, uint32_t type, RegText data) {
         if (Value* existing = FindValue(valueName)) {
-            existing->type = type;
-            existing->SetData(arena.Copy(data));
+            existing->SetData(arena.Copy(data), type);
             return;
         }
         if (values.empty()) values.reserve(4);
@@ -198,15 +209,15 @@ struct KeyNode {
         valueIndex.Appended(values, ValueName);
     }
 
-    void RemoveValue(std::string_view valueName) {
+    void RemoveValue(RegText valueName) {
         long i = valueIndex.Find(values, valueName, ValueName);
         if (i < 0) return;
         values.erase(values.begin() + i);
         valueIndex.Invalidate();
     }
 
-    static std::string_view ChildName(const std::unique_ptr<KeyNode>& child) { return child->name; }
-    static std::string_view ValueName(const Value& value) { return value.Name(); }
+    static RegText ChildName(const std::unique_ptr<KeyNode>& child) { return child->Name(); }
+    static RegText ValueName(const Value& value) { return value.Name(); }
 };
 
 // HKEY_LOCAL_MACHINE with everything it holds. Open keys share it, so a key
@@ -214,19 +225,20 @@ struct KeyNode {
 // for them.
 struct Tree {
     TextArena arena;
-    KeyNode root{"HKEY_LOCAL_MACHINE"};
+    KeyNode root{RegText{"HKEY_LOCAL_MACHINE"}};
     std::vector<std::unique_ptr<KeyNode>> deleted;
 };
 
 // Splits a path below HKEY_LOCAL_MACHINE into key names; empty names (doubled
 // or trailing backslashes) are passed over, as the registry does.
 template <class Visit>
-bool ForEachKeyName(std::string_view path, Visit visit) {
+bool ForEachKeyName(RegText path, Visit visit) {
+    const size_t width = path.wide ? 2 : 1, units = path.Units();
     size_t pos = 0;
-    while (pos < path.size()) {
-        size_t end = path.find('\\', pos);
-        if (end == std::string_view::npos) end = path.size();
-        if (end > pos && !visit(path.substr(pos, end - pos))) return false;
+    while (pos < units) {
+        size_t end = path.wide ? pos : std::min(path.bytes.find('\\', pos), units);
+        while (path.wide && end < units && path.Unit(end) != '\\') ++end;
+        if (end > pos && !visit(RegText{path.bytes.substr(pos * width, (end - pos) * width), path.wide})) return false;
         pos = end + 1;
     }
     return true;
@@ -234,11 +246,11 @@ bool ForEachKeyName(std::string_view path, Visit visit) {
 
 // The key at a path below HKEY_LOCAL_MACHINE, made with its parents where
 // missing; null when the path is deeper, or a name longer, than Windows allows.
-KeyNode* CreatePath(Tree& tree, std::string_view path);
+KeyNode* CreatePath(Tree& tree, RegText path);
 // The key at a path; null when there is none.
-KeyNode* FindPath(Tree& tree, std::string_view path);
+KeyNode* FindPath(Tree& tree, RegText path);
 // The key at a path leaves the tree for tree.deleted; HKEY_LOCAL_MACHINE stays.
-void DeletePath(Tree& tree, std::string_view path);
+void DeletePath(Tree& tree, RegText path);
 
 }  // namespace tavreg::detail
 

@@ -20,7 +20,7 @@ std::unique_ptr<tavplat::RegistryReader> OpenMachineRegistry(std::vector<std::st
         pos = end + 1;
         if (path.empty()) continue;
         std::string error;
-        if (!registry->LoadFile(path, &error) && problems) problems->push_back(error);
+        if (!registry->LoadFile(path, &error, problems) && problems) problems->push_back(error);
     }
     return registry;
 }

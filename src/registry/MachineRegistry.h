@@ -13,7 +13,8 @@ namespace tavreg {
 // The operating system's registry where there is one (advapi32 on Windows).
 // Elsewhere the snapshot files named by TAVNOVU_REGISTRY (a ':'-separated
 // list); none means an empty registry. A snapshot that cannot be loaded is
-// left out, with one line saying why added to *problems.
+// left out, with one line saying why added to *problems; so is each line that
+// the loader passed over.
 std::unique_ptr<tavplat::RegistryReader> OpenMachineRegistry(std::vector<std::string>* problems);
 
 }  // namespace tavreg

@@ -36,14 +36,15 @@ constexpr long REG_INVALID_PARAMETER = 87;
 // REG_MORE_DATA with the size needed. Unterminated string data gets a NUL after
 // it when there is room, as the "A" functions add one.
 long CopyData(const Value& value, unsigned char* data, uint32_t* dataLength) {
-    uint32_t length = value.dataLength;
+    RegText stored = value.Data();
+    auto length = static_cast<uint32_t>(stored.Units());  // a byte a unit once converted
     if (data && !dataLength) return REG_INVALID_PARAMETER;
     long result = REG_OK;
     if (data) {
         if (length > *dataLength) {
             result = REG_MORE_DATA;
         } else {
-            if (length) std::memcpy(data, value.dataPtr, length);
+            CopyAnsi(stored, length, reinterpret_cast<char*>(data));
             if (IsStringType(value.type) && length && length < *dataLength && data[length - 1] != 0)
                 data[length] = 0;
         }
@@ -75,13 +76,13 @@ public:
         if (!name || !nameLength) return REG_INVALID_PARAMETER;
         node_->SortChildren();
         if (index >= node_->children.size()) return REG_NO_MORE_ITEMS;
-        return CopyName(node_->children[index]->name, name, nameLength, false);
+        return CopyName(node_->children[index]->Name(), name, nameLength, false);
     }
 
     long QueryValue(const char* name, unsigned char* data, uint32_t* dataLength) override {
         if (node_->deleted) return REG_KEY_DELETED;
         if (!(access_ & KEY_QUERY)) return REG_ACCESS_DENIED;
-        const Value* value = node_->FindValue(name ? name : "");
+        const Value* value = node_->FindValue(RegText{name ? name : ""});
         if (!value) return REG_FILE_NOT_FOUND;
         return CopyData(*value, data, dataLength);
     }
@@ -89,18 +90,19 @@ public:
 private:
     // The capacity counts the NUL. A value name that does not fit is copied
     // cut short, as RegEnumValueA leaves it; a key name is not copied.
-    static long CopyName(std::string_view text, char* name, uint32_t* nameLength, bool copyCut) {
+    static long CopyName(RegText text, char* name, uint32_t* nameLength, bool copyCut) {
         uint32_t capacity = *nameLength;
-        if (text.size() >= capacity) {
+        size_t units = text.Units();
+        if (units >= capacity) {
             if (copyCut && capacity) {
-                std::memcpy(name, text.data(), capacity - 1);
+                CopyAnsi(text, capacity - 1, name);
                 name[capacity - 1] = 0;
             }
             return REG_MORE_DATA;
         }
-        if (!text.empty()) std::memcpy(name, text.data(), text.size());
-        name[text.size()] = 0;
-        *nameLength = static_cast<uint32_t>(text.size());
+        CopyAnsi(text, units, name);
+        name[units] = 0;
+        *nameLength = static_cast<uint32_t>(units);
         return REG_OK;
     }
 
@@ -123,7 +125,7 @@ private:
 const char* const WOW64_KEY = "Software\\Wow6432Node";
 
 bool HoldsTwoViews(Tree& tree) {
-    return FindPath(tree, WOW64_KEY) != nullptr;
+    return FindPath(tree, RegText{WOW64_KEY}) != nullptr;
 }
 
 std::string PathInView(Tree& tree, std::string_view path, unsigned access) {
@@ -145,7 +147,7 @@ std::unique_ptr<RegistryKey> OpenBelow(const std::shared_ptr<Tree>& tree, const 
     KeyNode* node = nullptr;
     if (!rest.empty() && rest.front() == '\\')
         code = REG_BAD_PATHNAME;
-    else if (!(node = FindPath(*tree, rest)))
+    else if (!(node = FindPath(*tree, RegText{rest})))
         code = REG_FILE_NOT_FOUND;
     if (error) *error = code;
     if (code != REG_OK) return nullptr;
@@ -183,7 +185,7 @@ struct MemoryRegistry::Node {
 MemoryRegistry::MemoryRegistry() : root_(std::make_unique<Node>()) {}
 MemoryRegistry::~MemoryRegistry() = default;
 
-bool MemoryRegistry::LoadFile(const std::string& path, std::string* error) {
+bool MemoryRegistry::LoadFile(const std::string& path, std::string* error, std::vector<std::string>* warnings) {
     // Snapshot paths are the host's own, not Windows paths inside the system.
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
@@ -203,40 +205,46 @@ bool MemoryRegistry::LoadFile(const std::string& path, std::string* error) {
     }
     bool readFault = std::ferror(file) != 0;
     std::fclose(file);
-    if (ok && readFault) {
-        if (error) *error = path + ": read error";
-        return false;
-    }
-    if (ok) ok = parser.Finish();
-    if (!ok && error) *error = parser.Error();
-    return ok;
+    std::string fault;
+    if (!ok)
+        fault = parser.Error();
+    else if (readFault)
+        fault = path + ": read error";
+    else if (!parser.Finish())
+        fault = parser.Error();
+    if (warnings) parser.MoveWarnings(warnings);
+    if (!fault.empty() && error) *error = fault;
+    return fault.empty();
 }
 
-bool MemoryRegistry::LoadText(const std::string& bytes, const std::string& name, std::string* error) {
+bool MemoryRegistry::LoadText(const std::string& bytes, const std::string& name, std::string* error,
+                              std::vector<std::string>* warnings) {
     RegFileParser parser(*root_->tree, name);
     bool ok = parser.Feed(bytes.data(), bytes.size()) && parser.Finish();
     if (!ok && error) *error = parser.Error();
+    if (warnings) parser.MoveWarnings(warnings);
     return ok;
 }
 
-void MemoryRegistry::CreateKey(const std::string& path) { CreatePath(*root_->tree, path); }
+// The edits take ANSI text, as the "A" functions do.
+void MemoryRegistry::CreateKey(const std::string& path) { CreatePath(*root_->tree, RegText{path}); }
 
 void MemoryRegistry::SetValue(const std::string& keyPath, const std::string& name, uint32_t type,
                               const std::vector<unsigned char>& data) {
-    if (KeyNode* key = CreatePath(*root_->tree, keyPath))
-        key->SetValue(root_->tree->arena, name, type,
-                      std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+    if (KeyNode* key = CreatePath(*root_->tree, RegText{keyPath}))
+        key->SetValue(root_->tree->arena, RegText{name}, type,
+                      RegText{std::string_view(reinterpret_cast<const char*>(data.data()), data.size())});
 }
 
 void MemoryRegistry::SetString(const std::string& keyPath, const std::string& name, const std::string& text) {
-    if (KeyNode* key = CreatePath(*root_->tree, keyPath))
-        key->SetValue(root_->tree->arena, name, VALUE_SZ, std::string_view(text.c_str(), text.size() + 1));
+    if (KeyNode* key = CreatePath(*root_->tree, RegText{keyPath}))
+        key->SetValue(root_->tree->arena, RegText{name}, VALUE_SZ, RegText{std::string_view(text.c_str(), text.size() + 1)});
 }
 
-void MemoryRegistry::DeleteKey(const std::string& path) { DeletePath(*root_->tree, path); }
+void MemoryRegistry::DeleteKey(const std::string& path) { DeletePath(*root_->tree, RegText{path}); }
 
 void MemoryRegistry::DeleteValue(const std::string& keyPath, const std::string& name) {
-    if (KeyNode* key = FindPath(*root_->tree, keyPath)) key->RemoveValue(name);
+    if (KeyNode* key = FindPath(*root_->tree, RegText{keyPath})) key->RemoveValue(RegText{name});
 }
 
 std::unique_ptr<RegistryKey> MemoryRegistry::OpenKey(const char* path, unsigned access, long* error) {

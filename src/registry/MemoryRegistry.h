@@ -20,11 +20,14 @@ public:
     MemoryRegistry();
     ~MemoryRegistry() override;
 
-    // Loads a .reg file into the registry. On failure returns false and sets
-    // *error to one line naming the file, the line and what is wrong; keys read
-    // before the fault stay.
-    bool LoadFile(const std::string& path, std::string* error);
-    bool LoadText(const std::string& bytes, const std::string& name, std::string* error);
+    // Loads a .reg file into the registry, as far as the Registry Editor would
+    // import it: a faulty line is skipped, with one line naming the file, the
+    // line, what is wrong and what was left out added to *warnings. A file that
+    // is not a registry export, or cannot be read, returns false with such a
+    // line in *error; keys read before a fault stay.
+    bool LoadFile(const std::string& path, std::string* error, std::vector<std::string>* warnings = nullptr);
+    bool LoadText(const std::string& bytes, const std::string& name, std::string* error,
+                  std::vector<std::string>* warnings = nullptr);
 
     // Direct edits, for tests and tools. Paths are below HKEY_LOCAL_MACHINE.
     void CreateKey(const std::string& path);

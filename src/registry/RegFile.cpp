@@ -1,6 +1,7 @@
 // The .reg snapshot parser: regedit's export text, in any of its encodings, into a key tree.
 #include "registry/RegFile.h"
 
+#include "registry/RegDecode.h"
 #include "text/Text.h"
 
 #include <algorithm>
@@ -16,8 +17,18 @@ const char ROOT_NAME[] = "HKEY_LOCAL_MACHINE";
 const char* const OTHER_ROOTS[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_USERS",
                                    "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA", "HKEY_PERFORMANCE_DATA"};
 
+// What a warning says was left out.
+const char LINE_SKIPPED[] = "; line skipped";
+const char KEY_SKIPPED[] = "; key and its values skipped";
+const char VALUE_SKIPPED[] = "; value skipped";
+const char REST_SKIPPED[] = "; the rest of the file is skipped, as the Registry Editor stops there";
+
+// A file with a fault on every line would otherwise flood the error stream.
+constexpr size_t MAX_WARNINGS = 100;
+
 using tavtext::IsBlank;
 using tavtext::TrimLeft;
+using tavtext::TrimRight;
 
 struct HexTable {
     signed char value[256];
@@ -34,6 +45,20 @@ const HexTable HEX_TABLE;
 
 int HexDigit(char c) { return HEX_TABLE.value[static_cast<unsigned char>(c)]; }
 
+// Text of a faulty line as a warning quotes it: control characters as \xNN.
+std::string Shown(std::string_view text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c != 0x7F) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            const char* digits = "0123456789abcdef";
+            out += {'\\', 'x', digits[c >> 4], digits[c & 15]};
+        }
+    }
+    return out;
+}
+
 // Only blanks or a comment may follow the data of a value.
 bool OnlyCommentLeft(std::string_view rest) {
     rest = TrimLeft(rest);
@@ -44,6 +69,7 @@ bool OnlyCommentLeft(std::string_view rest) {
 
 bool RegFileParser::Feed(const char* bytes, size_t count) {
     if (failed_) return false;
+    if (state_ == State::STOPPED) return true;
     if (encoding_ == Encoding::UNKNOWN) {
         pending_.append(bytes, count);
         if (pending_.size() < 3) return true;
@@ -72,11 +98,23 @@ bool RegFileParser::Finish() {
     }
     if (!ProcessLines(true)) return false;
     if (state_ == State::HEADER) return Fail(lineNumber_ == 0 ? 1 : lineNumber_, "the file is empty");
-    if (state_ == State::HEX_DATA) return Fail(lineNumber_, "hex data continued past the end of the file");
+    if (state_ == State::HEX_DATA) {
+        Warn("hex data continued past the end of the file; the value is kept as read");
+        FinishHexValue();
+    }
     return true;
 }
 
-// ---- decoding to Windows-1252 text --------------------------------------
+void RegFileParser::MoveWarnings(std::vector<std::string>* to) {
+    for (std::string& warning : warnings_) to->push_back(std::move(warning));
+    if (warningCount_ > warnings_.size())
+        to->push_back(fileName_ + ": " + std::to_string(warningCount_ - warnings_.size()) +
+                      " more warnings not listed");
+    warnings_.clear();
+    warningCount_ = 0;
+}
+
+// ---- decoding -------------------------------------------------------------
 
 void RegFileParser::DetectEncoding() {
     const unsigned char* b = reinterpret_cast<const unsigned char*>(pending_.data());
@@ -100,103 +138,30 @@ void RegFileParser::DetectEncoding() {
 
 void RegFileParser::Decode(const char* bytes, size_t count) {
     switch (encoding_) {
-    case Encoding::UTF16LE: DecodeUtf16(bytes, count); break;
-    case Encoding::UTF8: DecodeUtf8(bytes, count); break;
+    case Encoding::UTF16LE: DecodeUtf16(bytes, count, &carry_, &text_); break;
+    case Encoding::UTF8: DecodeUtf8(bytes, count, &carry_, &text_); break;
     case Encoding::UNKNOWN: break;  // refused
     default: text_.append(bytes, count); break;
     }
 }
 
-void RegFileParser::DecodeUtf16(const char* bytes, size_t count) {
-    size_t i = 0;
-    size_t start = text_.size();
-    if (!carry_.empty() && count > 0) {
-        uint32_t unit = static_cast<unsigned char>(carry_[0]) |
-                        (static_cast<uint32_t>(static_cast<unsigned char>(bytes[0])) << 8);
-        text_.push_back(static_cast<char>(UnicodeToAnsi(unit)));
-        carry_.clear();
-        i = 1;
-        start = text_.size();
-    }
-    size_t units = (count - i) / 2;
-    text_.resize(start + units);
-    char* out = text_.data() + start;
-    const unsigned char* in = reinterpret_cast<const unsigned char*>(bytes + i);
-    size_t k = 0;
-    while (k < units) {
-        // Four ASCII units at a time, the common case.
-        uint64_t word;
-        if (k + 4 <= units && (std::memcpy(&word, in + 2 * k, 8), (word & 0xFF80FF80FF80FF80ull) == 0)) {
-            out[k] = static_cast<char>(in[2 * k]);
-            out[k + 1] = static_cast<char>(in[2 * k + 2]);
-            out[k + 2] = static_cast<char>(in[2 * k + 4]);
-            out[k + 3] = static_cast<char>(in[2 * k + 6]);
-            k += 4;
-            continue;
-        }
-        out[k] = static_cast<char>(UnicodeToAnsi(in[2 * k] | (static_cast<uint32_t>(in[2 * k + 1]) << 8)));
-        ++k;
-    }
-    i += units * 2;
-    if (i < count) carry_.assign(1, bytes[i]);
+// Names and strings as the tree keeps them.
+RegText RegFileParser::Text(std::string_view text, std::string* units, std::string* ansi) {
+    if (encoding_ != Encoding::UTF8 && encoding_ != Encoding::UTF16LE) return RegText{text};
+    size_t ascii = AsciiPrefix(text);
+    return ascii == text.size() ? RegText{text} : TextFromDecoded(text, ascii, units, ansi);
 }
 
-// UTF-8 to UTF-16 units to ANSI; a character beyond the 16-bit plane takes
-// two units and so two '?'. Malformed bytes become '?' each.
-void RegFileParser::DecodeUtf8(const char* bytes, size_t count) {
-    std::string joined;
-    if (!carry_.empty()) {
-        joined = carry_ + std::string(bytes, count);
-        carry_.clear();
-        bytes = joined.data();
-        count = joined.size();
-    }
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes);
-    size_t i = 0;
-    while (i < count) {
-        unsigned char c = b[i];
-        if (c < 0x80) {
-            text_.push_back(static_cast<char>(c));
-            ++i;
-            continue;
-        }
-        size_t length = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? (c < 0xF0 ? 3 : 0) : c >= 0xC2 ? 2 : 0;
-        if (length == 0) {
-            text_.push_back('?');
-            ++i;
-            continue;
-        }
-        if (i + length > count) {
-            // Possibly a character cut by the piece boundary.
-            bool prefixOk = true;
-            for (size_t k = i + 1; k < count; ++k) prefixOk = prefixOk && (b[k] & 0xC0) == 0x80;
-            if (prefixOk) {
-                carry_.assign(bytes + i, count - i);
-                return;
-            }
-        }
-        uint32_t cp = c & (0xFF >> (length + 1));
-        size_t k = 1;
-        for (; k < length && i + k < count && (b[i + k] & 0xC0) == 0x80; ++k) cp = (cp << 6) | (b[i + k] & 0x3F);
-        bool overlong = (length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF));
-        if (k < length || overlong || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            text_.push_back('?');
-            i += k;
-            continue;
-        }
-        if (cp >= 0x10000)
-            text_.append("??");
-        else
-            text_.push_back(static_cast<char>(UnicodeToAnsi(cp)));
-        i += length;
-    }
+std::string RegFileParser::Character(std::string_view text, size_t pos) const {
+    if (encoding_ == Encoding::UTF8 || encoding_ == Encoding::UTF16LE) return Shown(CharacterAt(text, pos));
+    return Shown(text.substr(pos, 1));
 }
 
 // ---- lines ------------------------------------------------------------------
 
 bool RegFileParser::ProcessLines(bool atEnd) {
     size_t pos = 0;
-    while (pos < text_.size() && !failed_) {
+    while (pos < text_.size() && !failed_ && state_ != State::STOPPED) {
         const char* text = text_.data();
         const size_t size = text_.size();
         const char* lf = static_cast<const char*>(std::memchr(text + pos, '\n', size - pos));
@@ -228,7 +193,7 @@ bool RegFileParser::ProcessLines(bool atEnd) {
         }
     }
     if (failed_) return false;
-    text_.erase(0, pos);
+    text_.erase(0, state_ == State::STOPPED ? text_.size() : pos);
     return true;
 }
 
@@ -237,11 +202,12 @@ void RegFileParser::HandleLine(std::string_view line) {
     case State::HEADER: HandleHeader(line); break;
     case State::HEX_DATA: HandleHexLine(line); break;
     case State::LINES: HandleEntry(line); break;
+    case State::STOPPED: break;
     }
 }
 
 void RegFileParser::HandleHeader(std::string_view line) {
-    line = tavtext::TrimRight(line);
+    line = TrimRight(line);
     if (line == HEADER_REGEDIT4) {
         unicode_ = false;
         if (encoding_ == Encoding::EIGHT_BIT) encoding_ = Encoding::ANSI;
@@ -269,7 +235,7 @@ void RegFileParser::SwitchToUtf8() {
     if (text_[lineEnd] == '\r' && rest < text_.size() && text_[rest] == '\n') ++rest;
     std::string raw = text_.substr(rest);
     text_.clear();
-    DecodeUtf8(raw.data(), raw.size());
+    DecodeUtf8(raw.data(), raw.size(), &carry_, &text_);
     redecoded_ = true;
 }
 
@@ -280,20 +246,20 @@ void RegFileParser::HandleEntry(std::string_view line) {
         HandleKeyLine(line);
     } else if (line.front() == '"' || line.front() == '@') {
         HandleValueLine(line);
+    } else if (TrimRight(line) == HEADER_REGEDIT4 || TrimRight(line) == HEADER_VERSION5) {
+        Warn(std::string("a second header line") + LINE_SKIPPED);
     } else {
-        Fail(lineNumber_, "unrecognised line (expected [key], \"name\"=data, @=data or a ; comment)");
+        Warn(std::string("unrecognised line (expected [key], \"name\"=data, @=data or a ; comment)") + LINE_SKIPPED);
     }
 }
 
+// ---- keys -----------------------------------------------------------------
+
 void RegFileParser::HandleKeyLine(std::string_view line) {
-    // The key ends at the last ']' (a key name may hold one); a comment may follow.
+    // The key ends at the last ']' (a key name may hold one).
     size_t close = line.rfind(']');
     if (close == std::string_view::npos) {
-        Fail(lineNumber_, "key line without its closing ']'");
-        return;
-    }
-    if (!OnlyCommentLeft(line.substr(close + 1))) {
-        Fail(lineNumber_, "text after the closing ']' of the key");
+        Warn(std::string("key line without its closing ']'") + LINE_SKIPPED);
         return;
     }
     std::string_view path = line.substr(1, close - 1);
@@ -302,31 +268,50 @@ void RegFileParser::HandleKeyLine(std::string_view line) {
     size_t slash = path.find('\\');
     std::string_view root = path.substr(0, slash);
     std::string_view below = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
-    if (!NamesEqual(root, ROOT_NAME)) {
+    if (!NamesEqual(RegText{root}, RegText{ROOT_NAME})) {
         for (const char* other : OTHER_ROOTS) {
-            if (NamesEqual(root, other)) {
-                Fail(lineNumber_, std::string(other) +
-                                      " is not part of a snapshot of the local machine (only HKEY_LOCAL_MACHINE)");
+            if (NamesEqual(RegText{root}, RegText{other})) {
+                SkipKey(std::string(other) + " is not part of a snapshot of the local machine (only HKEY_LOCAL_MACHINE)",
+                        deletion);
                 return;
             }
         }
-        Fail(lineNumber_, "unknown root key \"" + std::string(root) + "\" (expected HKEY_LOCAL_MACHINE)");
+        std::string what = "unknown root key \"" + Shown(root) + "\" (expected HKEY_LOCAL_MACHINE)";
+        if (deletion) {
+            Warn(what + REST_SKIPPED);
+            state_ = State::STOPPED;
+        } else {
+            SkipKey(what, false);
+        }
         return;
     }
-    if (!CheckKeyNames(below)) return;
+    if (deletion && below.empty()) {
+        Warn(std::string("HKEY_LOCAL_MACHINE itself cannot be deleted") + REST_SKIPPED);
+        state_ = State::STOPPED;
+        return;
+    }
+    if (deletion && below.find_first_not_of('\\') == std::string_view::npos) {
+        SkipKey("HKEY_LOCAL_MACHINE itself cannot be deleted", true);
+        return;
+    }
+    if (!CheckKeyNames(below, deletion)) return;
+    if (!OnlyCommentLeft(line.substr(close + 1))) Warn("text after the closing ']' of the key ignored");
     if (deletion) {
-        if (below.find_first_not_of('\\') == std::string_view::npos) {
-            Fail(lineNumber_, "HKEY_LOCAL_MACHINE itself cannot be deleted");
-            return;
-        }
-        DeletePath(tree_, below);
+        DeletePath(tree_, Text(below, &keyUnits_, &keyAnsi_));
         steps_.clear();
         current_ = nullptr;
-        afterDeletion_ = true;
+        discarding_ = true;
         return;
     }
     current_ = CreateKeyPath(below);
-    afterDeletion_ = false;
+    discarding_ = false;
+}
+
+// Values that follow go nowhere, up to the next key line.
+void RegFileParser::SkipKey(const std::string& why, bool deletion) {
+    Warn(why + (deletion ? LINE_SKIPPED : KEY_SKIPPED));
+    current_ = nullptr;
+    discarding_ = true;
 }
 
 // Creates the key and its parents. An export names sibling keys one after
@@ -349,7 +334,7 @@ KeyNode* RegFileParser::CreateKeyPath(std::string_view path) {
             continue;
         }
         size_t end = std::min(path.find('\\', pos), path.size());
-        std::string_view name = path.substr(pos, end - pos);
+        RegText name = Text(path.substr(pos, end - pos), &keyUnits_, &keyAnsi_);
         KeyNode* child = node->FindChild(name);
         node = child ? child : node->AddChild(tree_.arena.Copy(name));
         steps_.push_back(PathStep{end, node});
@@ -359,39 +344,45 @@ KeyNode* RegFileParser::CreateKeyPath(std::string_view path) {
     return node;
 }
 
-bool RegFileParser::CheckKeyNames(std::string_view path) {
+// Windows refuses to make such keys.
+bool RegFileParser::CheckKeyNames(std::string_view path, bool deletion) {
+    const bool decoded = encoding_ == Encoding::UTF8 || encoding_ == Encoding::UTF16LE;
     size_t depth = 0;
     bool longName = false;
-    ForEachKeyName(path, [&](std::string_view name) {
+    ForEachKeyName(RegText{path}, [&](RegText name) {
         ++depth;
-        longName = longName || name.size() > MAX_KEY_NAME;
+        // A unit takes at least a byte.
+        longName = longName || (name.bytes.size() > MAX_KEY_NAME &&
+                                (decoded ? UnitsInDecoded(name.bytes) : name.bytes.size()) > MAX_KEY_NAME);
         return true;
     });
-    if (longName) return Fail(lineNumber_, "a key name is longer than 255 characters");
-    if (depth > MAX_KEY_DEPTH) return Fail(lineNumber_, "the key path is deeper than 512 levels");
-    return true;
+    if (longName) SkipKey("a key name is longer than 255 characters", deletion);
+    else if (depth > MAX_KEY_DEPTH) SkipKey("the key path is deeper than 512 levels", deletion);
+    return !longName && depth <= MAX_KEY_DEPTH;
 }
+
+// ---- values ---------------------------------------------------------------
 
 void RegFileParser::HandleValueLine(std::string_view line) {
     valueName_.clear();
     size_t pos = 1;
     if (line.front() == '"' && !ReadQuoted(line, &pos, &valueName_, "value name")) return;
+    name_ = Text(valueName_, &nameUnits_, &nameAnsi_);
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
     if (pos >= line.size() || line[pos] != '=') {
-        Fail(lineNumber_, "expected '=' after the value name");
+        Warn(std::string("expected '=' after the value name") + LINE_SKIPPED);
         return;
     }
     ++pos;
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
-    std::string_view data = line.substr(pos);
-    if (!current_ && !afterDeletion_) {
-        Fail(lineNumber_, "value before the first [key] line");
-        return;
+    if (!current_ && !discarding_) {
+        Warn("value before the first [key] line; values up to the next key line skipped");
+        discarding_ = true;
     }
-    ParseData(data);
+    ParseData(line.substr(pos));
 }
 
-// A quoted text with \\ and \" escapes; *pos is just after the opening quote.
+// A quoted text with \\, \", \n and \r escapes; *pos is just after the opening quote.
 bool RegFileParser::ReadQuoted(std::string_view line, size_t* pos, std::string* out, const char* what) {
     size_t i = *pos;
     while (i < line.size()) {
@@ -403,28 +394,31 @@ bool RegFileParser::ReadQuoted(std::string_view line, size_t* pos, std::string* 
             *pos = stop + 1;
             return true;
         }
-        // regedit knows \\, \" and \n; any other escape would be guessed at.
-        char escaped = stop + 1 < line.size() ? line[stop + 1] : '\0';
+        if (stop + 1 >= line.size()) break;
+        char escaped = line[stop + 1];
+        i = stop + 2;
         if (escaped == '\\' || escaped == '"') {
             out->push_back(escaped);
-        } else if (escaped == 'n') {
-            out->push_back('\n');
-        } else if (stop + 1 < line.size()) {
-            Fail(lineNumber_, std::string("unknown escape \\") + escaped + " in the " + what +
-                                  " (known are \\\\, \\\" and \\n)");
+        } else if (escaped == 'n' || escaped == 'r') {
+            out->push_back(escaped == 'n' ? '\n' : '\r');
+        } else if (escaped == '0') {
+            Warn("escape \\0 in the " + std::string(what) + LINE_SKIPPED);
             return false;
         } else {
-            break;
+            // The Registry Editor keeps the character and drops the backslash.
+            std::string character = Character(line, stop + 1);
+            Warn("unknown escape \\" + character + " in the " + what + ", read as \"" + character + "\"");
+            out->append(character);
+            i = stop + 1 + character.size();
         }
-        i = stop + 2;
     }
-    Fail(lineNumber_, std::string(what) + " without its closing quote");
+    Warn(std::string(what) + " without its closing quote" + LINE_SKIPPED);
     return false;
 }
 
 void RegFileParser::ParseData(std::string_view data) {
     if (!data.empty() && data.front() == '-' && OnlyCommentLeft(data.substr(1))) {
-        if (current_) current_->RemoveValue(valueName_);
+        if (current_) current_->RemoveValue(name_);
         return;
     }
     if (!data.empty() && data.front() == '"') {
@@ -432,11 +426,11 @@ void RegFileParser::ParseData(std::string_view data) {
         size_t pos = 1;
         if (!ReadQuoted(data, &pos, &scratch_, "string")) return;
         if (!OnlyCommentLeft(data.substr(pos))) {
-            Fail(lineNumber_, "text after the closing quote of the string");
+            Warn(std::string("text after the closing quote of the string") + LINE_SKIPPED);
             return;
         }
         scratch_.push_back('\0');
-        Store(VALUE_SZ, scratch_);
+        Store(VALUE_SZ, Text(scratch_, &dataUnits_, &dataAnsi_));
         return;
     }
     if (data.substr(0, 6) == "dword:") {
@@ -459,13 +453,14 @@ void RegFileParser::ParseData(std::string_view data) {
             type = type * 16 + static_cast<uint64_t>(std::max(HexDigit(c), 0));
         }
         if (!ok) {
-            Fail(lineNumber_, "malformed hex(type): prefix (expected hex(0) to hex(ffffffff) followed by ':')");
+            Warn(std::string("malformed hex(type): prefix (expected hex(0) to hex(ffffffff) followed by ':')") +
+                 LINE_SKIPPED);
             return;
         }
         StartHex(static_cast<uint32_t>(type), data.substr(close + 2));
         return;
     }
-    Fail(lineNumber_, "unknown value data (expected \"text\", dword:, hex:, hex(type): or -)");
+    Warn(std::string("unknown value data (expected \"text\", dword:, hex:, hex(type): or -)") + LINE_SKIPPED);
 }
 
 void RegFileParser::ParseDword(std::string_view digits) {
@@ -477,12 +472,12 @@ void RegFileParser::ParseDword(std::string_view digits) {
         ++n;
     }
     if (n == 0 || n > 8 || !OnlyCommentLeft(digits.substr(n))) {
-        Fail(lineNumber_, "dword: needs 1 to 8 hex digits");
+        Warn(std::string("dword: needs 1 to 8 hex digits") + LINE_SKIPPED);
         return;
     }
     char bytes[4];
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
-    Store(VALUE_DWORD, std::string_view(bytes, 4));
+    Store(VALUE_DWORD, RegText{std::string_view(bytes, 4)});
 }
 
 void RegFileParser::StartHex(uint32_t type, std::string_view text) {
@@ -492,94 +487,87 @@ void RegFileParser::StartHex(uint32_t type, std::string_view text) {
     ParseHexPiece(text);
 }
 
+// Blank and comment lines between continued lines are passed over.
 void RegFileParser::HandleHexLine(std::string_view line) {
     line = TrimLeft(line);
-    if (!line.empty() && line.front() == ';') return;  // a comment between continued lines
-    if (line.empty()) {
-        Fail(lineNumber_, "hex data continued onto an empty line");
-        return;
-    }
+    if (line.empty() || line.front() == ';') return;
     ParseHexPiece(line);
 }
 
-// One line's part of hex data: bytes of 1 or 2 hex digits separated by
-// commas, blanks allowed before a byte; a backslash at the end continues
-// the data on the next line.
+// One line's part of hex data: bytes of hex digits (at most ff) separated by
+// commas, blanks allowed where a byte may come; a backslash at the end
+// continues the data on the next line.
 void RegFileParser::ParseHexPiece(std::string_view text) {
     size_t i = 0;
-    bool continued = false;
     while (i < text.size()) {
         char c = text[i];
         if (IsBlank(c)) {
             size_t next = i;
             while (next < text.size() && IsBlank(text[next])) ++next;
             if (next == text.size() || text[next] == ';') break;
-            if (!expectByte_ || HexDigit(text[next]) < 0) {
-                Fail(lineNumber_, "blank before a comma or backslash in hex data");
-                return;
-            }
+            if (!expectByte_) return SkipHexValue("blank after a byte in hex data");
             i = next;
         } else if (c == ';') {
             break;
         } else if (c == ',') {
-            if (expectByte_) {
-                Fail(lineNumber_, "empty byte in hex data (two commas)");
-                return;
-            }
+            if (expectByte_) return SkipHexValue("empty byte in hex data (two commas)");
             expectByte_ = true;
             ++i;
         } else if (c == '\\') {
-            if (!TrimLeft(text.substr(i + 1)).empty()) {
-                Fail(lineNumber_, "text after the continuation backslash in hex data");
-                return;
-            }
-            continued = true;
-            break;
+            if (!OnlyCommentLeft(text.substr(i + 1))) return SkipHexValue("text after the continuation backslash in hex data");
+            state_ = State::HEX_DATA;
+            return;
         } else if (HexDigit(c) >= 0) {
-            if (!expectByte_) {
-                Fail(lineNumber_, "missing comma between bytes in hex data");
-                return;
-            }
+            if (!expectByte_) return SkipHexValue("missing comma between bytes in hex data");
             int value = HexDigit(c);
             ++i;
             if (i < text.size() && HexDigit(text[i]) >= 0) value = value * 16 + HexDigit(text[i++]);
-            if (i < text.size() && HexDigit(text[i]) >= 0) {
-                Fail(lineNumber_, "a byte in hex data has more than 2 hex digits");
-                return;
-            }
+            // More digits are read while the byte still fits, as regedit reads "012".
+            for (; i < text.size() && HexDigit(text[i]) >= 0 && value <= 0xFF; ++i) value = value * 16 + HexDigit(text[i]);
+            if (value > 0xFF) return SkipHexValue("a byte in hex data is larger than ff");
             hexBytes_.push_back(static_cast<char>(value));
             expectByte_ = false;
         } else {
-            Fail(lineNumber_, std::string("bad character '") + c + "' in hex data");
-            return;
+            return SkipHexValue("bad character '" + Character(text, i) + "' in hex data");
         }
     }
-    if (continued) {
-        state_ = State::HEX_DATA;
-    } else {
-        FinishHexValue();
-    }
+    FinishHexValue();
 }
 
-bool RegFileParser::FinishHexValue() {
+void RegFileParser::SkipHexValue(const std::string& why) {
+    Warn(why + VALUE_SKIPPED);
+    state_ = State::LINES;
+}
+
+void RegFileParser::FinishHexValue() {
     state_ = State::LINES;
     std::string& bytes = hexBytes_;
+    RegText data{bytes};
     // String types hold UTF-16 in 5.00 files and ANSI in REGEDIT4 files;
     // regedit ends a string that lacks its NUL with one.
-    if (IsStringType(hexType_)) {
-        if (unicode_) bytes = Utf16ToAnsi(bytes);
-        if (!bytes.empty() && bytes.back() != '\0') bytes.push_back('\0');
+    if (IsStringType(hexType_) && unicode_) {
+        bytes.resize(bytes.size() & ~size_t{1});
+        if (!bytes.empty() && (bytes[bytes.size() - 2] != 0 || bytes.back() != 0)) bytes.append(2, '\0');
+        data = TextFromUtf16(bytes, &dataAnsi_);
+    } else if (IsStringType(hexType_) && !bytes.empty() && bytes.back() != '\0') {
+        bytes.push_back('\0');
+        data = RegText{bytes};
     }
-    Store(hexType_, bytes);
-    return !failed_;
+    Store(hexType_, data);
 }
 
-void RegFileParser::Store(uint32_t type, std::string_view data) {
-    if (data.size() > UINT32_MAX) {
-        Fail(lineNumber_, "the value's data is larger than 4 GB");
+void RegFileParser::Store(uint32_t type, RegText data) {
+    if (!current_) return;
+    if (data.bytes.size() > UINT32_MAX) {
+        Warn(std::string("the value's data is larger than 4 GB") + VALUE_SKIPPED);
         return;
     }
-    if (current_) current_->SetValue(tree_.arena, valueName_, type, data);
+    current_->SetValue(tree_.arena, name_, type, data);
+}
+
+void RegFileParser::Warn(const std::string& what) {
+    if (++warningCount_ <= MAX_WARNINGS)
+        warnings_.push_back(fileName_ + ":" + std::to_string(lineNumber_) + ": " + what);
 }
 
 bool RegFileParser::Fail(size_t line, const std::string& what) {

@@ -14,8 +14,9 @@
 namespace tavreg::detail {
 
 // REGEDIT4 or "Windows Registry Editor Version 5.00" text, in Windows-1252,
-// UTF-8 or UTF-16LE. The first fault stops the reading; keys read before it
-// stay in the tree.
+// UTF-8 or UTF-16LE. A faulty line is passed over as the Registry Editor
+// passes over it, with a warning; only a file without the header line of an
+// export is refused.
 class RegFileParser {
 public:
     RegFileParser(Tree& tree, std::string fileName) : tree_(tree), fileName_(std::move(fileName)) {}
@@ -26,17 +27,17 @@ public:
 
     // One line naming the file, the line and what is wrong.
     const std::string& Error() const { return error_; }
+    // Lines of the same form, saying also what was left out.
+    void MoveWarnings(std::vector<std::string>* to);
 
 private:
     enum class Encoding { UNKNOWN, EIGHT_BIT, ANSI, UTF8, UTF16LE };
-    enum class State { HEADER, LINES, HEX_DATA };
+    enum class State { HEADER, LINES, HEX_DATA, STOPPED };
 
     // Declared inline though defined in RegFile.cpp, the only file that calls
     // them: the line loop then keeps them in itself, as it must for speed.
     inline void DetectEncoding();
     inline void Decode(const char* bytes, size_t count);
-    inline void DecodeUtf16(const char* bytes, size_t count);
-    inline void DecodeUtf8(const char* bytes, size_t count);
 
     inline bool ProcessLines(bool atEnd);
     inline void HandleLine(std::string_view line);
@@ -44,8 +45,9 @@ private:
     inline void SwitchToUtf8();
     inline void HandleEntry(std::string_view line);
     inline void HandleKeyLine(std::string_view line);
+    inline void SkipKey(const std::string& why, bool deletion);
     inline KeyNode* CreateKeyPath(std::string_view path);
-    inline bool CheckKeyNames(std::string_view path);
+    inline bool CheckKeyNames(std::string_view path, bool deletion);
     inline void HandleValueLine(std::string_view line);
     inline bool ReadQuoted(std::string_view line, size_t* pos, std::string* out, const char* what);
     inline void ParseData(std::string_view data);
@@ -53,14 +55,20 @@ private:
     inline void StartHex(uint32_t type, std::string_view text);
     inline void HandleHexLine(std::string_view line);
     inline void ParseHexPiece(std::string_view text);
-    inline bool FinishHexValue();
-    inline void Store(uint32_t type, std::string_view data);
+    inline void SkipHexValue(const std::string& why);
+    inline void FinishHexValue();
+    inline void Store(uint32_t type, RegText data);
+    inline RegText Text(std::string_view text, std::string* units, std::string* ansi);
+    inline std::string Character(std::string_view text, size_t pos) const;
+    inline void Warn(const std::string& what);
     inline bool Fail(size_t line, const std::string& what);
 
     Tree& tree_;
     std::string fileName_;
     std::string error_;
     bool failed_ = false;
+    std::vector<std::string> warnings_;
+    size_t warningCount_ = 0;
 
     Encoding encoding_ = Encoding::UNKNOWN;
     std::string pending_;  // bytes before the encoding is known
@@ -72,7 +80,7 @@ private:
     State state_ = State::HEADER;
     bool unicode_ = false;
     KeyNode* current_ = nullptr;
-    bool afterDeletion_ = false;
+    bool discarding_ = false;  // values are read but not kept: after a deletion or a key left out
     struct PathStep {
         size_t end;  // where the key's name ends in lastPath_
         KeyNode* node;
@@ -80,7 +88,9 @@ private:
     std::string lastPath_;  // of the previous key line
     std::vector<PathStep> steps_;
     std::string valueName_;
+    RegText name_;  // valueName_ as kept
     std::string scratch_;  // a string value's data
+    std::string keyUnits_, keyAnsi_, nameUnits_, nameAnsi_, dataUnits_, dataAnsi_;  // text converted for keeping
     uint32_t hexType_ = 0;
     std::string hexBytes_;
     bool expectByte_ = true;

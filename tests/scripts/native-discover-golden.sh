@@ -21,7 +21,7 @@ for reg in "$fixtures"/*.reg; do
     paths-*) family=--install-paths ;;
     *) echo "FAIL: $name.reg names no family"; failures=$((failures + 1)); continue ;;
   esac
-  actual=$("$tool" --registry "$reg" $family 2>&1; echo "exit $?")
+  actual=$(cd "$fixtures" && "$tool" --registry "$name.reg" $family 2>&1; echo "exit $?")
   if [ "${TAV_UPDATE_GOLDEN:-0}" = 1 ]; then
     printf '%s\n' "$actual" >"$golden/$name.txt"
   elif ! diff -u "$golden/$name.txt" <(printf '%s\n' "$actual"); then

@@ -5,7 +5,8 @@ set -u
 bin=$TAV_BIN_DIR; src=$TAV_SOURCE_DIR
 [ -x "$bin/tav_tests" ] || { echo "tav_tests is not built"; exit 77; }
 fixtures=$src/tests/fixtures/registry
-out=$(TAVNOVU_REGISTRY="$fixtures/conformance-unicode.reg:$fixtures/conformance-ansi.reg" \
+files=$(printf "$fixtures/%s:" conformance-unicode.reg conformance-ansi.reg conformance-names.reg conformance-badlines.reg)
+out=$(TAVNOVU_REGISTRY="$files" \
       TAV_REGISTRY_IMPORTED=native "$bin/tav_tests" --gtest_filter='RegistryConformance/Machine.*' 2>&1)
 rc=$?
 printf '%s\n' "$out"

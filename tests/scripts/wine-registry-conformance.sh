@@ -17,7 +17,7 @@ cleanup() {
 trap cleanup EXIT
 
 fixtures=$src/tests/fixtures/registry
-for file in conformance-unicode.reg conformance-ansi.reg; do
+for file in conformance-unicode.reg conformance-ansi.reg conformance-names.reg conformance-badlines.reg; do
   winpath="Z:$(printf '%s' "$fixtures/$file" | tr / '\\')"
   if ! "$src/scripts/wine-run.sh" regedit /S "$winpath"; then
     echo "regedit could not import $file" >&2
