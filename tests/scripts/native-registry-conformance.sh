@@ -11,8 +11,8 @@ out=$(TAVNOVU_REGISTRY="$files" \
 rc=$?
 printf '%s\n' "$out"
 [ $rc -eq 0 ] || exit 1
-if printf '%s\n' "$out" | grep -q '^\[  SKIPPED \]'; then
+if grep -q '^\[  SKIPPED \]' <<<"$out"; then
   echo "conformance cases were skipped" >&2
   exit 1
 fi
-printf '%s\n' "$out" | grep -q '^\[  PASSED  \] [1-9]' || exit 1
+grep -q '^\[  PASSED  \] [1-9]' <<<"$out" || exit 1

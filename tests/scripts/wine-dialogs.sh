@@ -32,7 +32,7 @@ if [ -f "$bin/tavsetup.exe" ] && [ -f "$bin/TAVNOVU.dll" ]; then
            "$bin/tavsetup.exe" setup.log sql 8.0 2>/dev/null )
   code=$?
   rm -rf "$run"
-  if [ "$code" = 1 ] && printf '%s\n' "$out" | grep -q "^Unable to display dialog: RC=1400"; then
+  if [ "$code" = 1 ] && grep -q "^Unable to display dialog: RC=1400" <<<"$out"; then
     echo "[tavsetup without a display] ok: the templates come from TAVNOVU.dll"
   else
     echo "[tavsetup without a display] FAILED: exit $code" >&2

@@ -88,7 +88,7 @@ family_of() {
 # line only the code is compared.
 filter() {
   case $1 in
-    --install-paths) tr -d '\r' | grep -v '^ NT: ' | sed -E 's/^(MS err\([-0-9]+\):).*/\1/' ;;
+    --install-paths) tr -d '\r' | grep -av '^ NT: ' | sed -E 's/^(MS err\([-0-9]+\):).*/\1/' ;;
     *) tr -d '\r' ;;
   esac
 }
@@ -119,7 +119,7 @@ for group in "${groups[@]}"; do
   for fixture in $group; do
     family=$(family_of "$fixture")
     TAVNOVU_DRIVES=$fixtures/drives COMPUTERNAME=$computer \
-      "$native" --registry "$fixtures/$fixture.reg" $family 2>&1 | grep -v '^tavdiscover: .*\.reg:[0-9]*: ' |
+      "$native" --registry "$fixtures/$fixture.reg" $family 2>&1 | grep -av '^tavdiscover: .*\.reg:[0-9]*: ' |
       filter "$family" >"$work/$fixture.native"
     bash "$winerun" "$winexe" $family 2>&1 | filter "$family" >"$work/$fixture.wine"
     compared=$((compared + 1))
