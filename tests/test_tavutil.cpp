@@ -39,7 +39,8 @@ TEST(CollAlloc, RoundsFailsAndZeroFills) {
                 "9223372036854775807 bytes");
     InFreshProcess([] {
         ScopedEnv zero("COLL_ZEROMEM", "1");
-        // A block of the same size dirtied and freed first, so that a reused block would show it.
+        // A block of the same size dirtied and freed first: a block handed out again, or the
+        // sanitizer's filled fresh one, shows a missing fill.
         void* dirty = coll_alloc(13, __FILE__, __LINE__, "13");
         std::memset(dirty, 0xAB, 32);
         coll_free(dirty, __FILE__, __LINE__, "dirty");
