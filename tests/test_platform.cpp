@@ -47,7 +47,6 @@ TEST(FileSystem, OperationsOnWindowsPathsAndGeneratedTextInCrLf) {
     const std::string text = "[Section]\nkey=value\n\nlast";
     EXPECT_EQ(tavplat::WriteGeneratedText(stream, text.data(), text.size()), text.size());
     EXPECT_EQ(tavplat::WriteGeneratedText(stream, "\n", 1), 1u);
-    EXPECT_EQ(tavplat::WriteGeneratedText(stream, "", 0), 0u);
     std::fclose(stream);
     EXPECT_EQ(tavplat::FileAccess(file.c_str(), 0), 0);
     EXPECT_EQ(tavplat::RenameFile(file.c_str(), renamed.c_str()), 0);
@@ -71,7 +70,8 @@ TEST(Process, ProgramsPipesDirectoriesAndTheEnvironment) {
     EXPECT_EQ(pipe ? tavplat::CloseCommandPipe(pipe) : -1, 0);
 
     TempDir dir;
-    const fs::path deep = dir.path() / std::string(120, 'd') / std::string(120, 'e');  // past a first guess of the size
+    // Past a first guess of the size; Windows' ANSI calls stop at 260 characters.
+    const fs::path deep = dir.path() / std::string(WINDOWS ? 60 : 120, 'd') / std::string(WINDOWS ? 60 : 120, 'e');
     fs::create_directories(deep);
     ScopedCwd cwd(deep);
     EXPECT_TRUE(fs::equivalent(tavplat::CurrentDirectory(), deep)) << tavplat::CurrentDirectory();
