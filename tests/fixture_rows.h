@@ -48,8 +48,8 @@ inline const char* OrNull(const std::string& field) { return field == "~" ? null
 // Records as the tables spell them: the six time digits of a header as "(hhmmss)", the
 // line in the runtime's and the password encoding's own source as "(n)".
 inline std::string Normalized(const std::string& records) {
-    const std::string timeless = std::regex_replace(records, std::regex("\\(\\d{6}\\) "), "(hhmmss) ");
-    return std::regex_replace(timeless, std::regex("(TAVUTIL|TAVENCRY)\\(\\d+\\)"), "$1(n)");
+    return std::regex_replace(std::regex_replace(records, std::regex("\\(\\d{6}\\) "), "(hhmmss) "),
+                              std::regex("(TAVUTIL|TAVENCRY)\\(\\d+\\)"), "$1(n)");
 }
 
 }  // namespace tavtest

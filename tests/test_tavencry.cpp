@@ -100,8 +100,7 @@ TEST(Password, DefaultKeyFromTheSettings) {
 
 TEST(Password, SameSecondSameValue) {
     const std::time_t before = std::time(nullptr);
-    const std::string first = Encode("pw", {"a", "b"});
-    const std::string second = Encode("pw", {"a", "b"});
+    const std::string first = Encode("pw", {"a", "b"}), second = Encode("pw", {"a", "b"});
     if (std::time(nullptr) != before)
         GTEST_SKIP() << "the clock moved on between the encodings";
     EXPECT_EQ(first, second);
