@@ -61,7 +61,7 @@ TEST(InstallPaths, FailuresAndMachinesReachedByName) {
         {"BARE", " NT: key= CurrentVersion, value=5.0.\n" + NO_CONFIG + "Could not open registry key " + AGENT_KEY + "\n", "|||"},
         {"\\\\NOVERSION", "Could not open registry key " + NT_KEY + "\n" + E2, "|||"},
         {"DBHOST02", " NT: key= CurrentVersion, value=6.0.\n Veltra: key= EtcPath, value=D:\\Veltra\\etc.\n", "||D:\\Veltra\\etc|"},
-        {"NOSUCHHOST", "Could not open remote registry NOSUCHHOST\n" + E53, "|||"},
+        {"\\NOSUCHHOST", "Could not open remote registry \\NOSUCHHOST\n" + E53, "|||"},  // one backslash: no UNC name
         {longName, "Could not open remote registry " + longName + "\n" + E53, "|||"},  // the name whole
     };
     for (const Row& row : ROWS) {
@@ -70,5 +70,5 @@ TEST(InstallPaths, FailuresAndMachinesReachedByName) {
         EXPECT_EQ(row.printed, testing::internal::GetCapturedStdout()) << row.machine;
         EXPECT_EQ(row.paths, paths.bin + "|" + paths.dll + "|" + paths.etc + "|" + paths.log) << row.machine;
     }
-    EXPECT_EQ("\\\\BARE \\\\NOVERSION \\\\DBHOST02 \\\\NOSUCHHOST \\\\" + longName + " ", net.connected);
+    EXPECT_EQ("\\\\BARE \\\\NOVERSION \\\\DBHOST02 \\\\\\NOSUCHHOST \\\\" + longName + " ", net.connected);
 }
