@@ -1,28 +1,20 @@
-// The install-parameter table, the monitored set and the generated agent files.
+// The install-parameter table, the monitored set and the generated agent files, whose
+// tables are tests/golden/generate/*/ (scenarios) and tests/fixtures/generate/rules.txt.
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
 #include <map>
-#include <vector>
 
 #include "generate/tavixdcl.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
-#include "setup/tavixext.h"
 #include "tav_testutil.h"
 
 namespace fs = std::filesystem;
 using namespace tavtest;
 
 namespace {
-
-// Counts destructions, to see that the set destroys each entry exactly once.
-struct CountedEntry : CMonitoredServer {
-    explicit CountedEntry(int* counter) : counter_(counter) {}
-    ~CountedEntry() override { ++*counter_; }
-    int* counter_;
-};
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -65,19 +57,17 @@ std::vector<std::string> DataLines(const fs::path& file) {
 std::map<std::string, std::string> FilesBelow(const fs::path& root) {
     std::map<std::string, std::string> files;
     for (const auto& item : fs::recursive_directory_iterator(root))
-        if (item.is_regular_file())
-            files[fs::relative(item.path(), root).generic_string()] = ReadFile(item.path().string());
+        if (item.is_regular_file()) files[fs::relative(item.path(), root).generic_string()] = ReadFile(item.path().string());
     return files;
 }
 
-template <typename Run>
-std::string Console(Run run) {
+// What a generation says, and what it came to.
+std::string Generate(CInstallParams& p, GenerationResult* result = nullptr) {
+    GenerationResult ignored;
     testing::internal::CaptureStdout();
-    run();
+    (result ? *result : ignored) = p.GenerateConfiguration();
     return testing::internal::GetCapturedStdout();
 }
-
-std::string Generate(CInstallParams& p) { return Console([&] { p.GenerateConfiguration(); }); }
 
 // A table whose configuration directory "etc" lies in a temporary current directory.
 struct Workspace {
@@ -85,25 +75,19 @@ struct Workspace {
     ScopedCwd cwd{temp.path()};
     std::string etc = temp.file("etc");
     CInstallParams p;
-    Workspace() {
+    explicit Workspace(std::initializer_list<const char*> oracle = {}) {
         fs::create_directory(etc);
         p.SetStored("ETCPATH", etc.c_str());
+        for (const char* name : oracle) p.AddMonitored(Entry(name), FAMILY_ORACLE);
     }
     std::string EtcFile(const std::string& name) const { return etc + "\\" + name; }
     std::string Native(const std::string& name) const { return (fs::path(etc) / name).string(); }
 };
 
-// Makes a directory read-only; false, and the directory as it was, if files still get in (root, Windows).
-bool MakeReadOnly(const fs::path& dir) {
-    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
-    if (!std::ofstream((dir / "probe.tmp").string()).is_open()) return true;
-    fs::permissions(dir, fs::perms::owner_all);
-    return false;
-}
-
 }  // namespace
 
-TEST(MonitoredSet, FindMatchesTheFiveFieldsWithCaseAndReturnsTheFirst) {
+// The five texts decide, with their case; the first entry found is returned.
+TEST(MonitoredSet, FindMatchesTheFiveTextsAndReturnsTheFirst) {
     CSybaseServer server;
     server.SetServerName("SYB");
     server.SetServiceName("SYBSQL_SYB");
@@ -127,66 +111,28 @@ TEST(MonitoredSet, FindMatchesTheFiveFieldsWithCaseAndReturnsTheFirst) {
     }
 }
 
-TEST(MonitoredSet, RemoveDestroysExactlyThePointerGivenAndTheTableTheRest) {
-    int deleted = 0;
-    CountedEntry stranger(&deleted);
-    {
-        CInstallParams params;
-        CMonitoredServer* e[3];
-        for (auto*& entry : e) entry = params.AddMonitored(std::make_unique<CountedEntry>(&deleted), FAMILY_ORACLE);  // all alike
-        params.RemoveMonitored(e[1], FAMILY_ORACLE);
-        params.RemoveMonitored(&stranger, FAMILY_ORACLE);
-        params.RemoveMonitored(e[0], FAMILY_SYBASE);  // not in that family's sequence
-        EXPECT_EQ(deleted, 1);
-        ASSERT_EQ(params.GetMonitoredCount(FAMILY_ORACLE), 2);
-        EXPECT_TRUE(params.GetMonitoredAt(0, FAMILY_ORACLE) == e[0] && params.GetMonitoredAt(1, FAMILY_ORACLE) == e[2]);
-        EXPECT_TRUE(!params.GetMonitoredAt(-1, FAMILY_ORACLE) && !params.GetMonitoredAt(2, FAMILY_ORACLE));
-        for (int family : {0, 15, 16}) params.AddMonitored(std::make_unique<CountedEntry>(&deleted), family);
-        EXPECT_EQ(deleted, 2);  // there is no slot 16: not kept, and not leaked
-    }
-    EXPECT_EQ(deleted, 6);
+TEST(MonitoredSet, RemoveTakesExactlyThePointerGiven) {
+    CInstallParams params;
+    CMonitoredServer* e[3];
+    for (auto*& entry : e) entry = params.AddMonitored(Entry("same"), FAMILY_ORACLE);  // all alike
+    CMonitoredServer stranger;
+    params.RemoveMonitored(e[1], FAMILY_ORACLE);
+    params.RemoveMonitored(&stranger, FAMILY_ORACLE);
+    params.RemoveMonitored(e[0], FAMILY_SYBASE);  // not in that family's sequence
+    ASSERT_EQ(params.GetMonitoredCount(FAMILY_ORACLE), 2);
+    EXPECT_TRUE(params.GetMonitoredAt(0, FAMILY_ORACLE) == e[0] && params.GetMonitoredAt(1, FAMILY_ORACLE) == e[2]);
+    EXPECT_TRUE(!params.GetMonitoredAt(-1, FAMILY_ORACLE) && !params.GetMonitoredAt(2, FAMILY_ORACLE));
+    EXPECT_EQ(params.AddMonitored(Entry("x"), FAMILY_SLOTS), nullptr);  // no such slot: released
 }
 
-TEST(InstallParameters, SettersReadTheirOwnVariableButRegistryPathsWin) {
-    ScopedEnv e1("CELLNAME", "cell1"), e2("ETCPATH", "E:\\etc"), e3("COMPUTERNAME", "HOST1"),
-        e4("LOGPATH", "E:\\log"), e5("DLLPATH", "E:\\dll"), e6("BINPATH", "E:\\bin"), e7("PORTNUMBER", "2001");
-    for (const std::string drive : {"E:\\", "R:\\"}) {
-        // The registry's paths are given for the second pass only.
-        InstallPaths registry;
-        if (drive == "R:\\") registry = {drive + "bin", drive + "dll", drive + "etc", drive + "log"};
-        CInstallParams p;
-        p.SetCellName("CELLNAME");
-        p.SetEtcPath("ETCPATH", registry.etc);
-        p.SetComputerName("COMPUTERNAME");
-        p.SetLogPath("LOGPATH", registry.log);
-        p.SetDllPath("DLLPATH", registry.dll);
-        p.SetBinPath("BINPATH", registry.bin);
-        p.SetPortNumber("PORTNUMBER");
-        EXPECT_EQ(p.GetEtcPath(PARAM_RAW) + p.GetLogPath(PARAM_RAW) + p.GetDllPath() +
-                      p.GetBinPath(PARAM_RAW) + p.GetCellName() + p.GetComputerName() +
-                      p.GetPortNumber(PARAM_RAW),
-                  drive + "etc" + drive + "log" + drive + "dll" + drive + "bin" + "cell1HOST12001");
-    }
-}
-
-TEST(InstallParameters, PercentTokensThenTheResolvedFallbackChain) {
+// A path from the maker's registry keys wins over its variable; an empty one leaves the variable.
+TEST(InstallParameters, RegistryPathsWinOverTheVariables) {
+    ScopedEnv e1("ETCPATH", "E:\\etc"), e2("LOGPATH", "E:\\log"), e3("BINPATH", "E:\\bin");
     CInstallParams p;
-    EXPECT_EQ(p.GetEtcPath(PARAM_PERCENT_TOKEN) + p.GetLogPath(PARAM_PERCENT_TOKEN) +
-                  p.GetPortNumber(PARAM_PERCENT_TOKEN) + p.GetBinPath(PARAM_PERCENT_TOKEN),
-              "%ETCPATH%%LOGPATH%%PORTNUMBER%%BINPATH%");
-    TempDir temp;
-    ScopedCwd cwd(temp.path());
-    const std::string current = fs::current_path().string();
-    const auto resolved = [&] {
-        return p.GetEtcPath(PARAM_RESOLVED) + "|" + p.GetLogPath(PARAM_RESOLVED) + "|" + p.GetBinPath(PARAM_RESOLVED) +
-               "|" + p.GetPortNumber(PARAM_RESOLVED);
-    };
-    EXPECT_EQ(resolved(), current + "|\\log|" + current + "|1999");  // the log not below the current directory
-    EXPECT_EQ(p.GetEtcPath(PARAM_RAW), "");                           // the fallback is not stored
-    p.SetStored("ETCPATH", "E:\\veltra");
-    EXPECT_EQ(resolved(), "E:\\veltra|E:\\veltra\\log|E:\\veltra|1999");
-    for (const char* name : {"LOGPATH", "BINPATH", "PORTNUMBER"}) p.SetStored(name, name);
-    EXPECT_EQ(resolved(), "E:\\veltra|LOGPATH|BINPATH|PORTNUMBER");
+    p.SetEtcPath("ETCPATH", "R:\\etc");
+    p.SetLogPath("LOGPATH", "");
+    p.SetBinPath("BINPATH", "R:\\bin");
+    EXPECT_EQ(p.GetEtcPath(PARAM_RAW) + "|" + p.GetLogPath(PARAM_RAW) + "|" + p.GetBinPath(PARAM_RAW), "R:\\etc|E:\\log|R:\\bin");
 }
 
 // A scenario: "setup.txt" (NAME=value parameters, COMMON_COLLECTOR, FAMILY for the ENTRY lines after it), the
@@ -238,40 +184,25 @@ TEST(GenerationRules, OracleVersionSybaseOcsAndNamedInstance) {
     }
 }
 
+// An include file that cannot be made asks to end the process with the family's code; nothing is made.
 TEST(Generation, MissingConfigurationDirectoryAsksToEndTheProcess) {
     const std::string missing = (fs::temp_directory_path() / "tavtest-generate-no-such-dir").string();
     ASSERT_FALSE(fs::exists(missing));
-    for (int family : {FAMILY_ORACLE, FAMILY_SYBASE, FAMILY_MSSQL, FAMILY_INFORMIX}) {
+    const std::map<int, std::pair<const char*, int>> FAMILIES = {{FAMILY_ORACLE, {"tuoinc.ini", 100}},
+        {FAMILY_SYBASE, {"tusinc.ini", 110}}, {FAMILY_MSSQL, {"tuminc.ini", 110}}, {FAMILY_INFORMIX, {"tuiinc.ini", 110}}};
+    for (const auto& [family, include] : FAMILIES) {
         CInstallParams p;
         p.SetStored("ETCPATH", missing.c_str());
         p.AddMonitored(Entry("DB"), family);
-        const int code = family == FAMILY_ORACLE ? 100 : 110;
-        const char* include = std::map<int, const char*>{{FAMILY_ORACLE, "tuoinc.ini"}, {FAMILY_SYBASE, "tusinc.ini"},
-                                                          {FAMILY_MSSQL, "tuminc.ini"}, {FAMILY_INFORMIX, "tuiinc.ini"}}
-                                  .at(family);
         GenerationResult result;
-        EXPECT_EQ(Console([&] { result = p.GenerateConfiguration(); }),
-                  "Can't open '" + missing + "\\" + include + "' for write\n");
-        EXPECT_TRUE(result.outcome == GenerationResult::END_PROCESS && result.process_exit == code) << family;
+        EXPECT_EQ(Generate(p, &result), "Can't open '" + missing + "\\" + include.first + "' for write\n");
+        EXPECT_TRUE(result.outcome == GenerationResult::END_PROCESS && result.process_exit == include.second) << family;
     }
     EXPECT_FALSE(fs::exists(missing));
 }
 
-// No file can be staged there, so none is replaced either: the old ones stay as they were.
-TEST(Generation, ReadOnlyConfigurationDirectoryAsksToEndTheProcessAndKeepsTheOldFiles) {
-    Workspace w;
-    w.p.AddMonitored(Entry("SYB"), FAMILY_SYBASE);
-    for (const char* name : {"tusinc.ini", "Sybase_SYB.bat", "TUSVMA_SYB.ini"}) WriteFile(w.Native(name), "old\r\n");
-    const auto old = FilesBelow(w.etc);
-    if (!MakeReadOnly(w.etc)) GTEST_SKIP() << "a read-only directory still takes files here (root, or Windows)";
-    GenerationResult result;
-    EXPECT_EQ(Console([&] { result = w.p.GenerateConfiguration(); }),
-              "Can't open '" + w.EtcFile("tusinc.ini") + "' for write\n");
-    fs::permissions(w.etc, fs::perms::owner_all);
-    EXPECT_TRUE(result.outcome == GenerationResult::END_PROCESS && result.process_exit == 110);
-    EXPECT_EQ(FilesBelow(w.etc), old);
-}
-
+// A server name with backslashes makes its directories top down, whatever the
+// path's length; a drive that cannot be made is named.
 TEST(OutputFiles, ParentDirectoriesAreMadeTopDownLongPathsWholeAndAMissingRootReported) {
     const std::string d(60, 'd');  // four of these make a path longer than 256
     for (const std::string& name : {std::string("a\\b\\c\\f"), d + "\\" + d + "\\" + d + "\\" + d + "\\f"}) {
@@ -289,23 +220,9 @@ TEST(OutputFiles, ParentDirectoriesAreMadeTopDownLongPathsWholeAndAMissingRootRe
     // "Q:" is no drive under Wine; natively it lands below a drives directory that does not exist.
     Workspace w;
     ScopedEnv drives("TAVNOVU_DRIVES", w.temp.file("no-drives").c_str());
-    int made = -1;
-    EXPECT_EQ(Console([&] { made = w.p.MakeParentDirectories("Q:\\veltra\\f.ini"); }), "\nERROR: can't create 'Q:\\'\n");
-    EXPECT_EQ(made, 0);
-}
-
-TEST(OutputFiles, OldFilesAreReplacedWholeNotRewrittenInPlace) {
-    Workspace w;
-    for (const char* name : {"A", "B"}) w.p.AddMonitored(Entry(name), FAMILY_ORACLE);
-    for (const char* name : {"Oracle_A.bat", "TUOVMA_A.ini"}) WriteFile(w.Native(name), "old\r\n");
-    fs::permissions(w.Native("Oracle_A.bat"), fs::perms::none);  // replaced without being read
-    std::error_code linkError;  // a second name shows whether the old file was replaced or only rewritten
-    fs::create_hard_link(w.Native("TUOVMA_A.ini"), w.temp.file("keep.ini"), linkError);
-    EXPECT_FALSE(Contains(Generate(w.p), "Can't"));
-    EXPECT_EQ(linkError ? "old\r\n" : ReadFile(w.temp.file("keep.ini")), "old\r\n");
-    const auto fresh = FilesBelow(w.etc);  // include, batch and configuration files, and no temporary one
-    EXPECT_EQ(fresh.size(), 5u);
-    EXPECT_TRUE(Contains(fresh.at("Oracle_A.bat"), "REM BATCH FOR STARTING UP TUO AGENT\r\n"));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(w.p.MakeParentDirectories("Q:\\veltra\\f.ini"), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nERROR: can't create 'Q:\\'\n");
 }
 
 // The nth generated write fails as on a full disk, on a first run and on a re-run
@@ -316,8 +233,7 @@ TEST(StagedGeneration, AFailedWriteConfiguresNothingAndLeavesTheEarlierFiles) {
     for (const auto& [nth, name] : ROWS) {
         for (const bool rerun : {false, true}) {
             SCOPED_TRACE(std::to_string(nth) + (rerun ? " re-run" : " first run"));
-            Workspace w;
-            for (const char* server : {"A", "B"}) w.p.AddMonitored(Entry(server), FAMILY_ORACLE);
+            Workspace w{"A", "B"};
             if (rerun) {
                 w.p.SetStored("PORTNUMBER", "1111");
                 Generate(w.p);
@@ -326,7 +242,7 @@ TEST(StagedGeneration, AFailedWriteConfiguresNothingAndLeavesTheEarlierFiles) {
             const auto before = FilesBelow(w.etc);
             GenerationResult result;
             tavplat::FailGeneratedWrite(nth, ENOSPC);
-            const std::string console = Console([&] { result = w.p.GenerateConfiguration(); });
+            const std::string console = Generate(w.p, &result);
             tavplat::FailGeneratedWrite(0, 0);
             EXPECT_EQ(result.outcome, GenerationResult::NOTHING_CONFIGURED);
             EXPECT_EQ(console, "Can't write '" + w.EtcFile(name) + "': " + std::strerror(ENOSPC) +
@@ -340,11 +256,10 @@ TEST(StagedGeneration, AFailedWriteConfiguresNothingAndLeavesTheEarlierFiles) {
 // A directory holds the name of TUOVMA_A.ini, as a running agent's open file would
 // on Windows: the moves stop there, and what is not in place is named.
 TEST(StagedGeneration, AFileThatCannotBePutInPlaceStopsTheMovesAndTheRestIsNamed) {
-    Workspace w;
-    for (const char* server : {"A", "B"}) w.p.AddMonitored(Entry(server), FAMILY_ORACLE);
+    Workspace w{"A", "B"};
     fs::create_directory(w.Native("TUOVMA_A.ini"));
     GenerationResult result;
-    const std::string console = Console([&] { result = w.p.GenerateConfiguration(); });
+    const std::string console = Generate(w.p, &result);
     EXPECT_EQ(result.outcome, GenerationResult::PARTLY_CONFIGURED);
     const std::string moved = "Finished generating " + w.EtcFile("Oracle_A.bat") + " file\nFinished generating " +
                               w.EtcFile("Oracle_B.bat") + " file\nCan't replace '" + w.EtcFile("TUOVMA_A.ini") + "': ";
@@ -352,23 +267,27 @@ TEST(StagedGeneration, AFileThatCannotBePutInPlaceStopsTheMovesAndTheRestIsNamed
                                  "not:\n  " + w.EtcFile("TUOVMA_A.ini") + "\n  " + w.EtcFile("TUOVMA_B.ini") + "\n  " +
                                  w.EtcFile("tuoinc.ini") + "\n";
     EXPECT_TRUE(console.starts_with(moved) && console.ends_with(notMoved)) << console;
-    std::vector<std::string> names;
-    for (const auto& [name, text] : FilesBelow(w.etc)) names.push_back(name);
-    EXPECT_EQ(names, (std::vector<std::string>{"Oracle_A.bat", "Oracle_B.bat"}));
+    EXPECT_EQ(FilesBelow(w.etc).size(), 2u);  // the two batch files
     EXPECT_TRUE(fs::is_directory(w.Native("TUOVMA_A.ini")));
 }
 
-TEST(OutputFiles, WriterOnItsOwnStillAppendsTheLocalSettings) {
-    Workspace w;
-    WriteFile(w.temp.file("tavtset.ini"), "[Local Settings]\nA=%s\n");
-    w.p.AddMonitored(Entry("M"), FAMILY_MSSQL);
-    Console([&] { w.p.WriteMsSqlIni(1); });
-    const std::string ini = ReadFile(w.Native("TUMVMA_M.ini"));
-    EXPECT_EQ(ini.substr(std::min(ini.size(), ini.rfind("NOStart"))), "NOStart\r\n[Local Settings]\r\nA=%s\r\n");
+#if !defined(_WIN32)
+// A caller's own failed write is found at the close, even when the close has
+// nothing left to write: whole blocks go to the disk at once (here /dev/full).
+TEST(StagedGeneration, ACallersFailedWriteIsFoundAtTheClose) {
+    TempDir temp;
+    ScopedCwd cwd(temp.path());
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    fs::create_symlink("/dev/full", "out.ini.0.tmp");  // the name the staged file is written under
+    CStagedFileSet staged;
+    int file = staged.Open("out.ini", "w");
+    const std::string blocks(8192, 'x');
+    std::fwrite(blocks.data(), 1, blocks.size(), staged.Stream(file));
+    EXPECT_FALSE(staged.Close(file));
 }
 
-#if !defined(_WIN32)
-// The program is started directly: a script stands in for it natively.
+// regcopy runs from the entry's home after each Informix file is in place; the
+// program is started directly, so a script stands in for it natively.
 TEST(OutputFiles, RegcopyRunsAfterEachInformixFile) {
     Workspace w;
     const fs::path program = w.temp.path() / "ifx" / "bin" / "regcopy";

@@ -1,6 +1,7 @@
-// The entry point: the parameter string, the setup log, the settings copy and the results.
+// The entry point: the parameter string, the setup log, the results, and the settings copy.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -10,221 +11,127 @@
 #include "setup/tavixext.h"
 #include "tav_testutil.h"
 
-using tavtest::FileExists;
-using tavtest::ReadFile;
-using tavtest::ScopedCwd;
-using tavtest::ScopedEnv;
-using tavtest::TempDir;
-using tavtest::WriteFile;
+namespace fs = std::filesystem;
+using namespace tavtest;
 
 namespace {
 
-struct RunResult {
-    int result;
-    std::string out;
-    std::string err;
-};
+// What a row prepares before the run: nothing, or a configuration directory
+// "etc" with the dialog played by the row's answers, and then a full disk at
+// the third generated write, or a file name held by a directory; or no such
+// directory, which ends the process.
+enum Etc { NONE, READY, FULL, HELD, MISSING };
 
-// Calls TavSetUp as a host does, with a writable copy of the parameter string.
-RunResult CallTavSetUp(const std::string& parms, int skip = 0, const char* ini = "") {
-    std::vector<char> buffer(parms.begin(), parms.end());
-    buffer.push_back('\0');
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    int result = TavSetUp(skip, ini, 0, buffer.data());
-    std::string out = testing::internal::GetCapturedStdout();
-    std::string err = testing::internal::GetCapturedStderr();
-    return {result, out, err};
-}
-
-// The run never reaches a dialog in these tests, and never reads a snapshot.
-class EntryPoint : public testing::Test {
-protected:
-    TempDir dir;
-    ScopedCwd cwd{dir.path()};
-    ScopedEnv registry{"TAVNOVU_REGISTRY", nullptr};
-    ScopedEnv answers{"TAVNOVU_ANSWERS", nullptr};
-};
-
-TEST_F(EntryPoint, SkipReturnsZeroAndOpensNoLog) {
-    RunResult run = CallTavSetUp("setup.log oracle 9.2", 1);
-    EXPECT_EQ(run.result, 0);
-    EXPECT_FALSE(FileExists("setup.log"));
-    EXPECT_EQ(run.out, "");
-}
-
-TEST_F(EntryPoint, MissingTokensAreRefusedWithIxe0015AndNoLog) {
-    for (const char* parms : {"", "   ", "setup.log", "setup.log oracle", "setup.log  oracle  "}) {
-        RunResult run = CallTavSetUp(parms);
-        EXPECT_EQ(run.result, 1) << '"' << parms << '"';
-        EXPECT_NE(run.err.find("IXE0015E TAVIXEXT("), std::string::npos) << run.err;
-        EXPECT_NE(run.err.find("tavsetup logfile product version description. TAVNOVU."),
-                  std::string::npos) << run.err;
-        EXPECT_FALSE(FileExists("setup.log")) << '"' << parms << '"';
+// True when the parts of pattern between its "*"s appear in text in that order.
+bool Matches(const std::string& text, const std::string& pattern) {
+    size_t at = 0;
+    for (size_t start = 0, star; start <= pattern.size(); start = star + 1) {
+        star = std::min(pattern.find('*', start), pattern.size());
+        if ((at = text.find(pattern.substr(start, star - start), at)) == std::string::npos) return false;
     }
-}
-
-TEST_F(EntryPoint, NoParameterStringAtAllIsRefused) {
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(TavSetUp(0, "", 0, nullptr), 1);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("IXE0015E"), std::string::npos);
-}
-
-#ifndef _WIN32
-// A snapshot that cannot be read is named on the error stream, one line each.
-TEST_F(EntryPoint, ASnapshotThatCannotBeReadIsReported) {
-    const std::string missing = dir.file("missing.reg");
-    ScopedEnv snapshot{"TAVNOVU_REGISTRY", (missing + ":" + missing).c_str()};
-    RunResult run = CallTavSetUp("");
-    const std::string line = missing + ": cannot open: No such file or directory\n";
-    EXPECT_TRUE(run.err.starts_with(line + line + "IXE0015E")) << run.err;
-}
-#endif
-
-TEST_F(EntryPoint, ALogThatCannotBeOpenedGivesTwoWithIxe0020) {
-    RunResult run = CallTavSetUp(dir.file("missing/dir/setup.log") + " oracle 9.2");
-    EXPECT_EQ(run.result, 2);
-    EXPECT_NE(run.err.find("IXE0020E TAVIXEXT("), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("Could not open logfile! TAVNOVU."), std::string::npos);
-}
-
-TEST_F(EntryPoint, UnknownKeywordIsReportedOnTheConsoleAndInTheLog) {
-    WriteFile("setup.log", "before\n");
-    RunResult run = CallTavSetUp("setup.log Oracle8 9.2");
-    EXPECT_EQ(run.result, 1);
-    EXPECT_EQ(run.out.substr(0, 2), "\n\n");
-    const std::string line = "oracle8 is not a supported product\n";
-    ASSERT_GE(run.out.size(), line.size());
-    EXPECT_EQ(run.out.substr(run.out.size() - line.size()), line) << run.out;
-    std::string log = ReadFile("setup.log");
-    std::string eol = tavtest::TEXT_EOL;
-    EXPECT_EQ(log.rfind("before\n" + eol + eol + eol, 0), 0u) << log;
-    EXPECT_NE(log.find("Starting Database Monitor Installation" + eol), std::string::npos);
-    size_t tail = log.size() - ("oracle8 is not a supported product" + eol).size();
-    EXPECT_EQ(log.substr(tail), "oracle8 is not a supported product" + eol);
-    EXPECT_EQ(log.find("Finished"), std::string::npos);
-}
-
-TEST_F(EntryPoint, KeywordsMatchWholeAfterLowerCasing) {
-    for (const char* keyword : {"orac", "oracle9", "sqlserver", "informix7"}) {
-        RunResult run = CallTavSetUp(std::string("setup.log ") + keyword + " 1.0");
-        EXPECT_EQ(run.result, 1) << keyword;
-        EXPECT_NE(run.out.find(" is not a supported product"), std::string::npos) << keyword;
-    }
-}
-
-TEST_F(EntryPoint, LongTokensAreHeldWhole) {
-    std::string longName(150, 'L');
-    longName += ".log";
-    std::string keyword(80, 'k');
-    RunResult run = CallTavSetUp(longName + " " + keyword + " 1.0 some description");
-    EXPECT_EQ(run.result, 1);
-    EXPECT_TRUE(FileExists(longName));
-    EXPECT_NE(run.out.find(keyword + " is not a supported product\n"), std::string::npos);
-}
-
-TEST_F(EntryPoint, TheRunCopiesTheLocalSettings) {
-    WriteFile("installer.ini", "[Local Settings]\nA=1\n");
-    RunResult run = CallTavSetUp("setup.log nothing 1.0", 0, "installer.ini");
-    EXPECT_EQ(run.result, 1);
-    EXPECT_EQ(ReadFile("tavtset.ini"), std::string("[Local Settings]") + tavtest::TEXT_EOL + "A=1" +
-                                           tavtest::TEXT_EOL);
-}
-
-TEST_F(EntryPoint, AnIncludeFileThatCannotBeOpenedEndsTheProcessWithItsFamilysCode) {
-    WriteFile("answers.txt", "[new DB]\n[ok]\n");
-    ScopedEnv played("TAVNOVU_ANSWERS", "answers.txt");
-    ScopedEnv etc("ETCPATH", dir.file("no-such-dir").c_str());
-    for (const auto& [keyword, code] : {std::pair{"oracle", 100}, std::pair{"sybase", 110}}) {
-        const std::string parms = std::string("setup.log ") + keyword + " 1.0";
-        EXPECT_EXIT(CallTavSetUp(parms), testing::ExitedWithCode(code), "") << keyword;
-    }
-    EXPECT_EQ(ReadFile("setup.log").find("Finished"), std::string::npos);
-}
-
-// A full disk: the result says nothing was configured, and the log says why; no finish stamp.
-TEST_F(EntryPoint, AFileThatCannotBeWrittenConfiguresNothingAndGivesOne) {
-    WriteFile("answers.txt", "[new DB]\n[ok]\n");
-    ScopedEnv played("TAVNOVU_ANSWERS", "answers.txt");
-    std::filesystem::create_directory("etc");
-    ScopedEnv etc("ETCPATH", dir.file("etc").c_str());
-    tavplat::FailGeneratedWrite(3, ENOSPC);  // the batch file, after the include file's two lines
-    RunResult run = CallTavSetUp("setup.log oracle 1.0");
-    tavplat::FailGeneratedWrite(0, 0);
-    EXPECT_EQ(run.result, 1);
-    const std::string log = ReadFile("setup.log");
-    EXPECT_NE(log.find("Can't write '" + dir.file("etc") + "\\Oracle_DB.bat': " + std::strerror(ENOSPC) +
-                       "; nothing was configured" + tavtest::TEXT_EOL),
-              std::string::npos) << log;
-    EXPECT_EQ(log.find("Finished"), std::string::npos);
-    EXPECT_TRUE(std::filesystem::is_empty("etc"));
-}
-
-// ---- the test-settings copy ----
-
-class LocalSettings : public testing::Test {
-protected:
-    TempDir dir;
-    ScopedCwd cwd{dir.path()};
-    std::string Copy(const std::string& ini) {
-        WriteFile("installer.ini", ini);
-        CopyLocalSettings("installer.ini");
-        const auto files = std::distance(std::filesystem::directory_iterator("."), {});
-        EXPECT_EQ(files, 2) << "a temporary file left behind";
-        return ReadFile("tavtset.ini");
-    }
-    static std::string Lines(std::initializer_list<const char*> lines) {
-        std::string text;
-        for (const char* line : lines) text += std::string(line) + tavtest::TEXT_EOL;
-        return text;
-    }
-};
-
-TEST_F(LocalSettings, CopiesTheSectionAsWrittenUpToTheNextHeader) {
-    EXPECT_EQ(Copy("[other]\nX=0\n[local settings]\nA=1\nB=2\nC=3\n[Next]\nD=4\n"),
-              Lines({"[local settings]", "A=1", "B=2", "C=3"}));
-}
-
-TEST_F(LocalSettings, StopsAtTheFirstEmptyLine) {
-    EXPECT_EQ(Copy("[Local Settings]\nA=1\n\nB=2\n"), Lines({"[Local Settings]", "A=1"}));
-}
-
-TEST_F(LocalSettings, CopiesEverySectionInFileOrder) {
-    EXPECT_EQ(Copy("[Local Settings]\nA=1\n[Other]\nX=1\n[LOCAL SETTINGS]\nB=2\n"),
-              Lines({"[Local Settings]", "A=1", "[LOCAL SETTINGS]", "B=2"}));
-    EXPECT_EQ(Copy("[Local Settings]\nA=1\n[Local Settings]\nB=2\n"),
-              Lines({"[Local Settings]", "A=1", "[Local Settings]", "B=2"}));
-}
-
-TEST_F(LocalSettings, AcceptsCrLfLinesAndKeepsPercentSigns) {
-    EXPECT_EQ(Copy("[Local Settings]\r\nP=%s %d\r\n"), Lines({"[Local Settings]", "P=%s %d"}));
-}
-
-TEST_F(LocalSettings, HeadersWithTrailingTextDoNotCount) {
-    EXPECT_EQ(Copy("[Local Settings] \nA=1\n[Local Settings] ;c\nB=2\n"), "");
-}
-
-TEST_F(LocalSettings, AFileWithoutTheSectionEmptiesAnEarlierCopy) {
-    WriteFile("tavtset.ini", "old\n");
-    EXPECT_EQ(Copy("[Other]\nA=1\n"), "");
-    EXPECT_TRUE(FileExists("tavtset.ini"));
-}
-
-// A directory opens on POSIX, but cannot be read: it counts as missing.
-TEST_F(LocalSettings, AMissingOrUnreadableFileOrPathLeavesAnEarlierCopyAlone) {
-    std::filesystem::create_directory("settings.d");
-    CopyLocalSettings("settings.d");
-    EXPECT_FALSE(FileExists("tavtset.ini"));
-    WriteFile("tavtset.ini", "old\n");
-    for (const char* path : {"no-such.ini", "", static_cast<const char*>(nullptr), "settings.d"})
-        CopyLocalSettings(path);
-    EXPECT_EQ(ReadFile("tavtset.ini"), "old\n");
-}
-
-TEST_F(LocalSettings, VeryLongLinesAreCopiedWhole) {
-    std::string value(10000, 'v');
-    EXPECT_EQ(Copy("[Local Settings]\nV=" + value + "\n"),
-              Lines({"[Local Settings]"}) + "V=" + value + tavtest::TEXT_EOL);
+    return true;
 }
 
 }  // namespace
+
+// Each row is one call as a host makes it, in a directory of its own where the
+// setup log holds an earlier run. log: what the log holds after the call (empty:
+// the log is left alone); out and err: what standard output and the error stream
+// hold; "*" stands for any text. There is no settings file. Of the two registry
+// snapshots one cannot be read, and is named; the other holds the maker's paths,
+// which the variables repeat, as the registry of a Windows test machine has none.
+TEST(EntryPoint, ParameterStringLogAndResults) {
+    struct Row { const char* parms; int skip; Etc etc; const char* answers; int result; std::string out, err, log; };
+    const std::string REFUSED = "IXE0015E TAVIXEXT(*) tavsetup logfile product version description. TAVNOVU.\n";
+    const std::string FULL_DISK = "Can't write 'etc\\Oracle_DB.bat': " + std::string(std::strerror(ENOSPC));
+    const std::string keyword(80, 'k'), longParms = std::string(150, 'L') + ".log " + keyword + " 1.0 some description";
+    const Row ROWS[] = {
+        {"setup.log oracle 9.2", 1, NONE, nullptr, 0, "", "", ""},
+        {"", 0, NONE, nullptr, 1, "", REFUSED, ""},
+        {"   ", 0, NONE, nullptr, 1, "", REFUSED, ""},
+        {"setup.log", 0, NONE, nullptr, 1, "", REFUSED, ""},
+        {"setup.log oracle", 0, NONE, nullptr, 1, "", REFUSED, ""},
+        {"setup.log  oracle  ", 0, NONE, nullptr, 1, "", REFUSED, ""},
+        {nullptr, 0, NONE, nullptr, 1, "", REFUSED, ""},
+        {"missing/dir/setup.log oracle 9.2", 0, NONE, nullptr, 2, "", "IXE0020E TAVIXEXT(*) Could not open logfile! TAVNOVU.", ""},
+        {"setup.log Oracle8 9.2", 0, NONE, nullptr, 1, "\n\n*oracle8 is not a supported product\n", "",
+         "\n\n\n*\nStarting Database Monitor Installation\n*oracle8 is not a supported product\n"},
+        {"setup.log orac 9.2", 0, NONE, nullptr, 1, "orac is not a supported product\n", "", "*orac is not"},
+        {"setup.log oracle9 9.2", 0, NONE, nullptr, 1, "oracle9 is not a supported product\n", "", "*oracle9 is not"},
+        {longParms.c_str(), 0, NONE, nullptr, 1, keyword + " is not a supported product\n", "", "*" + keyword + " is not"},
+        {"setup.log oracle 1.0", 0, READY, "[new DB]\n[ok]\n", 0, "", "", "*Finished generating etc\\Oracle_DB.bat file\n"},
+        {"setup.log oracle 1.0", 0, READY, "[cancel]\n", 1, "", "", "*Starting Database Monitor Installation\n"},
+        {"setup.log oracle 1.0", 0, FULL, "[new DB]\n[ok]\n", 1, "", "", "*" + FULL_DISK + "; nothing was configured\n"},
+        {"setup.log oracle 1.0", 0, HELD, "[new DB]\n[ok]\n", 1, "", "", "*Can't replace 'etc\\TUOVMA_DB.ini': "},
+        {"setup.log oracle 1.0", 0, MISSING, "[new DB]\n[ok]\n", 100, "", "", ""},  // the process ends
+    };
+    for (const Row& row : ROWS) {
+        SCOPED_TRACE(row.parms ? row.parms : "no parameter string");
+        TempDir dir;
+        ScopedCwd cwd(dir.path());
+        ScopedEnv registry("TAVNOVU_REGISTRY", "missing.reg:paths.reg"), etc("ETCPATH", "etc"), logs("LOGPATH", "L:\\logs");
+        WriteFile("paths.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n"
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltra\\Common\\CurrentVersion\\Primary\\Configuration]\n"
+                               "\"EtcPath\"=\"etc\"\n\"LogPath\"=\"L:\\\\logs\"\n");
+        ScopedEnv answers("TAVNOVU_ANSWERS", row.answers ? "answers.txt" : nullptr);
+        const std::string log = row.parms ? std::string(row.parms, std::strcspn(row.parms, " ")) : "setup.log";
+        WriteFile(log, "earlier run\n");  // not made in a directory that is missing
+        if (row.answers) WriteFile("answers.txt", row.answers);
+        if (row.etc != NONE && row.etc != MISSING) fs::create_directory("etc");
+        if (row.etc == HELD) fs::create_directory("etc/TUOVMA_DB.ini");
+        tavplat::FailGeneratedWrite(row.etc == FULL ? 3 : 0, ENOSPC);  // the batch file, after the include file's two lines
+        std::string parms = row.parms ? row.parms : "";  // writable, as the host's
+        if (row.etc == MISSING) {
+            EXPECT_EXIT(TavSetUp(0, nullptr, 0, parms.data()), testing::ExitedWithCode(row.result), "");
+            continue;
+        }
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(row.result, TavSetUp(row.skip, nullptr, 0, row.parms ? parms.data() : nullptr));
+        const std::string written = ReadText(log);  // before anything flushes what the run left unwritten
+        const std::string out = testing::internal::GetCapturedStdout(), err = testing::internal::GetCapturedStderr();
+        tavplat::FailGeneratedWrite(0, 0);
+        EXPECT_TRUE(Matches(out, row.out)) << out;
+        EXPECT_TRUE(Matches(err, row.err)) << err;
+#ifndef _WIN32
+        EXPECT_TRUE(row.skip || err.starts_with("missing.reg: cannot open: No such file or directory\n")) << err;
+#endif
+        if (row.log.empty()) {
+            EXPECT_TRUE(written == "earlier run\n" || !FileExists(log)) << written;
+        } else {
+            EXPECT_TRUE(Matches(written, "earlier run\n" + row.log)) << written;
+            EXPECT_EQ(row.result == 0, Matches(written, "Finished Database Monitor Configuration")) << written;
+            EXPECT_TRUE(row.result != 0 || Matches(ReadFile("etc/Oracle_DB.bat"), "SET COLL_HOME=L:\\logs\r\n"));
+        }
+    }
+}
+
+// Every "[Local Settings]" section up to its first empty line or the next
+// header, copied as written to tavtset.ini, which replaces an earlier copy
+// whole; a settings file that is missing or cannot be read to its end (a
+// directory, "/" below) leaves the earlier copy.
+TEST(LocalSettings, SectionsAreCopiedAsWritten) {
+    const std::string v(10000, 'v');
+    const std::pair<std::string, std::string> ROWS[] = {
+        {"[other]\nX=0\n[local settings]\nA=1\nB=2\nC=3\n[Next]\nD=4\n", "[local settings]\nA=1\nB=2\nC=3\n"},
+        {"[Local Settings]\nA=1\n\nB=2\n", "[Local Settings]\nA=1\n"},
+        {"[Local Settings]\nA=1\n[Other]\nX=1\n[LOCAL SETTINGS]\nB=2\n", "[Local Settings]\nA=1\n[LOCAL SETTINGS]\nB=2\n"},
+        {"[Local Settings]\nA=1\n[Local Settings]\nB=2\n", "[Local Settings]\nA=1\n[Local Settings]\nB=2\n"},
+        {"[Local Settings]\r\nP=%s %d\r\n", "[Local Settings]\nP=%s %d\n"},
+        {"[Local Settings] \nA=1\n[Local Settings] ;c\nB=2\n", ""},  // trailing text: no header
+        {"[Other]\nA=1\n", ""},
+        {"[Local Settings]\nV=" + v + "\n", "[Local Settings]\nV=" + v + "\n"},
+        {"", "earlier copy\n"},
+        {"/", "earlier copy\n"},
+    };
+    for (const auto& [settings, copy] : ROWS) {
+        TempDir dir;
+        ScopedCwd cwd(dir.path());
+        WriteFile("tavtset.ini", std::string("earlier copy") + TEXT_EOL);
+        if (settings == "/") fs::create_directory("installer.ini");
+        else if (!settings.empty()) WriteFile("installer.ini", settings);
+        CopyLocalSettings("installer.ini");
+        EXPECT_EQ(copy, ReadText("tavtset.ini")) << settings;
+        for (const auto& file : fs::directory_iterator(".")) EXPECT_NE(".tmp", file.path().extension().string()) << "left behind";
+    }
+}
