@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake g++ make libgtest-dev googletest nlohmann-json3-dev
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
-          binutils-mingw-w64-i686 wine64 wine fonts-wine xvfb xauth imagemagick tmux strace
+          binutils-mingw-w64-i686 wine64 wine fonts-wine xvfb xauth xdotool imagemagick tmux strace
           nsis wixl p7zip-full)
 missing=()
 for p in "${packages[@]}"; do

@@ -1,14 +1,12 @@
-// Test doubles for the dialog tests: discovered Oracle servers filed by hand,
-// and a selection view that plays a scripted person in the properties dialog.
+// Shared by the dialog tests: discovered Oracle servers filed by hand, and the
+// monitored set as text with each password decoded.
 #ifndef TAV_TESTS_DIALOG_FAKES_H
 #define TAV_TESTS_DIALOG_FAKES_H
 
-#include "dialogs/tavixpro.h"
 #include "discovery/tavdisc.h"
 #include "generate/tavixdcl.h"
 #include "password/tavencry.h"
 #include "registry/MemoryRegistry.h"
-#include "views/MemoryView.h"
 
 namespace tavtest {
 
@@ -29,7 +27,6 @@ struct OracleMachine {
         for (const ServerFields& fields : found) {
             auto server = std::make_unique<COracleServer>(fields.name);
             server->SetServerName(fields.name);
-            server->SetServiceName((std::string("OracleService") + fields.name).c_str());
             server->SetErrorlogName(fields.errorlog);
             server->SetDollarServer(fields.home);
             server->SetServerVersion(fields.version);
@@ -38,14 +35,10 @@ struct OracleMachine {
     }
 };
 
-// The entry's password decoded with its own login and server name; one not in
-// the encoded form (88 upper-case hexadecimal digits) shows as stored.
+// The entry's password decoded with its own login and server name; an empty one as stored.
 inline std::string Decode(const CMonitoredServer& entry) {
-    const std::string& stored = entry.GetPassword();
-    if (stored.size() != 88 || stored.find_first_not_of("0123456789ABCDEF") != std::string::npos)
-        return "(stored as \"" + stored + "\")";
-    const char* clear =
-        decode_password(stored.c_str(), entry.GetLogin().c_str(), entry.GetServerName().c_str(), nullptr);
+    const char* clear = entry.GetPassword().empty() ? "(stored as \"\")" :
+        decode_password(entry.GetPassword().c_str(), entry.GetLogin().c_str(), entry.GetServerName().c_str(), nullptr);
     return clear ? clear : "(null)";
 }
 
@@ -60,32 +53,6 @@ inline std::string MonitoredSet(const CInstallParams& params) {
     }
     return lines;
 }
-
-// Plays the person in the properties dialog: types, then presses OK or Cancel.
-class FakeSelectView : public tavview::MemorySelectView {
-public:
-    std::map<int, std::string> typed;
-    bool cancel = false;
-    int forced_result = 0;  // non-zero: the properties dialog fails to run, with this result
-    int runs = 0, focus = 0;
-    std::vector<std::map<int, std::string>> shown;  // the fields as each run opened
-
-    int RunProperties(CServerPropertiesDlg& dialog) override {
-        ++runs;
-        if (forced_result)
-            return forced_result;
-        tavview::MemoryPropertiesView view;
-        dialog.OnInitDialog(view);
-        auto& fields = shown.emplace_back();
-        for (int id : {IDC_SERVER_NAME, IDC_LOGIN, IDC_PASSWORD, IDC_VERSION, IDC_HOME_DIRECTORY, IDC_ERROR_LOG})
-            fields[id] = view.GetControlText(id);
-        for (const auto& [control, text] : typed)
-            view.SetControlText(control, text);
-        cancel ? dialog.OnCancel(view) : dialog.OnOK(view);
-        return view.Ended() ? view.Result() : 0;
-    }
-    void SetFocusToDialog() override { ++focus; }
-};
 
 }  // namespace tavtest
 

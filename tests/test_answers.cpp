@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string_view>
-
 #include "dialog_fakes.h"
 #include "dialogs/tavixlst.h"
 #include "tav_testutil.h"
@@ -15,73 +12,45 @@ namespace {
 
 using namespace tavtest;
 
-const std::string DATA = TAV_TEST_DATA;
-
-// What the view sends to the report's console.
-struct ConsoleRecord : CReport {
-    std::string console;
-    void Console(std::string_view text) override { console += text; }
-};
-
-// Plays answers over a machine; Report() tells the result, the failure's line,
-// the console notes and the monitored set with each password decoded.
-struct AnswersRun {
-    OracleMachine machine;
+// Plays answers over a machine: the title, the result, the failure's line, the notes on
+// standard output, the id of a record on the error stream and the monitored set, passwords decoded.
+template <typename Run>
+std::string Play(const std::string& title, const Found& found, Run run) {
+    OracleMachine machine(found);
     CInstallParams params;
-    CServerSelectDlg dialog{FAMILY_ORACLE, machine.servers, params};
-    ConsoleRecord report;
+    CServerSelectDlg dialog(FAMILY_ORACLE, machine.servers, params);
     Status failure;
-    int result = 0;
-    std::string printed;  // what reached the streams past the report
-
-    explicit AnswersRun(const Found& found = {ORCL, SALES}) : machine(found) {}
-
-    void Text(const std::string& text, const std::string& name = "answers.txt") {
-        Captured([&] { return tavview::RunAnswersSelectText(dialog, text, name.c_str(), report, &failure); });
-    }
-    void Captured(const std::function<int()>& run) {
-        testing::internal::CaptureStderr();
-        testing::internal::CaptureStdout();
-        result = run();
-        printed = testing::internal::GetCapturedStdout();
-        printed += testing::internal::GetCapturedStderr();
-    }
-    std::string Report() {
-        EXPECT_EQ(printed, "");
-        return "result " + std::to_string(result) + ", error " + std::to_string(failure.code != 0) + "\n" +
-               (failure.text.empty() ? "" : failure.text + "\n") + report.console + MonitoredSet(params);
-    }
-};
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    const int result = run(dialog, &failure);
+    const std::string console = testing::internal::GetCapturedStdout(), record = testing::internal::GetCapturedStderr();
+    const std::string error = failure.text.empty() ? "" : failure.text + "\n";
+    return "=== " + title + "\nresult " + std::to_string(result) + ", error " + std::to_string(failure.code != 0) +
+           "\n" + error + console + (record.empty() ? "" : "record " + record.substr(0, record.find(' ')) + "\n") +
+           MonitoredSet(params);
+}
 
 }  // namespace
 
-// The bundled example, files whose bytes matter, then each case of
-// fixtures/dialogs/answers_cases.txt ("=== title" starts one), against the
-// golden report.
+// Files named by path (the bundled example, files whose bytes matter,
+// one that is not there), then each case of answers_cases.txt ("=== title"
+// starts one), against the golden report.
 TEST(AnswersPlay, FilesAndCasesLeaveTheirGoldenResults) {
+    ScopedCwd fixtures(std::string(TAV_TEST_DATA) + "/fixtures/dialogs");
     std::string report;
-    for (const char* name : {"../../../examples/answers.txt", "answers_crlf.txt", "answers_nul.txt"}) {
-        AnswersRun run;
-        run.Text(ReadFile(DATA + "/fixtures/dialogs/" + name), name);
-        report += "=== " + std::string(name) + "\n" + run.Report();
-    }
-    const std::string cases = ReadFile(DATA + "/fixtures/dialogs/answers_cases.txt");
-    for (size_t at = cases.find("\n=== "); at != std::string::npos;) {
-        const size_t body = cases.find('\n', at + 1), next = cases.find("\n=== ", body);
+    for (const char* name : {"../../../examples/answers.txt", "answers_crlf.txt", "answers_nul.txt", "missing.txt"})
+        report += Play(name, {ORCL, SALES}, [name](CServerSelectDlg& dialog, Status* failure) {
+            return tavview::RunAnswersSelectDialog(dialog, name, StandardReport(), failure);
+        });
+    const std::string cases = ReadFile("answers_cases.txt");
+    for (size_t at = cases.find("\n=== "), body, next; at != std::string::npos; at = next) {
+        body = cases.find('\n', at + 1), next = cases.find("\n=== ", body);
         const std::string title = cases.substr(at + 5, body - at - 5);
-        AnswersRun run(title.find("nothing discovered") == std::string::npos ? Found{ORCL, SALES} : Found{});
-        run.Text(cases.substr(body + 1, next == std::string::npos ? next : next - body));
-        report += "=== " + title + "\n" + run.Report();
-        at = next;
+        const std::string text = cases.substr(body + 1, next == std::string::npos ? next : next - body);
+        const Found found = title.find("nothing discovered") == std::string::npos ? Found{ORCL, SALES} : Found{};
+        report += Play(title, found, [&text](CServerSelectDlg& dialog, Status* failure) {
+            return tavview::RunAnswersSelectText(dialog, text, "answers.txt", StandardReport(), failure);
+        });
     }
-    EXPECT_EQ(report, ReadFile(DATA + "/golden/dialogs/answers_cases.txt"));
-}
-
-TEST(AnswersFaults, UnreadableFileIsNamed) {
-    AnswersRun run;
-    const std::string path = DATA + "/fixtures/dialogs/missing.txt";
-    run.Captured([&] { return tavview::RunAnswersSelectDialog(run.dialog, path.c_str(), run.report, &run.failure); });
-    EXPECT_EQ(run.result, -1);
-    EXPECT_NE(run.failure.code, 0);
-    EXPECT_EQ(run.failure.text.rfind(path + ": cannot read the answers file", 0), 0u) << run.failure.text;
+    EXPECT_EQ(report, ReadFile("../../golden/dialogs/answers_cases.txt"));
 }

@@ -2,8 +2,8 @@
 # The example NSIS installer (x64) as TAVNOVU's host under Wine, on the machine
 # of the oracle end-to-end scenario. Silent with an answers file, its
 # configuration directory must equal the scenario's golden files; with its
-# dialogs under Xvfb, a robot (tav_tests.exe) plays the person installing: OK
-# after moving one server, then Cancel, which the installer must report.
+# dialogs under Xvfb, a robot (scripts/wine-robot.sh) plays the person
+# installing: OK after moving one server, then Cancel, which the installer must report.
 set -uo pipefail
 . "$(dirname "$0")/e2e-lib.sh"
 exe=$TAV_BUILD_DIR/installers/agents-x64.exe
@@ -19,13 +19,12 @@ agents=C:\\Agents
 
 # Under Xvfb (TAV_DISPLAY_RUN set): one install with its dialogs, worked by the robot.
 if [ -n "${TAV_DISPLAY_RUN:-}" ]; then
+  . "$TAV_SOURCE_DIR/scripts/wine-robot.sh"
   "$run" "$exe" "/D=$agents" & installer=$!
-  TAV_INSTALLER_ANSWER=$TAV_DISPLAY_RUN "$run" "$TAV_BIN_DIR/tav_tests.exe" \
-    --gtest_also_run_disabled_tests --gtest_filter=Win32Installer.DISABLED_PersonInstalling > robot.txt 2>&1
-  robot=$?
+  robot_installer "$TAV_DISPLAY_RUN" $installer; robot=$?
+  [ $robot = 0 ] || /usr/lib/wine/wineserver -k 2>/dev/null  # nobody is left to end it
   wait $installer; code=$?
   /usr/lib/wine/wineserver -w 2>/dev/null || true
-  [ $robot = 0 ] || cat robot.txt
   echo $code > installer-exit
   exit $robot
 fi
@@ -52,8 +51,8 @@ rm -rf "$drive_c/Agents"
 report "silent, no answers file" $?
 
 # With the dialogs: OK after "<<" on ORCL generates its files only; Cancel generates none.
-if ! command -v xvfb-run >/dev/null 2>&1; then
-  echo "[dialogs] skipped: xvfb-run is not installed"; exit $status
+if ! command -v xvfb-run >/dev/null 2>&1 || ! command -v xdotool >/dev/null 2>&1; then
+  echo "[dialogs] skipped: xvfb-run or xdotool is not installed"; exit $status
 fi
 "$run" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
 "$run" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
