@@ -12,36 +12,31 @@ work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 export COMPUTERNAME=DBHOST01 CELLNAME=EAST ETCPATH='C:\Agents\etc' LOGPATH='C:\Agents\logs'
 export BINPATH='C:\Agents\bin' DLLPATH='C:\Agents\dll' TAVNOVU_DRIVES=$work/drives
 unset TAVNOVU_REGISTRY TAVNOVU_ANSWERS COLL_DEBUG
+declare -A FILES=([oracle]="Oracle_ TUOVMA_" [mssql]="MSMSQL_ TUMVMA_" [sybase]="Sybase_ TUSVMA_"
+                  [informix]="Informix_ TUIVMA_")
 failures=0
 for reg in "$fixtures"/{oracle,mssql,sybase,informix}-*.reg; do
-  name=$(basename "$reg" .reg)
-  family=${name%%-*}
-  case $family in
-    oracle) files="Oracle_ TUOVMA_" ;; mssql) files="MSMSQL_ TUMVMA_" ;;
-    sybase) files="Sybase_ TUSVMA_" ;; informix) files="Informix_ TUIVMA_" ;;
-  esac
+  name=$(basename "$reg" .reg) family=${name%%-*}
   rm -rf "$work/drives" "$work/run"
   cp -R "$fixtures/drives" "$work/drives"
   mkdir -p "$work/drives/c/Agents/etc" "$work/run"
   cd "$work/run"
-  records=$("$bin/tavdiscover" --registry "$reg" $family 2>/dev/null | grep -c '^is_server_valid : ')
+  records=$("$bin/tavdiscover" --registry "$reg" $family 2>/dev/null | grep -ac '^is_server_valid : ')
   "$bin/tavdiscover" --registry "$reg" --answers-template $family >answers.txt 2>/dev/null
-  "$bin/tavsetup" --registry "$reg" --answers answers.txt --ini "$src/tests/fixtures/e2e/oracle/setup.ini" \
-    setup.log $family 9.2 >stdout.txt 2>stderr.txt
-  rc=$?
   problems=()
-  [ $rc -eq 0 ] || problems+=("tavsetup returned $rc: $(cat stderr.txt)")
+  "$bin/tavsetup" --registry "$reg" --answers answers.txt --ini "$src/tests/fixtures/e2e/oracle/setup.ini" \
+    setup.log $family 9.2 >stdout.txt 2>stderr.txt || problems+=("tavsetup returned $?: $(cat stderr.txt)")
+  grep -aq "^# Answers for the .* agents on DBHOST01\.$" answers.txt || problems+=("no header naming DBHOST01")
   sections=0
   while IFS= read -r server; do
     sections=$((sections + 1))
-    for prefix in $files; do
+    for prefix in ${FILES[$family]}; do
       ext=bat; [ "${prefix%VMA_}" != "$prefix" ] && ext=ini
       [ -f "$work/drives/c/Agents/etc/$prefix$server.$ext" ] || problems+=("no $prefix$server.$ext")
     done
   done < <(sed -n 's/^\[monitor \(.*\)\]$/\1/p' answers.txt)
-  left=$(grep -c '^# Not listed: ' answers.txt)
-  [ $((sections + left)) -eq "$records" ] ||
-    problems+=("$records servers discovered, $sections sections and $left left out")
+  left=$(grep -ac '^# Not listed: ' answers.txt)
+  [ $((sections + left)) -eq "$records" ] || problems+=("$records servers discovered, $sections sections and $left left out")
   if [ ${#problems[@]} -gt 0 ]; then
     echo "FAIL: $name"; printf '  %s\n' "${problems[@]}"; cat answers.txt
     failures=$((failures + 1))

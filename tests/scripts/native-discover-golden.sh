@@ -1,33 +1,75 @@
 #!/usr/bin/env bash
 # tavdiscover on every discovery fixture prints the records in the golden file
-# of that fixture. The fixtures' parameter files live under drives/ (drive C:).
+# of that fixture (the fixtures' parameter files live under drives/, drive C:).
+# Its --json report parses as JSON (strict UTF-8, control characters escaped)
+# and holds the same records, field by field, each with its registry view; for
+# the install-path fixtures, the golden paths.
 # TAV_UPDATE_GOLDEN=1 rewrites the golden files instead (review the diff).
 set -u
 src=${TAV_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
 tool=${TAV_BIN_DIR:-$src/build/native/bin}/tavdiscover
-fixtures=$src/tests/fixtures/discovery
-golden=$src/tests/golden/discovery
-if [ ! -x "$tool" ]; then echo "skipped: no tavdiscover at $tool"; exit 77; fi
+[ -x "$tool" ] || { echo "skipped: no tavdiscover at $tool"; exit 77; }
+export TAVNOVU_DRIVES=$src/tests/fixtures/discovery/drives COMPUTERNAME=DBHOST01
+exec python3 - "$tool" "$src/tests" <<'PYTHON'
+import codecs, difflib, glob, json, os, re, subprocess, sys
 
-export TAVNOVU_DRIVES=$fixtures/drives COMPUTERNAME=DBHOST01
-failures=0
-for reg in "$fixtures"/*.reg; do
-  name=$(basename "$reg" .reg)
-  case $name in
-    oracle-*) family=ora ;;
-    mssql-*) family=sql ;;
-    sybase-*) family=syb ;;
-    informix-*) family=ifx ;;
-    paths-*) family=--install-paths ;;
-    *) echo "FAIL: $name.reg names no family"; failures=$((failures + 1)); continue ;;
-  esac
-  actual=$(cd "$fixtures" && "$tool" --registry "$name.reg" $family 2>&1; echo "exit $?")
-  if [ "${TAV_UPDATE_GOLDEN:-0}" = 1 ]; then
-    printf '%s\n' "$actual" >"$golden/$name.txt"
-  elif ! diff -u "$golden/$name.txt" <(printf '%s\n' "$actual"); then
-    echo "FAIL: $name"
-    failures=$((failures + 1))
-  fi
-done
-echo "$failures failures"
-[ "$failures" -eq 0 ]
+tool, tests = sys.argv[1:]
+fixtures, golden = f"{tests}/fixtures/discovery", f"{tests}/golden/discovery"
+# Windows-1252, its five unassigned bytes as the C1 controls of the same number.
+codecs.register_error("c1", lambda e: (chr(e.object[e.start]), e.start + 1))
+DUMP_NAMES = {"dollar_oracle": "dollar_server", "dollar_sybase": "dollar_server", "dollar_mssqlserver":
+              "dollar_server", "ORA_version": "server_version", "syb_version": "server_version"}
+BASE = ["server_name", "service_name", "errorlog_name", "dollar_server", "server_version", "server_type",
+        "cluster_server"]
+OWN = {"oracle": ["oracle_sid", "initora_filename"], "informix": ["config_file"]}
+
+failures = 0
+for reg in sorted(glob.glob(f"{fixtures}/*.reg")):
+    name = os.path.basename(reg)[:-4]
+    family = name.split("-")[0]
+    words = ["--install-paths"] if family == "paths" else [family]
+    run = subprocess.run([tool, "--registry", name + ".reg"] + words, cwd=fixtures, stdout=subprocess.PIPE,
+                         stderr=subprocess.STDOUT)
+    text = run.stdout + b"exit %d\n" % run.returncode
+    if os.environ.get("TAV_UPDATE_GOLDEN") == "1":
+        open(f"{golden}/{name}.txt", "wb").write(text)
+    expected = open(f"{golden}/{name}.txt", "rb").read()
+    problems = [] if text == expected else list(difflib.unified_diff(
+        *(t.decode("cp1252", "c1").split("\n") for t in (expected, text)), "golden", "tavdiscover", lineterm=""))
+    expected = expected.decode("cp1252", "c1")
+    blocks = [dict(re.findall(r"^(\w+) : (.*)$", block, re.M)) for block in expected.split("\n\n")]
+    run = subprocess.run([tool, "--registry", reg, "--json"] + ([] if family == "paths" else words),
+                         capture_output=True)
+    try:
+        doc = json.loads(run.stdout.decode("utf-8"))
+    except ValueError as error:
+        problems.append(f"not JSON: {error}")
+        doc = {"families": [], "install_paths": {}}
+    if run.returncode != 0 or doc.get("computer") != "DBHOST01":
+        problems.append(f"JSON: exit {run.returncode}, computer {doc.get('computer')!r}")
+    if family == "paths":
+        paths = {k: v for b in blocks for k, v in b.items() if k.endswith("Path")}
+        if doc["install_paths"] != paths or len(doc["families"]) != 4:
+            problems.append(f"JSON: install paths {doc['install_paths']}, expected {paths}")
+    else:
+        expected = [b for b in blocks if "is_server_valid" in b]
+        families = doc["families"]
+        servers = families[0]["servers"] if len(families) == 1 and families[0]["family"] == family else None
+        if servers is None or len(servers) != len(expected):
+            problems.append(f"JSON: {len(expected)} records expected, got {families}")
+            servers = []
+        views = ("64", "32") if b"Wow6432Node" in open(reg, "rb").read() else ("64",)
+        for i, (record, dump) in enumerate(zip(servers, expected)):
+            if list(record) != BASE + OWN.get(family, []) + ["is_server_valid", "registry_view"]:
+                problems.append(f"JSON record {i}: fields {list(record)}")
+            if record.get("registry_view") not in views:
+                problems.append(f"JSON record {i}: view {record.get('registry_view')!r}")
+            for key, value in dump.items():
+                got, value = record.get(DUMP_NAMES.get(key, key)), value == "1" if key == "is_server_valid" else value
+                if got != value:
+                    problems.append(f"JSON record {i}: {key} is {got!r}, {value!r} expected")
+    failures += bool(problems)
+    print(f"FAIL: {name}\n  " + "\n  ".join(problems) if problems else f"ok: {name}")
+print(f"{failures} failures")
+sys.exit(1 if failures else 0)
+PYTHON
