@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need, when it is missing.
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev googletest
+packages=(cmake g++ make libgtest-dev googletest clang libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
           binutils-mingw-w64-i686 wine64 wine fonts-wine xvfb xauth imagemagick tmux strace)
 missing=()
