@@ -18,13 +18,15 @@
 #include "report/Report.h"
 
 // A property that does not hold is a finding: the message, then an abort the
-// fuzzer records as a crash with the input that caused it.
+// fuzzer records as a crash with the input that caused it. The message goes to
+// the error stream as the process started, which -close_fd_mask (that quiets
+// what the product prints) leaves open.
 #define FUZZ_CHECK(condition, ...)                                                  \
     do {                                                                            \
         if (!(condition)) {                                                         \
-            std::fprintf(stderr, "property failed: %s\n  ", #condition);           \
-            std::fprintf(stderr, __VA_ARGS__);                                      \
-            std::fputc('\n', stderr);                                               \
+            dprintf(tavfuzz::REPORT_FD, "property failed: %s\n  ", #condition);    \
+            dprintf(tavfuzz::REPORT_FD, __VA_ARGS__);                               \
+            dprintf(tavfuzz::REPORT_FD, "\n");                                      \
             std::abort();                                                           \
         }                                                                           \
     } while (0)
@@ -32,6 +34,8 @@
 namespace tavfuzz {
 
 namespace fs = std::filesystem;
+
+inline const int REPORT_FD = dup(2);
 
 // Known faults are set aside unless TAVFUZZ_STRICT=1, so that fuzzing goes on
 // past them to the rest; each target says which it sets aside.
