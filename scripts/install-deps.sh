@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need, when it is missing.
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev googletest nlohmann-json3-dev
+packages=(cmake g++ make libgtest-dev googletest nlohmann-json3-dev clang libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
           binutils-mingw-w64-i686 wine64 wine fonts-wine xvfb xauth xdotool imagemagick tmux strace
           nsis wixl p7zip-full)

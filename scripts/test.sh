@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds every preset and runs every test: native, sanitize, Windows under Wine,
-# and the export check of the 32-bit Windows library (whose programs cannot run here).
+# Builds every preset and runs every test: native, sanitize, the fuzz targets
+# (seeds and a short run each), Windows under Wine, and the export check of the
+# 32-bit Windows library (whose programs cannot run here).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
@@ -17,6 +18,8 @@ step build native
 step ctest --preset native
 step build sanitize
 step ctest --preset sanitize
+step build fuzz
+step ctest --preset fuzz
 step build mingw
 # Before the Windows tests: they check the 32-bit installer too.
 step build mingw32

@@ -121,6 +121,7 @@ TEST(LocalSettings, SectionsAreCopiedAsWritten) {
         {"[Local Settings] \nA=1\n[Local Settings] ;c\nB=2\n", ""},  // trailing text: no header
         {"[Other]\nA=1\n", ""},
         {"[Local Settings]\nV=" + v + "\n", "[Local Settings]\nV=" + v + "\n"},
+        {std::string("[Local Settings]\nN=a\0b\n", 23), std::string("[Local Settings]\nN=a\0b\n", 23)},
         {"", "earlier copy\n"},
         {"/", "earlier copy\n"},
     };

@@ -187,8 +187,9 @@ void CServerSelectDlg::OnEditServer() {
     FillPropertiesFromEntry(properties, *entry);
     const std::string login = entry->GetLogin();
     const std::string name = entry->GetServerName();
+    // Shown as it would be typed, so that OK without a change keeps it.
     const char* clear =
-        decode_password(entry->GetPassword().c_str(), login.c_str(), name.c_str(), nullptr);
+        password_as_typed(decode_password(entry->GetPassword().c_str(), login.c_str(), name.c_str(), nullptr));
     properties.password = clear ? clear : "";
 
     UpdateDataToControls();

@@ -97,6 +97,7 @@ std::string encode_clear_result;
 std::string encode_value_result;
 std::string decode_clear_result;
 std::string decode_result;
+std::string typed_result;
 
 struct SymbolMap {
     std::array<unsigned char, SYMBOL_COUNT> symbol_of{};  // character code -> symbol
@@ -406,4 +407,10 @@ char* decode_password(const char* value, ...) {
 
     decode_result = stored.size() != ENCODED_LENGTH ? std::string(ERROR_LENGTH) : decode_value(stored, key);
     return result_or_null(decode_result);
+}
+
+char* password_as_typed(const char* clear) {
+    if (clear == nullptr) return nullptr;
+    typed_result = is_marker(*clear) ? MARKERS.front() + std::string(clear) : std::string(clear);
+    return typed_result.data();
 }

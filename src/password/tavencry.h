@@ -7,6 +7,11 @@
 char* encode_password(const char* password, ...);
 char* decode_password(const char* value, ...);
 
+// The text that, given to encode_password, stands for the password clear: a
+// leading marker asks for clear text and is dropped, so a password that
+// begins with one takes one more in front. Null for null.
+char* password_as_typed(const char* clear);
+
 // The longest password the encoding holds.
 #define PASSWORD_MAX_LENGTH 49
 

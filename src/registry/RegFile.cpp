@@ -356,6 +356,11 @@ bool RegFileParser::CheckKeyNames(std::string_view path, bool deletion) {
                                 (decoded ? UnitsInDecoded(name.bytes) : name.bytes.size()) > MAX_KEY_NAME);
         return true;
     });
+    // No path or query could name a key whose name holds a NUL.
+    if (path.find('\0') != std::string_view::npos) {
+        SkipKey("a NUL character in the key name", deletion);
+        return false;
+    }
     if (longName) SkipKey("a key name is longer than 255 characters", deletion);
     else if (depth > MAX_KEY_DEPTH) SkipKey("the key path is deeper than 512 levels", deletion);
     return !longName && depth <= MAX_KEY_DEPTH;
@@ -367,6 +372,10 @@ void RegFileParser::HandleValueLine(std::string_view line) {
     valueName_.clear();
     size_t pos = 1;
     if (line.front() == '"' && !ReadQuoted(line, &pos, &valueName_, "value name")) return;
+    if (valueName_.find('\0') != std::string::npos) {
+        Warn(std::string("a NUL character in the value name") + LINE_SKIPPED);
+        return;
+    }
     name_ = Text(valueName_, &nameUnits_, &nameAnsi_);
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
     if (pos >= line.size() || line[pos] != '=') {

@@ -155,7 +155,7 @@ void CopyLocalSettings(const char* iniPath) {
             copying = IsLocalSettingsHeader(line);
             if (!copying) continue;
         }
-        copy += line.c_str();  // a line is text up to a NUL byte, as fputs writes it
+        copy += line;  // whole, even a NUL byte it holds
         copy += '\n';
     }
     // A file that could not be read to its end (a directory opens on POSIX)

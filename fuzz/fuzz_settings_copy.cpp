@@ -1,0 +1,68 @@
+// Fuzz target: the installer's settings file, whose "[Local Settings]"
+// sections are copied into tavtset.ini. The copy holds lines of the file, in
+// their order and whole, and every "[Local Settings]" header the file has.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "setup/tavixext.h"
+#include "text/Text.h"
+
+namespace {
+
+namespace fs = tavfuzz::fs;
+
+constexpr const char* COPY_NAME = "tavtset.ini";
+
+fs::path Run() { return tavfuzz::Scratch() / "run"; }
+
+// The settings copy, in one place.
+void Copy(const fs::path& settings) {
+    tavfuzz::InDirectory in(Run());
+    CopyLocalSettings(settings.c_str());
+}
+
+// Lines as a text-mode reader of either platform sees them.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines = tavfuzz::Split(text, '\n');
+    if (lines.back().empty()) lines.pop_back();
+    for (std::string& line : lines)
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+    return lines;
+}
+
+size_t Headers(const std::vector<std::string>& lines) {
+    size_t count = 0;
+    for (const std::string& line : lines) count += tavtext::EqualsIgnoringCase(line, "[Local Settings]");
+    return count;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fs::create_directories(Run());
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const fs::path settings = tavfuzz::Scratch() / "setup.ini";
+    const std::string text = tavfuzz::Text(data, size);
+    tavfuzz::WriteFile(settings, text);
+    fs::remove(Run() / COPY_NAME);
+    Copy(settings);
+
+    const std::vector<std::string> lines = Lines(text);
+    const std::vector<std::string>& source = lines;
+    const std::vector<std::string> copied = Lines(tavfuzz::ReadFile(Run() / COPY_NAME));
+    size_t at = 0;
+    for (const std::string& line : copied) {
+        while (at < source.size() && source[at] != line) ++at;
+        FUZZ_CHECK(at < source.size(), "the copy holds \"%s\", which is not a line of the file in that place",
+                   line.c_str());
+        ++at;
+    }
+    FUZZ_CHECK(Headers(copied) == Headers(lines), "the file has %zu \"[Local Settings]\" headers, the copy %zu",
+               Headers(lines), Headers(copied));
+    return 0;
+}

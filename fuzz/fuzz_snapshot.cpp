@@ -1,0 +1,79 @@
+// Fuzz target: a .reg snapshot. Whatever the loader keeps must read back as
+// the Win32 registry would give it: every key it lists opens by its path, and
+// every value reads the same by enumeration and by query.
+#include <cstring>
+#include <string>
+
+#include "fuzz_support.h"
+#include "platform/RegistryReader.h"
+#include "registry/MemoryRegistry.h"
+
+namespace {
+
+using namespace tavplat;
+
+constexpr const char* SNAPSHOT_NAME = "snapshot.reg";
+constexpr uint32_t KEY_NAME_CAPACITY = 256;  // 255 characters and the NUL
+
+// The loader's interface, in one place.
+bool Load(tavreg::MemoryRegistry& registry, const std::string& bytes, std::string* error) {
+    return registry.LoadText(bytes, SNAPSHOT_NAME, error);
+}
+
+// Every value of the key, by RegEnumValueA and again by RegQueryValueExA with
+// the name enumeration gave. Capacities exceed anything the input can make.
+void CheckValues(RegistryKey& key, const std::string& path, uint32_t capacity) {
+    std::string name(capacity, '\0'), data(capacity, '\0'), queried(capacity, '\0');
+    for (uint32_t index = 0;; ++index) {
+        uint32_t nameLength = capacity, dataLength = capacity;
+        const long result = key.EnumValue(index, name.data(), &nameLength,
+                                          reinterpret_cast<unsigned char*>(data.data()), &dataLength);
+        if (result == REG_NO_MORE_ITEMS) return;
+        FUZZ_CHECK(result == REG_OK, "value %u of [%s]: EnumValue gave %ld", index, path.c_str(), result);
+        FUZZ_CHECK(std::strlen(name.c_str()) == nameLength, "value %u of [%s]: a name of %u characters holds a NUL",
+                   index, path.c_str(), nameLength);
+        uint32_t queriedLength = capacity;
+        const long query =
+            key.QueryValue(name.c_str(), reinterpret_cast<unsigned char*>(queried.data()), &queriedLength);
+        FUZZ_CHECK(query == REG_OK, "value \"%s\" of [%s]: enumerated but QueryValue gave %ld", name.c_str(),
+                   path.c_str(), query);
+        FUZZ_CHECK(queriedLength == dataLength && queried.compare(0, dataLength, data, 0, dataLength) == 0,
+                   "value \"%s\" of [%s]: %u bytes by enumeration, %u other bytes by query", name.c_str(),
+                   path.c_str(), dataLength, queriedLength);
+    }
+}
+
+// The key at path opens; so does every sub-key it lists, recursively.
+void CheckKey(RegistryReader& registry, const std::string& path, uint32_t capacity) {
+    long error = REG_OK;
+    auto key = registry.OpenKey(path.c_str(), KEY_QUERY | KEY_ENUM_SUB_KEYS, &error);
+    FUZZ_CHECK(key, "[%s] was listed but does not open (error %ld)", path.c_str(), error);
+    CheckValues(*key, path, capacity);
+    char name[KEY_NAME_CAPACITY];
+    for (uint32_t index = 0;; ++index) {
+        uint32_t nameLength = KEY_NAME_CAPACITY;
+        const long result = key->EnumKey(index, name, &nameLength);
+        if (result == REG_NO_MORE_ITEMS) return;
+        FUZZ_CHECK(result == REG_OK, "sub-key %u of [%s]: EnumKey gave %ld", index, path.c_str(), result);
+        FUZZ_CHECK(nameLength > 0, "sub-key %u of [%s] has an empty name", index, path.c_str());
+        FUZZ_CHECK(std::strlen(name) == nameLength, "sub-key %u of [%s]: a name of %u characters holds a NUL", index,
+                   path.c_str(), nameLength);
+        CheckKey(registry, path.empty() ? std::string(name) : path + "\\" + name, capacity);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    tavreg::MemoryRegistry registry;
+    std::string error;
+    const bool loaded = Load(registry, tavfuzz::Text(data, size), &error);
+    if (!loaded) {
+        const std::string where = std::string(SNAPSHOT_NAME) + ":";
+        FUZZ_CHECK(error.rfind(where, 0) == 0 && error.size() > where.size() && error.find('\n') == std::string::npos,
+                   "a refused snapshot gets one line naming the file and the line, not \"%s\"", error.c_str());
+    }
+    // Keys read before a fault stay, so a refused snapshot is walked too.
+    CheckKey(registry, "", static_cast<uint32_t>(size) + 2);
+    return 0;
+}
