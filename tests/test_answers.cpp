@@ -6,7 +6,7 @@
 
 #include "dialog_fakes.h"
 #include "dialogs/tavixlst.h"
-#include "tav_testutil.h"
+#include "test_support.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ TEST(AnswersPlay, FilesAndCasesLeaveTheirGoldenResults) {
         report += Play(name, {ORCL, SALES}, [name](CServerSelectDlg& dialog, Status* failure) {
             return tavview::RunAnswersSelectDialog(dialog, name, StandardReport(), failure);
         });
-    const std::string cases = ReadFile("answers_cases.txt");
+    const std::string cases = ReadBinary("answers_cases.txt");
     for (size_t at = cases.find("\n=== "), body, next; at != std::string::npos; at = next) {
         body = cases.find('\n', at + 1), next = cases.find("\n=== ", body);
         const std::string title = cases.substr(at + 5, body - at - 5);
@@ -52,5 +52,5 @@ TEST(AnswersPlay, FilesAndCasesLeaveTheirGoldenResults) {
             return tavview::RunAnswersSelectText(dialog, text, "answers.txt", StandardReport(), failure);
         });
     }
-    EXPECT_EQ(report, ReadFile("../../golden/dialogs/answers_cases.txt"));
+    EXPECT_EQ(report, ReadBinary("../../golden/dialogs/answers_cases.txt"));
 }

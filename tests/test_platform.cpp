@@ -4,7 +4,7 @@
 #include "platform/Terminal.h"
 
 #include "fixture_rows.h"
-#include "tav_testutil.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -18,7 +18,7 @@
 #include <tuple>
 #include <vector>
 
-#include "tav_testutil.h"
+#include "test_support.h"
 
 using namespace tavplat;
 using namespace tavreg;
@@ -111,15 +111,15 @@ void CheckConformance(RegistryReader& registry, const std::vector<std::string>& 
         std::string dump = DumpRegistryKey(registry, key);
         // Wine 8 keeps values sorted by name and sorts sub-keys by their lower-cased names
         // ('_' before letters); its golden file differs only there, and is accepted from Wine alone.
-        if (!wine || key != BASE || dump != tavtest::ReadFile(GOLDEN + "conformance-wine.txt")) {
-            EXPECT_EQ(tavtest::ReadFile(GOLDEN + golden + ".txt"), dump);
+        if (!wine || key != BASE || dump != tavtest::ReadBinary(GOLDEN + "conformance-wine.txt")) {
+            EXPECT_EQ(tavtest::ReadBinary(GOLDEN + golden + ".txt"), dump);
         }
     }
     std::string reported;
     for (const std::string& line : warnings)
         reported += line.substr(line.starts_with(FIXTURES) ? FIXTURES.size() : 0) + "\n";
-    EXPECT_EQ(wine ? "" : tavtest::ReadFile(GOLDEN + "conformance-warnings.txt"), reported);
-    std::istringstream calls(tavtest::ReadFile(FIXTURES + "conformance-calls.txt"));
+    EXPECT_EQ(wine ? "" : tavtest::ReadBinary(GOLDEN + "conformance-warnings.txt"), reported);
+    std::istringstream calls(tavtest::ReadBinary(FIXTURES + "conformance-calls.txt"));
     int count = 0;
     for (std::string line; std::getline(calls, line);) {
         if (line.empty() || line[0] == '#') continue;
@@ -209,13 +209,13 @@ TEST(MachineRegistry, LoadsTheSnapshotsNamedAndReportsTheOnesThatFail) {
 // UTF-8 with or without one, with LF or CR line ends, the last one missing.
 // The golden files hold what each reads as.
 TEST(RegFile, ReadsEverySyntaxElementAndEncodingAsRegeditDoes) {
-    const std::string utf16 = tavtest::ReadFile(FIXTURES + "conformance-unicode.reg");
-    const std::string utf8 = tavtest::ReadFile(FIXTURES + "conformance-utf8.reg");  // the same text
-    const std::string ansi = tavtest::ReadFile(FIXTURES + "conformance-ansi.reg");
+    const std::string utf16 = tavtest::ReadBinary(FIXTURES + "conformance-unicode.reg");
+    const std::string utf8 = tavtest::ReadBinary(FIXTURES + "conformance-utf8.reg");  // the same text
+    const std::string ansi = tavtest::ReadBinary(FIXTURES + "conformance-ansi.reg");
     const std::tuple<std::string, std::string, const char*> cases[] = {
-        {tavtest::ReadFile(FIXTURES + "loader-syntax.reg"), "", "loader-syntax"},
-        {tavtest::ReadFile(FIXTURES + "loader-syntax-5.reg"), "", "loader-syntax-5"},
-        {tavtest::ReadFile(FIXTURES + "loader-many.reg"), "", "loader-many"},
+        {tavtest::ReadBinary(FIXTURES + "loader-syntax.reg"), "", "loader-syntax"},
+        {tavtest::ReadBinary(FIXTURES + "loader-syntax-5.reg"), "", "loader-syntax-5"},
+        {tavtest::ReadBinary(FIXTURES + "loader-many.reg"), "", "loader-many"},
         {utf16.substr(2), ansi, "conformance"},
         {utf8, ansi, "conformance"},
         {std::regex_replace(utf8.substr(3), std::regex("\r\n"), "\n"), ansi, "conformance"},
@@ -226,13 +226,13 @@ TEST(RegFile, ReadsEverySyntaxElementAndEncodingAsRegeditDoes) {
         EXPECT_TRUE(registry.LoadText(text, "v.reg", &error) &&
                     (also.empty() || registry.LoadText(also, "a.reg", &error))) << error;
         std::string key = golden == "conformance"s ? "Software\\TavRegConformance" : "Software";
-        EXPECT_EQ(tavtest::ReadFile(GOLDEN + golden + ".txt"), DumpRegistryKey(registry, key)) << text.substr(0, 40);
+        EXPECT_EQ(tavtest::ReadBinary(GOLDEN + golden + ".txt"), DumpRegistryKey(registry, key)) << text.substr(0, 40);
     }
 }
 
 // The cases are in loader-badlines.txt: a line "=== N: message", then the file's text.
 TEST(RegFile, RefusesOrPassesOverFaultyLinesWithTheFileAndLine) {
-    const std::string all = tavtest::ReadFile(FIXTURES + "loader-badlines.txt");
+    const std::string all = tavtest::ReadBinary(FIXTURES + "loader-badlines.txt");
     int cases = 0;
     for (size_t at = all.find("=== "); at != std::string::npos; ++cases) {
         size_t eol = all.find('\n', at), next = all.find("\n=== ", eol);
@@ -299,7 +299,7 @@ TEST(RegFile, DamagedInputNeverBreaksTheLoader) {
     const std::string alphabet = "[]\\\"@=-;:,(){}\r\n\t 0123456789abcdefxhdword\xff\xfe\xef\xbb\xbf\xc3\xe2\x80\0"s;
     std::mt19937 random(12345);
     for (int round = 0; round < 3000; ++round) {
-        std::string text = tavtest::ReadFile(FIXTURES + samples[round % 4] + ".reg"), error;
+        std::string text = tavtest::ReadBinary(FIXTURES + samples[round % 4] + ".reg"), error;
         for (int edits = 1 + static_cast<int>(random() % 8); edits > 0 && !text.empty(); --edits) {
             size_t at = random() % text.size();
             char c = alphabet[random() % alphabet.size()];

@@ -1,5 +1,6 @@
 // Test helpers: environment variables for the life of a scope, temporary
-// directories, fresh processes for process-wide state, and reading files.
+// directories and the current directory, fresh processes for process-wide
+// state, and reading and writing files.
 #ifndef TAV_TESTS_TEST_SUPPORT_H
 #define TAV_TESTS_TEST_SUPPORT_H
 
@@ -116,6 +117,33 @@ inline std::string ReadBinary(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+inline void WriteFile(const std::filesystem::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+}
+
+// The platform's text line end, as a text-mode stream writes "\n".
+#if defined(_WIN32)
+constexpr const char* TEXT_EOL = "\r\n";
+#else
+constexpr const char* TEXT_EOL = "\n";
+#endif
+
+// Changes the current directory for the life of the object.
+class ScopedCwd {
+public:
+    explicit ScopedCwd(const std::filesystem::path& dir) : old_(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir);
+    }
+    ~ScopedCwd() {
+        std::error_code ec;
+        std::filesystem::current_path(old_, ec);
+    }
+
+private:
+    std::filesystem::path old_;
+};
 
 // Text as the C runtime reads it back (line ends folded on Windows).
 inline std::string ReadText(const std::filesystem::path& path) {

@@ -5,7 +5,7 @@
 #include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
 #include "setup/tavixpth.h"
-#include "tav_testutil.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

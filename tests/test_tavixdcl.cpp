@@ -9,7 +9,7 @@
 #include "generate/tavixdcl.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
-#include "tav_testutil.h"
+#include "test_support.h"
 
 namespace fs = std::filesystem;
 using namespace tavtest;
@@ -57,7 +57,7 @@ std::vector<std::string> DataLines(const fs::path& file) {
 std::map<std::string, std::string> FilesBelow(const fs::path& root) {
     std::map<std::string, std::string> files;
     for (const auto& item : fs::recursive_directory_iterator(root))
-        if (item.is_regular_file()) files[fs::relative(item.path(), root).generic_string()] = ReadFile(item.path().string());
+        if (item.is_regular_file()) files[fs::relative(item.path(), root).generic_string()] = ReadBinary(item.path().string());
     return files;
 }
 
@@ -163,7 +163,7 @@ TEST(GoldenFiles, EveryScenarioByteForByte) {
             else if (key == "ENTRY") p.AddMonitored(Entry(value), family);
             else p.SetStored(key.c_str(), value.c_str());
         }
-        EXPECT_EQ(Generate(p), fill(ReadFile((source / "console.txt").string())));
+        EXPECT_EQ(Generate(p), fill(ReadBinary((source / "console.txt").string())));
         auto actual = FilesBelow(temp.path());
         for (const auto& [name, text] : expected) EXPECT_EQ(actual[name], text) << name;
         EXPECT_EQ(actual.size(), expected.size());
@@ -215,7 +215,7 @@ TEST(OutputFiles, ParentDirectoriesAreMadeTopDownLongPathsWholeAndAMissingRootRe
 #endif
         EXPECT_TRUE(Contains(console, "\nCan't open file '" + path + "'\nFinished generating " + path + " file\n"))
             << console;
-        EXPECT_TRUE(Contains(ReadFile(w.Native(Replace("MSMSQL_" + name + ".bat", "\\", "/"))), "\r\nSET INST="));
+        EXPECT_TRUE(Contains(ReadBinary(w.Native(Replace("MSMSQL_" + name + ".bat", "\\", "/"))), "\r\nSET INST="));
     }
     // "Q:" is no drive under Wine; natively it lands below a drives directory that does not exist.
     Workspace w;
@@ -298,7 +298,7 @@ TEST(OutputFiles, RegcopyRunsAfterEachInformixFile) {
     w.p.AddMonitored(Entry("ol1||" + w.temp.file("ifx")), FAMILY_INFORMIX);
     w.p.AddMonitored(Entry("ol2||" + w.temp.file("nothing")), FAMILY_INFORMIX);
     Generate(w.p);
-    EXPECT_EQ(ReadFile(w.temp.file("log")), "batch\nini\n");
+    EXPECT_EQ(ReadBinary(w.temp.file("log")), "batch\nini\n");
     EXPECT_TRUE(fs::exists(w.Native("TUIVMA_ol2.ini")));  // a missing program is no failure
 }
 #endif

@@ -9,7 +9,7 @@
 
 #include "platform/FileSystem.h"
 #include "setup/tavixext.h"
-#include "tav_testutil.h"
+#include "test_support.h"
 
 namespace fs = std::filesystem;
 using namespace tavtest;
@@ -97,11 +97,11 @@ TEST(EntryPoint, ParameterStringLogAndResults) {
         EXPECT_TRUE(row.skip || err.starts_with("missing.reg: cannot open: No such file or directory\n")) << err;
 #endif
         if (row.log.empty()) {
-            EXPECT_TRUE(written == "earlier run\n" || !FileExists(log)) << written;
+            EXPECT_TRUE(written == "earlier run\n" || !std::filesystem::exists(log)) << written;
         } else {
             EXPECT_TRUE(Matches(written, "earlier run\n" + row.log)) << written;
             EXPECT_EQ(row.result == 0, Matches(written, "Finished Database Monitor Configuration")) << written;
-            EXPECT_TRUE(row.result != 0 || Matches(ReadFile("etc/Oracle_DB.bat"), "SET COLL_HOME=L:\\logs\r\n"));
+            EXPECT_TRUE(row.result != 0 || Matches(ReadBinary("etc/Oracle_DB.bat"), "SET COLL_HOME=L:\\logs\r\n"));
         }
     }
 }

@@ -2,7 +2,7 @@
 #include "runtime/coll.h"
 
 #include "fixture_rows.h"
-#include "tav_testutil.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@
 
 #include "dialog_fakes.h"
 #include "dialogs/tavixlst.h"
-#include "tav_testutil.h"
+#include "test_support.h"
 #include "views/DialogViews.h"
 
 namespace {

@@ -53,3 +53,16 @@ e2e_wine_machine() {
   /usr/lib/wine/wineserver -w 2>/dev/null || true
   [ ! -d "$E2E_FIXTURES/$1/drives/c" ] || cp -R "$E2E_FIXTURES/$1/drives/c/." "$WINEPREFIX/drive_c/"
 }
+
+# e2e_installer_host FILE TOOL: the installer scripts' start. Skips the test
+# when TOOL did not build FILE; otherwise runs as DBHOST with the oracle
+# scenario's install parameters in the environment and none of its paths,
+# which must come from the maker's key the installer writes.
+e2e_installer_host() {
+  [ -f "$1" ] || { echo "skipped: no $1 ($2 is not installed)"; exit 77; }
+  e2e_as_dbhost "$0"
+  run=$TAV_SOURCE_DIR/scripts/wine-run.sh
+  fx=$E2E_FIXTURES/oracle
+  set -a; . "$fx/env"; set +a
+  unset ETCPATH LOGPATH DLLPATH BINPATH TAVNOVU_ANSWERS
+}

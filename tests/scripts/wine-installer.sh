@@ -7,14 +7,7 @@
 set -uo pipefail
 . "$(dirname "$0")/e2e-lib.sh"
 exe=$TAV_BUILD_DIR/installers/agents-x64.exe
-[ -f "$exe" ] || { echo "skipped: no $exe (makensis is not installed)"; exit 77; }
-e2e_as_dbhost "$0"
-run=$TAV_SOURCE_DIR/scripts/wine-run.sh
-fx=$E2E_FIXTURES/oracle
-# The install parameters come from the environment; the paths must come from
-# the maker's key that the installer writes.
-set -a; . "$fx/env"; set +a
-unset ETCPATH LOGPATH DLLPATH BINPATH TAVNOVU_ANSWERS
+e2e_installer_host "$exe" makensis
 agents=C:\\Agents
 
 # Under Xvfb (TAV_DISPLAY_RUN set): one install with its dialogs, worked by the robot.

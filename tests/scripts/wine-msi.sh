@@ -6,12 +6,7 @@
 set -uo pipefail
 . "$(dirname "$0")/e2e-lib.sh"
 msi=$TAV_BUILD_DIR/installers/agents-x64.msi
-[ -f "$msi" ] || { echo "skipped: no $msi (wixl is not installed)"; exit 77; }
-e2e_as_dbhost "$0"
-run=$TAV_SOURCE_DIR/scripts/wine-run.sh
-fx=$E2E_FIXTURES/oracle
-set -a; . "$fx/env"; set +a
-unset ETCPATH LOGPATH DLLPATH BINPATH TAVNOVU_ANSWERS
+e2e_installer_host "$msi" wixl
 status=0
 report() { if [ "$2" = 0 ]; then echo "[$1] ok"; else echo "[$1] FAILED"; status=1; fi; }
 
