@@ -28,8 +28,8 @@ cases() {
 }
 
 take snapshot $(find "$fx" "$src/examples" -name '*.reg')
-cases snapshot "$fx/registry/loader-refusals.txt"
-take answers "$fx"/dialogs/answers_{cancel,crlf,nul}.txt "$fx"/e2e/*/answers.txt "$fx/win32/answers.txt" "$src/examples/answers.txt"
+cases snapshot "$fx/registry/loader-badlines.txt"
+take answers "$fx"/dialogs/answers_{cancel,crlf,nul}.txt "$fx"/e2e/*/answers.txt "$src/examples/answers.txt"
 cases answers "$fx/dialogs/answers_cases.txt"
 take parameter_file $(find "$fx" "$src/examples" -name '*.ora')
 take password "$src"/fuzz/corpus/password/*
