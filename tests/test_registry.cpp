@@ -127,7 +127,7 @@ void CheckConformance(RegistryReader& registry, const std::vector<std::string>& 
         EXPECT_EQ(line.substr(equals + 3), RunCall(registry, line.substr(0, equals))) << line;
         ++count;
     }
-    EXPECT_EQ(31, count);
+    EXPECT_EQ(32, count);
 }
 
 TEST(RegistryConformance, Memory) {
@@ -268,6 +268,7 @@ TEST(RegFile, FilesReadInPiecesGiveWhatTheWholeTextGives) {
     std::string body = "[HKEY_LOCAL_MACHINE\\Software\\P]\r\n";
     for (int i = 0; body.size() < PIECE + 4096; ++i)
         body += "\"v" + std::to_string(i) + "\"=\"\xc3\xa9\xe2\x82\xac\"\r\n\"h\"=hex:01,\\\r\n 02\r\n";
+    body += "a faulty line, whose number counts the lines before it\r\n";
     tavtest::TempDir dir;
     const std::tuple<int, const char*, size_t> cuts[] = {{0, "\\\r\n", 2},         {1, "\\\r\n", 2},
                                                          {1, "\xc3\xa9", 1},       {1, "\xe2\x82\xac", 1},
@@ -286,9 +287,12 @@ TEST(RegFile, FilesReadInPiecesGiveWhatTheWholeTextGives) {
         tavtest::WriteFile(dir.file("p.reg"), bytes);
         MemoryRegistry whole, pieces;
         std::string error;
-        ASSERT_TRUE(whole.LoadText(bytes, "p.reg", &error)) << error;
-        ASSERT_TRUE(pieces.LoadFile(dir.file("p.reg"), &error)) << error;
+        std::vector<std::string> wholeWarnings, pieceWarnings;
+        ASSERT_TRUE(whole.LoadText(bytes, dir.file("p.reg"), &error, &wholeWarnings)) << error;
+        ASSERT_TRUE(pieces.LoadFile(dir.file("p.reg"), &error, &pieceWarnings)) << error;
         EXPECT_EQ(DumpRegistryKey(whole, "Software\\P"), DumpRegistryKey(pieces, "Software\\P")) << encoding << offset;
+        EXPECT_EQ(1u, wholeWarnings.size());
+        EXPECT_EQ(wholeWarnings, pieceWarnings) << encoding << offset;
     }
 }
 
