@@ -3,7 +3,6 @@
 #include "platform/Process.h"
 #include "platform/Terminal.h"
 
-#include "fixture_rows.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Test helpers: environment variables for the life of a scope, temporary
 // directories and the current directory, fresh processes for process-wide
-// state, and reading and writing files.
+// state, reading and writing files, and tables of cases kept as fixture files.
 #ifndef TAV_TESTS_TEST_SUPPORT_H
 #define TAV_TESTS_TEST_SUPPORT_H
 
@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,7 +16,9 @@
 #include <iterator>
 #include <optional>
 #include <random>
+#include <regex>
 #include <string>
+#include <vector>
 #include <system_error>
 
 namespace tavtest {
@@ -151,20 +154,6 @@ inline std::string ReadText(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// True when text starts with a record header of a time-stamped type:
-// start, "(" six digits ") ", then next.
-inline bool HasTimeHeader(const std::string& text, const std::string& start, const std::string& next) {
-    if (text.compare(0, start.size(), start) != 0)
-        return false;
-    size_t at = start.size();
-    if (text.size() < at + 9 + next.size() || text[at] != '(' || text.compare(at + 7, 2, ") ") != 0)
-        return false;
-    for (size_t i = at + 1; i < at + 7; ++i)
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-    return text.compare(at + 9, next.size(), next) == 0;
-}
-
 // Sends the message records to a file of the test's own for the life of a
 // scope, and puts the previous output stream back afterwards.
 class RecordCapture {
@@ -212,6 +201,46 @@ private:
     int category_;
     int16_t saved_;
 };
+
+// The text split at every separator; an empty text has no parts.
+inline std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    for (size_t start = 0, end = 0; end != std::string::npos && !text.empty(); start = end + 1) {
+        end = text.find(separator, start);
+        parts.push_back(text.substr(start, end - start));
+    }
+    return parts;
+}
+
+// The rows of tests/fixtures/<name>, without "#" lines and blank lines. In a field "\n" stands
+// for a line end and "\xHH" for a byte ("|", bytes above 127); other backslashes are themselves.
+inline std::vector<std::vector<std::string>> Rows(const std::string& name) {
+    std::ifstream in(std::string(TAV_TEST_DATA) + "/fixtures/" + name, std::ios::binary);
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        rows.push_back(Split(line, '|'));
+        for (std::string& field : rows.back()) {
+            field = std::regex_replace(field, std::regex("\\\\n"), "\n");
+            for (size_t at = 0; (at = field.find("\\x", at)) != std::string::npos; ++at)
+                if (at + 3 < field.size() && std::isxdigit(field[at + 2] & 0xFF) && std::isxdigit(field[at + 3] & 0xFF))
+                    field.replace(at, 4, 1, static_cast<char>(std::stoi(field.substr(at + 2, 2), nullptr, 16)));
+        }
+    }
+    EXPECT_FALSE(rows.empty()) << name;
+    return rows;
+}
+
+// "~" in a field stands for a null pointer.
+inline const char* OrNull(const std::string& field) { return field == "~" ? nullptr : field.c_str(); }
+
+// Records as the tables spell them: the six time digits of a header as "(hhmmss)", the
+// line in the runtime's and the password encoding's own source as "(n)".
+inline std::string Normalized(const std::string& records) {
+    return std::regex_replace(std::regex_replace(records, std::regex("\\(\\d{6}\\) "), "(hhmmss) "),
+                              std::regex("(TAVUTIL|TAVENCRY)\\(\\d+\\)"), "$1(n)");
+}
 
 }  // namespace tavtest
 

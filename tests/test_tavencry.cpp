@@ -2,7 +2,7 @@
 // trips, clear-text markers, the key check and the limits.
 #include "password/tavencry.h"
 
-#include "fixture_rows.h"
+#include "test_support.h"
 #include "runtime/coll.h"
 
 #include <gtest/gtest.h>

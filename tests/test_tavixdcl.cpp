@@ -24,13 +24,6 @@ std::string Replace(std::string text, const std::string& from, const std::string
     return text;
 }
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::istringstream in(text + separator);
-    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
-    return parts;
-}
-
 // An entry from "name|errorlog|home|version|login|password|cluster"; fields left out are empty.
 std::unique_ptr<CMonitoredServer> Entry(const std::string& fields) {
     using Setter = void (CMonitoredServer::*)(const char*);

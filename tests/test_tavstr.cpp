@@ -1,7 +1,7 @@
 // String and time utilities of the collector runtime.
 #include "runtime/coll.h"
 
-#include "fixture_rows.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

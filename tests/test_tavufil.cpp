@@ -1,7 +1,6 @@
 // Message records, the message output file with its backups, and wrapping.
 #include "runtime/coll.h"
 
-#include "fixture_rows.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,6 @@
 // Runtime settings, environment access, allocation and shell output.
 #include "runtime/coll.h"
 
-#include "fixture_rows.h"
 #include "platform/Process.h"
 #include "test_support.h"
 
