@@ -4,6 +4,7 @@
 // own behaviour; the .reg loader's syntax, faults, encodings and pieces.
 #include "registry/MachineRegistry.h"
 #include "registry/MemoryRegistry.h"
+#include "registry/RegFile.h"
 #include "platform/RegistryReader.h"
 #include "text/Text.h"
 
@@ -127,7 +128,7 @@ void CheckConformance(RegistryReader& registry, const std::vector<std::string>& 
         EXPECT_EQ(line.substr(equals + 3), RunCall(registry, line.substr(0, equals))) << line;
         ++count;
     }
-    EXPECT_EQ(32, count);
+    EXPECT_EQ(34, count);
 }
 
 TEST(RegistryConformance, Memory) {
@@ -175,6 +176,23 @@ TEST(MemoryRegistry, DirectEditsAndOpenKeys) {
     EXPECT_EQ(REG_KEY_DELETED, gone->QueryValue("v", data, &dataLength));
     EXPECT_EQ(REG_KEY_DELETED, gone->EnumValue(0, name, &nameLength, data, &dataLength));
     EXPECT_EQ(REG_KEY_DELETED, gone->EnumKey(0, name, &nameLength));
+    // A value name without room for its NUL is copied cut short.
+    nameLength = 4;
+    EXPECT_EQ(REG_MORE_DATA, key->EnumValue(1, name, &nameLength, nullptr, nullptr));
+    EXPECT_STREQ("bin", name);
+}
+
+// Windows makes key names of up to 255 characters and trees of up to 512 levels.
+TEST(MemoryRegistry, DirectEditsKeepTheLimitsOfKeys) {
+    MemoryRegistry registry;
+    std::string deepest = "Software";
+    for (int level = 2; level <= 512; ++level) deepest += "\\k";
+    const std::string longest = "Software\\" + std::string(255, 'n');
+    for (const std::string& path : {deepest, deepest + "\\k", longest, longest + "n"})
+        registry.CreateKey(path);
+    EXPECT_TRUE(registry.OpenKey(deepest.c_str(), KEY_QUERY) && registry.OpenKey(longest.c_str(), KEY_QUERY));
+    EXPECT_FALSE(registry.OpenKey((deepest + "\\k").c_str(), KEY_QUERY));
+    EXPECT_FALSE(registry.OpenKey((longest + "n").c_str(), KEY_QUERY));
 }
 
 TEST(SystemErrorText, GivesTheSystemsTextWithItsLineEnd) {
@@ -294,6 +312,22 @@ TEST(RegFile, FilesReadInPiecesGiveWhatTheWholeTextGives) {
         EXPECT_EQ(1u, wholeWarnings.size());
         EXPECT_EQ(wholeWarnings, pieceWarnings) << encoding << offset;
     }
+}
+
+// The parser takes pieces of any size (a file gives even ones): a UTF-16 unit
+// cut between two pieces reads whole.
+TEST(RegFile, OddPiecesOfUtf16ReadAsTheWholeText) {
+    std::string bytes = "\xff\xfe";
+    for (char c : "Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\Software\\P]\r\n\"v\"=\"odd\"\r\n"s)
+        bytes += {c, '\0'};
+    tavreg::detail::Tree tree;
+    tavreg::detail::RegFileParser parser(tree, "p.reg");
+    for (size_t at = 0; at < bytes.size(); at += 7)
+        ASSERT_TRUE(parser.Feed(bytes.data() + at, std::min<size_t>(7, bytes.size() - at)));
+    ASSERT_TRUE(parser.Finish());
+    const tavreg::detail::KeyNode* key = tavreg::detail::FindPath(tree, tavreg::detail::RegText{"Software\\P"});
+    ASSERT_TRUE(key && key->values.size() == 1);
+    EXPECT_EQ("odd"s + '\0', key->values[0].Data().bytes);
 }
 
 // Damaged files end in a registry, with messages, or in a refusal, never in a

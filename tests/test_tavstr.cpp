@@ -40,7 +40,7 @@ TEST(CollTrim, Modes) {
     // Only the first 19 characters of a set count: "t" is the twentieth of the last one.
     for (const Case& c : {Case{"  ab ", 'T', nullptr, "  ab"}, {"  ab ", 'B', nullptr, "ab"}, {"  ab ", 'l', "", "ab "},
                           {"  ab ", '\0', nullptr, "  ab"}, {"  ab ", 'Q', nullptr, "  ab "},
-                          {"\"'x y'\"\t", 'b', "\"'\t", "x y"}, {"xxyx", 'B', "xy", ""}, {"", 'B', nullptr, ""},
+                          {"\"'x y'\"\t", 'b', "\"'\t", "x y"}, {"xxyx", 'B', "xy", ""}, {"   ", 'T', nullptr, ""}, {"", 'B', nullptr, ""},
                           {"tta", 'B', "abcdefghijklmnopqrst", "tt"}}) {
         std::string text = c.text;
         EXPECT_STREQ(coll_trim(text.data(), c.mode, c.set), c.result) << c.text << " " << c.mode;
