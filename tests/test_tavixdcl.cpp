@@ -88,11 +88,11 @@ TEST(MonitoredSet, FindMatchesTheFiveTextsAndReturnsTheFirst) {
     params.AddMonitored(Entry("SYB"), FAMILY_SYBASE);  // typed in: no service name
     CMonitoredServer* copies[2];
     for (CMonitoredServer*& copy : copies) {
-        auto entry = Entry("old||||sa");
+        auto entry = Entry("old||||sa|pw");
         entry->AssignFromServer(server);
         copy = params.AddMonitored(std::move(entry), FAMILY_SYBASE);
     }
-    EXPECT_EQ(copies[0]->GetLogin(), "");  // a record carries no login
+    EXPECT_EQ(copies[0]->GetLogin() + copies[0]->GetPassword(), "");  // a record carries no account
     EXPECT_EQ(params.FindMonitored(&server, FAMILY_SYBASE), copies[0]);
     EXPECT_EQ(params.FindMonitored(&server, FAMILY_ORACLE), nullptr);
     using Setter = void (CDbServer::*)(const char*);
@@ -116,6 +116,16 @@ TEST(MonitoredSet, RemoveTakesExactlyThePointerGiven) {
     EXPECT_TRUE(params.GetMonitoredAt(0, FAMILY_ORACLE) == e[0] && params.GetMonitoredAt(1, FAMILY_ORACLE) == e[2]);
     EXPECT_TRUE(!params.GetMonitoredAt(-1, FAMILY_ORACLE) && !params.GetMonitoredAt(2, FAMILY_ORACLE));
     EXPECT_EQ(params.AddMonitored(Entry("x"), FAMILY_SLOTS), nullptr);  // no such slot: released
+}
+
+// A line goes out whole whatever its length, one just the size of the first buffer included.
+TEST(InstallParameters, LinesOfAnyLengthGoOutWhole) {
+    CInstallParams params;
+    for (size_t length : {255, 256, 257, 5000}) {
+        testing::internal::CaptureStdout();
+        params.LogWrite(LOG_CONSOLE, "%s", std::string(length, 'x').c_str());
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string(length, 'x'));
+    }
 }
 
 // A path from the maker's registry keys wins over its variable; an empty one leaves the variable.
