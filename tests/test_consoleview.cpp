@@ -75,7 +75,7 @@ TEST(ConsoleView, ScriptsPlayedAtTheKeyboardOrRefusedWithoutTerminal) {
     Play("console_add.txt", {SALES, ORCL});  // the password not echoed
     Play("console_refused.txt", {ORCL});      // the dialog kept open; end of input cancels
     Play("console_commands.txt", {});         // bad commands explained; ">>" disabled
-    Play("host_no_terminal.txt", {ORCL}, [] { std::freopen("/dev/null", "r", stdin); });
+    Play("host_no_terminal.txt", {ORCL}, [] { setenv(tavview::ANSWERS_VARIABLE, "", 1), std::freopen("/dev/null", "r", stdin); });
 }
 
 #endif  // !_WIN32
