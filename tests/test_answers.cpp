@@ -54,3 +54,11 @@ TEST(AnswersPlay, FilesAndCasesLeaveTheirGoldenResults) {
     }
     EXPECT_EQ(report, ReadBinary("../../golden/dialogs/answers_cases.txt"));
 }
+
+// The names a section header cannot carry unchanged; the template leaves such servers out.
+TEST(AnswersPlay, NamesASectionCannotCarry) {
+    for (const char* name : {"", " ORCL", "ORCL ", "OR\tCL", "OR\x7f", "*"})
+        EXPECT_NE(tavview::NameOutOfReach(name), nullptr) << name;
+    for (const char* name : {"ORCL", "O R", "**", "MSSQL$SALES"})
+        EXPECT_EQ(tavview::NameOutOfReach(name), nullptr) << name;
+}

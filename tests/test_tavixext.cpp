@@ -61,6 +61,7 @@ TEST(EntryPoint, ParameterStringLogAndResults) {
         {longParms.c_str(), 0, NONE, nullptr, 1, keyword + " is not a supported product\n", "", "*" + keyword + " is not"},
         {"setup.log oracle 1.0", 0, READY, "[new DB]\n[ok]\n", 0, "", "", "*Finished generating etc\\Oracle_DB.bat file\n"},
         {"setup.log oracle 1.0", 0, READY, "[cancel]\n", 1, "", "", "*Starting Database Monitor Installation\n"},
+        {"setup.log oracle 1.0", 0, READY, "[frob]\n", 1, "*Unable to display dialog: RC=13\n", "*answers.txt:1: unknown", "*"},
         {"setup.log oracle 1.0", 0, FULL, "[new DB]\n[ok]\n", 1, "", "", "*" + FULL_DISK + "; nothing was configured\n"},
         {"setup.log oracle 1.0", 0, HELD, "[new DB]\n[ok]\n", 1, "", "", "*Can't replace 'etc\\TUOVMA_DB.ini': "},
         {"setup.log oracle 1.0", 0, MISSING, "[new DB]\n[ok]\n", 100, "", "", ""},  // the process ends

@@ -155,6 +155,10 @@ TEST(SelectEdit, DecodesForTheDialogAndEncodesAgainWithTheNewKey) {
     open.Entry(0).SetPassword("");
     open.dialog.OnEditServer();
     EXPECT_EQ(open.view.shown.at(4)[IDC_PASSWORD], "wicket");  // the default, put in on opening
+    open.Entry(0).SetLogin("");
+    open.Entry(0).SetPassword(stored.c_str());
+    open.dialog.OnEditServer();
+    EXPECT_EQ(open.view.shown.at(5)[IDC_LOGIN], "wicket");  // shown beside a password that is there
 }
 
 TEST(SelectEdit, ExchangeSelectsTheAvailableItemStoredAtTheLastRemove) {
