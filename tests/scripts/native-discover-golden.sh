@@ -66,10 +66,18 @@ for reg in sorted(glob.glob(f"{fixtures}/*.reg")):
                 problems.append(f"JSON record {i}: view {record.get('registry_view')!r}")
             for key, value in dump.items():
                 got, value = record.get(DUMP_NAMES.get(key, key)), value == "1" if key == "is_server_valid" else value
-                if got != value:
+                if got != value or type(got) != type(value):
                     problems.append(f"JSON record {i}: {key} is {got!r}, {value!r} expected")
     failures += bool(problems)
     print(f"FAIL: {name}\n  " + "\n  ".join(problems) if problems else f"ok: {name}")
+# The command line: a family named twice is reported once, a family code names
+# its family, and a snapshot that cannot be read ends the run.
+def discover(*words, reg=f"{fixtures}/informix-servers.reg"):
+    return subprocess.run([tool, "--registry", reg, *words], capture_output=True)
+if (discover("--json", "ifx", "informix").stdout != discover("--json", "informix").stdout or
+        discover("4").stdout != discover("informix").stdout or discover("informix", reg="missing.reg").returncode != 1):
+    failures += 1
+    print("FAIL: the command line")
 print(f"{failures} failures")
 sys.exit(1 if failures else 0)
 PYTHON
