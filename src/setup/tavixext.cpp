@@ -29,17 +29,16 @@ constexpr const char* LIBRARY_NAME = "TAVNOVU";
 constexpr const char* LOCAL_SETTINGS_HEADER = "[Local Settings]";
 constexpr const char* TEST_SETTINGS_FILE = "tavtset.ini";
 
-// The parameter string's tokens. They are held whole, whatever their length.
+// The parameter string's tokens. They are held whole, whatever their length;
+// the description after them names the product to the installer only.
 struct SetupParms {
     const char* logfile = nullptr;
     char* product = nullptr;
     const char* version = nullptr;
-    const char* description = "";
 };
 
 // Splits in place, as strtok does with the delimiter " ": runs of blanks before a
-// token are skipped and the blank that ends a token becomes a NUL. The
-// description is everything behind the NUL that ends the version token.
+// token are skipped and the blank that ends a token becomes a NUL.
 char* NextToken(char*& cursor) {
     while (*cursor == ' ') ++cursor;
     if (*cursor == '\0') return nullptr;
@@ -56,7 +55,6 @@ SetupParms SplitParms(char* parms) {
     result.logfile = NextToken(cursor);
     if (result.logfile) result.product = NextToken(cursor);
     if (result.product) result.version = NextToken(cursor);
-    if (result.version) result.description = cursor;
     return result;
 }
 
