@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "fuzz_support.h"
 #include "platform/RegistryReader.h"
 #include "registry/MemoryRegistry.h"
+#include "text/Text.h"
 
 namespace {
 
@@ -31,8 +33,9 @@ bool BeyondAscii(const std::string& bytes) {
 bool namesExact = true;
 
 // The loader's interface, in one place.
-bool Load(tavreg::MemoryRegistry& registry, const std::string& bytes, std::string* error) {
-    return registry.LoadText(bytes, SNAPSHOT_NAME, error);
+bool Load(tavreg::MemoryRegistry& registry, const std::string& bytes, std::string* error,
+          std::vector<std::string>* warnings) {
+    return registry.LoadText(bytes, SNAPSHOT_NAME, error, warnings);
 }
 
 // Every value of the key, by RegEnumValueA and again by RegQueryValueExA with
@@ -88,7 +91,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string error;
     const std::string bytes = tavfuzz::Text(data, size);
     namesExact = !BeyondAscii(bytes);
-    const bool loaded = Load(registry, bytes, &error);
+    std::vector<std::string> warnings;
+    const bool loaded = Load(registry, bytes, &error, &warnings);
+    for (const std::string& line : warnings)  // one line each, fit for a terminal
+        FUZZ_CHECK(line.rfind(SNAPSHOT_NAME, 0) == 0 && !tavtext::HasControlCharacter(line),
+                   "a warning names the file and holds no control character: \"%s\"", line.c_str());
     if (!loaded) {
         const std::string where = std::string(SNAPSHOT_NAME) + ":";
         FUZZ_CHECK(error.rfind(where, 0) == 0 && error.size() > where.size() && error.find('\n') == std::string::npos,

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <random>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -180,19 +179,15 @@ TEST(MemoryRegistry, DirectEditsAndOpenKeys) {
     nameLength = 4;
     EXPECT_EQ(REG_MORE_DATA, key->EnumValue(1, name, &nameLength, nullptr, nullptr));
     EXPECT_STREQ("bin", name);
-}
-
-// Windows makes key names of up to 255 characters and trees of up to 512 levels.
-TEST(MemoryRegistry, DirectEditsKeepTheLimitsOfKeys) {
-    MemoryRegistry registry;
+    // Key names of up to 255 characters and trees of up to 512 levels, as Windows makes them.
+    MemoryRegistry limits;
     std::string deepest = "Software";
     for (int level = 2; level <= 512; ++level) deepest += "\\k";
     const std::string longest = "Software\\" + std::string(255, 'n');
     for (const std::string& path : {deepest, deepest + "\\k", longest, longest + "n"})
-        registry.CreateKey(path);
-    EXPECT_TRUE(registry.OpenKey(deepest.c_str(), KEY_QUERY) && registry.OpenKey(longest.c_str(), KEY_QUERY));
-    EXPECT_FALSE(registry.OpenKey((deepest + "\\k").c_str(), KEY_QUERY));
-    EXPECT_FALSE(registry.OpenKey((longest + "n").c_str(), KEY_QUERY));
+        limits.CreateKey(path);
+    EXPECT_TRUE(limits.OpenKey(deepest.c_str(), KEY_QUERY) && limits.OpenKey(longest.c_str(), KEY_QUERY));
+    EXPECT_FALSE(limits.OpenKey((deepest + "\\k").c_str(), KEY_QUERY) || limits.OpenKey((longest + "n").c_str(), KEY_QUERY));
 }
 
 TEST(SystemErrorText, GivesTheSystemsTextWithItsLineEnd) {
@@ -328,31 +323,6 @@ TEST(RegFile, OddPiecesOfUtf16ReadAsTheWholeText) {
     const tavreg::detail::KeyNode* key = tavreg::detail::FindPath(tree, tavreg::detail::RegText{"Software\\P"});
     ASSERT_TRUE(key && key->values.size() == 1);
     EXPECT_EQ("odd"s + '\0', key->values[0].Data().bytes);
-}
-
-// Damaged files end in a registry, with messages, or in a refusal, never in a
-// crash or a hang (the sanitizer build checks the reads).
-TEST(RegFile, DamagedInputNeverBreaksTheLoader) {
-    const char* const samples[] = {"loader-syntax", "loader-syntax-5", "conformance-unicode", "conformance-names"};
-    const std::string alphabet = "[]\\\"@=-;:,(){}\r\n\t 0123456789abcdefxhdword\xff\xfe\xef\xbb\xbf\xc3\xe2\x80\0"s;
-    std::mt19937 random(12345);
-    for (int round = 0; round < 3000; ++round) {
-        std::string text = tavtest::ReadBinary(FIXTURES + samples[round % 4] + ".reg"), error;
-        for (int edits = 1 + static_cast<int>(random() % 8); edits > 0 && !text.empty(); --edits) {
-            size_t at = random() % text.size();
-            char c = alphabet[random() % alphabet.size()];
-            switch (random() % 4) {
-            case 0: text[at] = c; break;
-            case 1: text.erase(at, 1 + random() % 4); break;
-            case 2: text.insert(at, 1, c); break;
-            default: text.resize(random() % 4 ? text.size() : at);  // now and then the file ends early
-            }
-        }
-        std::vector<std::string> warnings;
-        if (!MemoryRegistry().LoadText(text, "f.reg", &error, &warnings)) warnings.push_back(error);
-        for (const std::string& line : warnings)  // one line each, fit for a terminal
-            EXPECT_TRUE(line.starts_with("f.reg:") && !tavtext::HasControlCharacter(line)) << line;
-    }
 }
 
 }  // namespace

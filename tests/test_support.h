@@ -23,24 +23,12 @@
 
 namespace tavtest {
 
-// The Windows C runtime cannot hold a variable with an empty value: "NAME=" removes it.
-inline bool EmptyValuesSupported() {
-#ifdef _WIN32
-    return false;
-#else
-    return true;
-#endif
-}
-
 // A null value removes the variable.
 inline void SetEnv(const char* name, const char* value) {
 #ifdef _WIN32
     _putenv((std::string(name) + "=" + (value ? value : "")).c_str());
 #else
-    if (value)
-        setenv(name, value, 1);
-    else
-        unsetenv(name);
+    value ? setenv(name, value, 1) : unsetenv(name);
 #endif
 }
 
@@ -52,8 +40,7 @@ public:
         SetEnv(name, value);
     }
     ~ScopedEnv() { SetEnv(name_.c_str(), old_ ? old_->c_str() : nullptr); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ScopedEnv(const ScopedEnv&) = delete; ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
     std::string name_;
@@ -63,22 +50,16 @@ private:
 class TempDir {
 public:
     TempDir() {
-        std::random_device seed;
-        std::mt19937_64 random(seed());
-        for (;;) {
-            path_ = std::filesystem::temp_directory_path() /
-                    ("tavtest-" + std::to_string(random() % 1000000000ULL));
-            std::error_code error;
-            if (std::filesystem::create_directory(path_, error))
-                break;
-        }
+        static std::mt19937_64 random{std::random_device{}()};
+        std::error_code error;
+        do path_ = std::filesystem::temp_directory_path() / ("tavtest-" + std::to_string(random() % 1000000000ULL));
+        while (!std::filesystem::create_directory(path_, error));
     }
     ~TempDir() {
         std::error_code error;
         std::filesystem::remove_all(path_, error);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
+    TempDir(const TempDir&) = delete; TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
     std::string str() const { return path_.string(); }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
@@ -126,11 +107,14 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& cont
     out << content;
 }
 
-// The platform's text line end, as a text-mode stream writes "\n".
+// The platform's text line end, as a text-mode stream writes "\n"; whether a
+// variable can hold an empty value (the Windows C runtime removes "NAME=").
 #if defined(_WIN32)
 constexpr const char* TEXT_EOL = "\r\n";
+constexpr bool EMPTY_VALUES_SUPPORTED = false;
 #else
 constexpr const char* TEXT_EOL = "\n";
+constexpr bool EMPTY_VALUES_SUPPORTED = true;
 #endif
 
 // Changes the current directory for the life of the object.
@@ -168,8 +152,7 @@ public:
             std::fclose(file_);
         coll_output = saved_;
     }
-    RecordCapture(const RecordCapture&) = delete;
-    RecordCapture& operator=(const RecordCapture&) = delete;
+    RecordCapture(const RecordCapture&) = delete; RecordCapture& operator=(const RecordCapture&) = delete;
 
     // Everything written so far.
     std::string Text() {
@@ -194,8 +177,7 @@ public:
         coll_trace[category] = level;
     }
     ~ScopedTrace() { coll_trace[category_] = saved_; }
-    ScopedTrace(const ScopedTrace&) = delete;
-    ScopedTrace& operator=(const ScopedTrace&) = delete;
+    ScopedTrace(const ScopedTrace&) = delete; ScopedTrace& operator=(const ScopedTrace&) = delete;
 
 private:
     int category_;

@@ -104,20 +104,6 @@ TEST(MonitoredSet, FindMatchesTheFiveTextsAndReturnsTheFirst) {
     }
 }
 
-TEST(MonitoredSet, RemoveTakesExactlyThePointerGiven) {
-    CInstallParams params;
-    CMonitoredServer* e[3];
-    for (auto*& entry : e) entry = params.AddMonitored(Entry("same"), FAMILY_ORACLE);  // all alike
-    CMonitoredServer stranger;
-    params.RemoveMonitored(e[1], FAMILY_ORACLE);
-    params.RemoveMonitored(&stranger, FAMILY_ORACLE);
-    params.RemoveMonitored(e[0], FAMILY_SYBASE);  // not in that family's sequence
-    ASSERT_EQ(params.GetMonitoredCount(FAMILY_ORACLE), 2);
-    EXPECT_TRUE(params.GetMonitoredAt(0, FAMILY_ORACLE) == e[0] && params.GetMonitoredAt(1, FAMILY_ORACLE) == e[2]);
-    EXPECT_TRUE(!params.GetMonitoredAt(-1, FAMILY_ORACLE) && !params.GetMonitoredAt(2, FAMILY_ORACLE));
-    EXPECT_EQ(params.AddMonitored(Entry("x"), FAMILY_SLOTS), nullptr);  // no such slot: released
-}
-
 // A line goes out whole whatever its length, one just the size of the first buffer included.
 TEST(InstallParameters, LinesOfAnyLengthGoOutWhole) {
     CInstallParams params;

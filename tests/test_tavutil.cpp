@@ -55,7 +55,7 @@ TEST(CollGetenv, CallTable) {
         for (const std::vector<std::string>& r : Rows("runtime/getenv.txt")) {
             SCOPED_TRACE(r.at(0) + " mode " + r.at(1));
             ASSERT_EQ(r.size(), 7u);
-            if (r[2].empty() && !EmptyValuesSupported())
+            if (r[2].empty() && !EMPTY_VALUES_SUPPORTED)
                 continue;  // the C runtime here cannot hold an empty value
             if (r[2] != "~")
                 SetEnv(r[0].c_str(), r[2].c_str());
