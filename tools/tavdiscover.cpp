@@ -1,6 +1,7 @@
 // tavdiscover: runs the server discovery of one database family, as a setup run
 // does, and prints every record found; or lists the maker's installation paths;
 // or reports what discovery finds as JSON, or as an answers file.
+#include "discovery/regvalues.h"
 #include "discovery/tavdisc.h"
 #include "platform/RegistryReader.h"
 #include "registry/CodePage.h"
@@ -90,9 +91,8 @@ Json ServerJson(const CDbServer& server) {
 std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<int>& families) {
     ErrorStreamReport report;
     const InstallPaths paths = ReadInstallPaths(registry, nullptr, report);
-    const char* computer = std::getenv("COMPUTERNAME");
     Json inventory;
-    inventory["computer"] = Utf8(computer ? computer : "");
+    inventory["computer"] = Utf8(tavdisc::EnvironmentText("COMPUTERNAME"));
     inventory["install_paths"] = {{"BinPath", Utf8(paths.bin)},
                                    {"DllPath", Utf8(paths.dll)},
                                    {"EtcPath", Utf8(paths.etc)},
@@ -115,8 +115,7 @@ std::string AnswersTemplateFor(tavplat::RegistryReader& registry, int family) {
     CDbServerList list(registry);
     list.SetReport(report);
     list.DiscoverFamily(family);
-    const char* computer = std::getenv("COMPUTERNAME");
-    return tavview::AnswersTemplate(list, family, computer ? computer : "");
+    return tavview::AnswersTemplate(list, family, tavdisc::EnvironmentText("COMPUTERNAME"));
 }
 
 }  // namespace
