@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "generate/tavixdcl.h"
+#include "generate/InstallParams.h"
 
 namespace fs = std::filesystem;
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <system_error>
 
-#include "discovery/tavdisc.h"
+#include "discovery/ServerList.h"
 #include "registry/MemoryRegistry.h"
 
 #ifdef _WIN32

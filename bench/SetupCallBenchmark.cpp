@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "setup/tavixext.h"
+#include "setup/SetupRun.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <memory>
 #include <string>
 
-#include "dialogs/tavixlst.h"
-#include "dialogs/tavixpro.h"
-#include "discovery/tavdisc.h"
-#include "fuzz_support.h"
-#include "generate/tavixdcl.h"
-#include "password/tavencry.h"
+#include "dialogs/SelectionDialog.h"
+#include "dialogs/PropertiesDialog.h"
+#include "discovery/ServerList.h"
+#include "FuzzSupport.h"
+#include "generate/InstallParams.h"
+#include "password/PasswordEncoding.h"
 #include "registry/MemoryRegistry.h"
 #include "views/AnswersView.h"
 #include "views/MemoryView.h"

@@ -1,7 +1,7 @@
 // What the fuzz targets share: the property check, a report that keeps quiet,
 // a scratch directory per process, and splitting an input into parts.
-#ifndef TAV_FUZZ_SUPPORT_H
-#define TAV_FUZZ_SUPPORT_H
+#ifndef TAV_FUZZSUPPORT_H
+#define TAV_FUZZSUPPORT_H
 
 #include <cstdint>
 #include <cstdio>

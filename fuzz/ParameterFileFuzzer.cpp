@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "discovery/tavdisc.h"
-#include "fuzz_support.h"
+#include "discovery/ServerList.h"
+#include "FuzzSupport.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_support.h"
-#include "password/tavencry.h"
+#include "FuzzSupport.h"
+#include "password/PasswordEncoding.h"
 
 namespace {
 

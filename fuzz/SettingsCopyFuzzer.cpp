@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_support.h"
-#include "setup/tavixext.h"
+#include "FuzzSupport.h"
+#include "setup/SetupRun.h"
 #include "text/Text.h"
 
 namespace {

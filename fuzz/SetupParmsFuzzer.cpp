@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_support.h"
-#include "setup/tavixext.h"
+#include "FuzzSupport.h"
+#include "setup/SetupRun.h"
 
 namespace {
 

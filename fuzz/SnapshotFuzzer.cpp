@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_support.h"
+#include "FuzzSupport.h"
 #include "platform/RegistryReader.h"
 #include "registry/MemoryRegistry.h"
 #include "text/Text.h"

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "dialog_fakes.h"
-#include "dialogs/tavixlst.h"
-#include "test_support.h"
+#include "DialogFakes.h"
+#include "dialogs/SelectionDialog.h"
+#include "TestSupport.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <map>
 
-#include "generate/tavixdcl.h"
+#include "generate/InstallParams.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
-#include "test_support.h"
+#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 using namespace tavtest;

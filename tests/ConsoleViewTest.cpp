@@ -13,8 +13,8 @@
 
 #include <fstream>
 
-#include "dialog_fakes.h"
-#include "dialogs/tavixlst.h"
+#include "DialogFakes.h"
+#include "dialogs/SelectionDialog.h"
 #include "views/AnswersView.h"
 
 namespace {

@@ -1,11 +1,11 @@
 // Shared by the dialog tests: discovered Oracle servers filed by hand, and the
 // monitored set as text with each password decoded.
-#ifndef TAV_TESTS_DIALOG_FAKES_H
-#define TAV_TESTS_DIALOG_FAKES_H
+#ifndef TAV_TESTS_DIALOGFAKES_H
+#define TAV_TESTS_DIALOGFAKES_H
 
-#include "discovery/tavdisc.h"
-#include "generate/tavixdcl.h"
-#include "password/tavencry.h"
+#include "discovery/ServerList.h"
+#include "generate/InstallParams.h"
+#include "password/PasswordEncoding.h"
 #include "registry/MemoryRegistry.h"
 
 namespace tavtest {

@@ -1,11 +1,11 @@
 // Server records, the server list, the parameter-file readers and discovery.
 // tests/scripts/native-discover-golden.sh checks every fixture's records; the
 // cases here are what its golden files do not show.
-#include "discovery/tavdisc.h"
+#include "discovery/ServerList.h"
 #include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
-#include "setup/tavixpth.h"
-#include "test_support.h"
+#include "machine/InstallPaths.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
 #include "report/Report.h"
-#include "setup/tavixpth.h"
+#include "machine/InstallPaths.h"
 
 #include <gtest/gtest.h>
 

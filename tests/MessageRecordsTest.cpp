@@ -1,7 +1,7 @@
 // Message records, the message output file with its backups, and wrapping.
-#include "runtime/coll.h"
+#include "runtime/CollectorRuntime.h"
 
-#include "test_support.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Password encoding: decode vectors that pin the scheme's tables and constants, round
 // trips, clear-text markers, the key check and the limits.
-#include "password/tavencry.h"
+#include "password/PasswordEncoding.h"
 
-#include "test_support.h"
-#include "runtime/coll.h"
+#include "TestSupport.h"
+#include "runtime/CollectorRuntime.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "platform/Process.h"
 #include "platform/Terminal.h"
 
-#include "test_support.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -18,7 +18,7 @@
 #include <tuple>
 #include <vector>
 
-#include "test_support.h"
+#include "TestSupport.h"
 
 using namespace tavplat;
 using namespace tavreg;

@@ -1,8 +1,8 @@
 // Runtime settings, environment access, allocation and shell output.
-#include "runtime/coll.h"
+#include "runtime/CollectorRuntime.h"
 
 #include "platform/Process.h"
-#include "test_support.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ namespace {
 // Takes a coll_getenv result and releases it.
 std::string Take(char* value) {
     std::string text = value ? value : "~";
-    coll_free(value, __FILE__, __LINE__, "value");
+    coll_free(value, "tests", __LINE__, "value");
     return text;
 }
 
@@ -34,18 +34,18 @@ TEST(CollAlloc, RoundsFailsAndZeroFills) {
                                     {SIZE_MAX, 0}})
         EXPECT_EQ(coll_alloc_size(request), rounded) << request;
     EXPECT_EXIT(coll_alloc(SIZE_MAX / 2, "C:\\src\\site.cpp", 7, "huge+1"), ::testing::ExitedWithCode(4),
-                "UTM5400S SITE.7. Memory allocation error at:C:.src.site.cpp.7 - huge.1 for "
+                "UTM5400S SITE.7. Memory allocation error at:site.7 - huge.1 for "
                 "9223372036854775807 bytes");
     InFreshProcess([] {
         ScopedEnv zero("COLL_ZEROMEM", "1");
         // A block of the same size dirtied and freed first: a block handed out again, or the
         // sanitizer's filled fresh one, shows a missing fill.
-        void* dirty = coll_alloc(13, __FILE__, __LINE__, "13");
+        void* dirty = coll_alloc(13, "tests", __LINE__, "13");
         std::memset(dirty, 0xAB, 32);
-        coll_free(dirty, __FILE__, __LINE__, "dirty");
-        unsigned char* block = static_cast<unsigned char*>(coll_alloc(13, __FILE__, __LINE__, "13"));
+        coll_free(dirty, "tests", __LINE__, "dirty");
+        unsigned char* block = static_cast<unsigned char*>(coll_alloc(13, "tests", __LINE__, "13"));
         EXPECT_EQ(std::count(block, block + 32, 0), 32);
-        coll_free(block, __FILE__, __LINE__, "block");
+        coll_free(block, "tests", __LINE__, "block");
     });
 }
 

@@ -1,11 +1,11 @@
 // The selection dialog's handlers against a recording view: button states,
 // sorted lists, moves both ways, "&New", "&Edit" and the handlers' guards.
-#include "dialogs/tavixlst.h"
+#include "dialogs/SelectionDialog.h"
 
 #include <gtest/gtest.h>
 
-#include "dialog_fakes.h"
-#include "dialogs/tavixpro.h"
+#include "DialogFakes.h"
+#include "dialogs/PropertiesDialog.h"
 #include "views/MemoryView.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
-#include "setup/tavixext.h"
-#include "test_support.h"
+#include "setup/SetupRun.h"
+#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 using namespace tavtest;

@@ -1,7 +1,7 @@
 // String and time utilities of the collector runtime.
-#include "runtime/coll.h"
+#include "runtime/CollectorRuntime.h"
 
-#include "test_support.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ TEST(CollStrings, CompareCopyUpperCase) {
     char* copy = coll_strdup("C:\\dir\\file");
     EXPECT_EQ(coll_strupr(copy), copy);
     EXPECT_STREQ(copy, "C:\\DIR\\FILE");
-    coll_free(copy, __FILE__, __LINE__, "copy");
+    coll_free(copy, "tests", __LINE__, "copy");
     EXPECT_EQ(coll_strdup(nullptr), nullptr);
     EXPECT_EQ(coll_strupr(nullptr), nullptr);
 }

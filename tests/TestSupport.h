@@ -1,10 +1,10 @@
 // Test helpers: environment variables for the life of a scope, temporary
 // directories and the current directory, fresh processes for process-wide
 // state, reading and writing files, and tables of cases kept as fixture files.
-#ifndef TAV_TESTS_TEST_SUPPORT_H
-#define TAV_TESTS_TEST_SUPPORT_H
+#ifndef TAV_TESTS_TESTSUPPORT_H
+#define TAV_TESTS_TESTSUPPORT_H
 
-#include "runtime/coll.h"
+#include "runtime/CollectorRuntime.h"
 
 #include <gtest/gtest.h>
 

@@ -12,9 +12,9 @@
 #include <functional>
 #include <thread>
 
-#include "dialog_fakes.h"
-#include "dialogs/tavixlst.h"
-#include "test_support.h"
+#include "DialogFakes.h"
+#include "dialogs/SelectionDialog.h"
+#include "TestSupport.h"
 #include "views/DialogViews.h"
 
 namespace {

@@ -1,14 +1,14 @@
 // tavdiscover: runs the server discovery of one database family, as a setup run
 // does, and prints every record found; or lists the maker's installation paths;
 // or reports what discovery finds as JSON, or as an answers file.
-#include "discovery/regvalues.h"
-#include "discovery/tavdisc.h"
+#include "machine/RegistryValues.h"
+#include "discovery/ServerList.h"
 #include "platform/RegistryReader.h"
 #include "registry/CodePage.h"
 #include "registry/MachineRegistry.h"
 #include "registry/MemoryRegistry.h"
 #include "report/Report.h"
-#include "setup/tavixpth.h"
+#include "machine/InstallPaths.h"
 #include "text/Text.h"
 #include "views/AnswersTemplate.h"
 

@@ -1,8 +1,8 @@
 // What the dialog handlers need of a view. The windowed view, the answers-file
 // view and the console view implement these; tests use a recording fake. The
 // lists are the platform's list box or an in-memory one that sorts alike.
-#ifndef TAV_DIALOGS_DLGVIEW_H
-#define TAV_DIALOGS_DLGVIEW_H
+#ifndef TAV_DIALOGS_DIALOGVIEW_H
+#define TAV_DIALOGS_DIALOGVIEW_H
 
 #include <string>
 

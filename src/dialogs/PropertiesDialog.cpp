@@ -1,11 +1,11 @@
 // The properties dialog "Database Server Properties": the six values of one
 // monitored server, with the default login and password and the encoding of
 // the password on OK.
-#include "dialogs/tavixpro.h"
+#include "dialogs/PropertiesDialog.h"
 
 #include <string>
 
-#include "password/tavencry.h"
+#include "password/PasswordEncoding.h"
 
 namespace {
 

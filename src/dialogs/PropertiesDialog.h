@@ -1,10 +1,10 @@
 // The properties dialog "Database Server Properties" (template 202).
-#ifndef TAV_DIALOGS_TAVIXPRO_H
-#define TAV_DIALOGS_TAVIXPRO_H
+#ifndef TAV_DIALOGS_PROPERTIESDIALOG_H
+#define TAV_DIALOGS_PROPERTIESDIALOG_H
 
 #include <string>
 
-#include "dialogs/dlgview.h"
+#include "dialogs/DialogView.h"
 
 constexpr const char* DEFAULT_LOGIN = "wicket";
 constexpr const char* DEFAULT_PASSWORD = "wicket";

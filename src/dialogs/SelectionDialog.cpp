@@ -1,12 +1,12 @@
 // The selection dialog "Configure Database Agents": discovered servers move
 // between "Database Servers Available" and "Servers to Monitor"; every move,
 // addition and edit changes the monitored set at once.
-#include "dialogs/tavixlst.h"
+#include "dialogs/SelectionDialog.h"
 
-#include "dialogs/tavixpro.h"
-#include "discovery/tavdisc.h"
-#include "generate/tavixdcl.h"
-#include "password/tavencry.h"
+#include "dialogs/PropertiesDialog.h"
+#include "discovery/ServerList.h"
+#include "generate/InstallParams.h"
+#include "password/PasswordEncoding.h"
 
 using tavplat::ListBox;
 

@@ -1,10 +1,10 @@
 // The selection dialog "Configure Database Agents" (template 201).
-#ifndef TAV_DIALOGS_TAVIXLST_H
-#define TAV_DIALOGS_TAVIXLST_H
+#ifndef TAV_DIALOGS_SELECTIONDIALOG_H
+#define TAV_DIALOGS_SELECTIONDIALOG_H
 
 #include <string>
 
-#include "dialogs/dlgview.h"
+#include "dialogs/DialogView.h"
 
 class CDbServerList;
 class CInstallParams;

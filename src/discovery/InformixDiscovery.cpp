@@ -1,11 +1,11 @@
 // Informix discovery: the first server with an environment under the Online
 // key, and the current version's server.
-#include "discovery/tavdisc.h"
+#include "discovery/ServerList.h"
 
 #include <memory>
 #include <string>
 
-#include "discovery/regvalues.h"
+#include "machine/RegistryValues.h"
 #include "platform/RegistryReader.h"
 #include "text/Text.h"
 

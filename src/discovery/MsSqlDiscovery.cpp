@@ -1,13 +1,13 @@
 // Microsoft SQL Server discovery: the default and named instances, their
 // cluster names, versions, homes and error logs.
-#include "discovery/tavdisc.h"
+#include "discovery/ServerList.h"
 
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "discovery/regvalues.h"
+#include "machine/RegistryValues.h"
 #include "platform/RegistryReader.h"
 #include "text/Text.h"
 

@@ -1,6 +1,6 @@
 // Oracle discovery: the homes and instances in the registry, and each
 // instance's initialisation parameter file.
-#include "discovery/tavdisc.h"
+#include "discovery/ServerList.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "discovery/regvalues.h"
+#include "machine/RegistryValues.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryReader.h"
 #include "report/Report.h"
-#include "runtime/coll.h"
+#include "runtime/CollectorRuntime.h"
 #include "text/Text.h"
 
 using namespace tavdisc;

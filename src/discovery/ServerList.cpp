@@ -1,11 +1,11 @@
 // Database server records, the server list and the choice of a family's discovery.
-#include "discovery/tavdisc.h"
+#include "discovery/ServerList.h"
 
 #include <cstring>
 #include <memory>
 #include <string>
 
-#include "discovery/regvalues.h"
+#include "machine/RegistryValues.h"
 #include "platform/RegistryReader.h"
 #include "text/Text.h"
 

@@ -1,6 +1,6 @@
 // Database server records and the server list that discovery fills.
-#ifndef TAV_DISCOVERY_TAVDISC_H
-#define TAV_DISCOVERY_TAVDISC_H
+#ifndef TAV_DISCOVERY_SERVERLIST_H
+#define TAV_DISCOVERY_SERVERLIST_H
 
 #include <cstdio>
 #include <memory>

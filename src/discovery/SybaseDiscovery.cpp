@@ -1,12 +1,12 @@
 // Sybase discovery: the SQL Servers under the Sybase keys, with their names
 // and error logs from their start-up arguments.
-#include "discovery/tavdisc.h"
+#include "discovery/ServerList.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "discovery/regvalues.h"
+#include "machine/RegistryValues.h"
 #include "platform/RegistryReader.h"
 #include "text/Text.h"
 

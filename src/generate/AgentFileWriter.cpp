@@ -1,10 +1,10 @@
 // The agent configuration files: the identity, the local settings, the
 // services, and the installer's test settings appended.
-#include "generate/tavixdcl.h"
+#include "generate/InstallParams.h"
 
 #include <cstring>
 
-#include "generate/genrules.h"
+#include "generate/GenerationRules.h"
 #include "platform/FileSystem.h"
 #include "text/Text.h"
 

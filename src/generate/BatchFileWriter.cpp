@@ -1,8 +1,8 @@
 // The start-up batch files: one layout per family, one format line per line
 // of the file; few calls keep the writer close to a plain write of the same bytes.
-#include "generate/tavixdcl.h"
+#include "generate/InstallParams.h"
 
-#include "generate/genrules.h"
+#include "generate/GenerationRules.h"
 
 using namespace tavgen;
 

@@ -1,10 +1,10 @@
 // The generation driver: after OK the monitored set is written out family by
 // family, each family's include file listing its agent configuration files.
-#include "generate/tavixdcl.h"
+#include "generate/InstallParams.h"
 
 #include <string>
 
-#include "generate/genrules.h"
+#include "generate/GenerationRules.h"
 #include "platform/FileSystem.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Rules shared by the writers of the batch and agent configuration files.
-#include "generate/genrules.h"
+#include "generate/GenerationRules.h"
 
 #include <climits>
 #include <cstdlib>

@@ -1,11 +1,11 @@
 // Rules shared by the writers of the batch and agent configuration files:
 // the families' fixed texts, the version and path rules, the names.
-#ifndef TAV_GENERATE_GENRULES_H
-#define TAV_GENERATE_GENRULES_H
+#ifndef TAV_GENERATE_GENERATIONRULES_H
+#define TAV_GENERATE_GENERATIONRULES_H
 
 #include <string>
 
-#include "generate/tavixdcl.h"
+#include "generate/InstallParams.h"
 
 namespace tavgen {
 

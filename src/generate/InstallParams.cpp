@@ -1,12 +1,12 @@
 // The install-parameter table: the seven install parameters with their read
 // modes and fallbacks, and the monitored set.
-#include "generate/tavixdcl.h"
+#include "generate/InstallParams.h"
 
 #include <algorithm>
 #include <cstdlib>
 
 #include "platform/Process.h"
-#include "runtime/coll.h"
+#include "runtime/CollectorRuntime.h"
 
 // ---- CMonitoredServer --------------------------------------------------------
 

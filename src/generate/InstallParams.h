@@ -1,15 +1,15 @@
 // The install-parameter table of a setup run: the install parameters, the
 // monitored set and the generation's output streams.
-#ifndef TAV_GENERATE_TAVIXDCL_H
-#define TAV_GENERATE_TAVIXDCL_H
+#ifndef TAV_GENERATE_INSTALLPARAMS_H
+#define TAV_GENERATE_INSTALLPARAMS_H
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "discovery/tavdisc.h"
-#include "generate/stagedfiles.h"
+#include "discovery/ServerList.h"
+#include "generate/StagedFiles.h"
 #include "report/Report.h"
 
 // Read modes of the install parameters.
@@ -23,15 +23,6 @@ constexpr int LOG_CONSOLE = 1;
 constexpr int LOG_INI = 2;
 constexpr int LOG_INCLUDE = 3;
 constexpr int LOG_BATCH = 22;
-
-// The maker's installation directories as its registry keys name them. An
-// empty one leaves its install parameter to the environment.
-struct InstallPaths {
-    std::string bin;
-    std::string dll;
-    std::string etc;
-    std::string log;
-};
 
 // A server chosen for monitoring, with the account the agent logs on with.
 // One typed in through "&New" carries the family FAMILY_NEW.

@@ -2,13 +2,13 @@
 // missing directories created, the writers' common loop, the files put in
 // place together; and the formatted writer the generation writes every line
 // through.
-#include "generate/tavixdcl.h"
+#include "generate/InstallParams.h"
 
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 
-#include "generate/genrules.h"
+#include "generate/GenerationRules.h"
 #include "platform/FileSystem.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The staged file set: temporary files beside their final names, checked
 // writes and closes, and the replacing moves.
-#include "generate/stagedfiles.h"
+#include "generate/StagedFiles.h"
 
 #include <cerrno>
 #include <cstring>

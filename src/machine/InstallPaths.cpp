@@ -1,12 +1,12 @@
 // The maker's installation directories, read from its configuration keys in
 // the registry of this machine or of another one.
-#include "setup/tavixpth.h"
+#include "machine/InstallPaths.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "discovery/regvalues.h"
+#include "machine/RegistryValues.h"
 #include "platform/RegistryReader.h"
 #include "text/Text.h"
 

@@ -1,12 +1,22 @@
 // The maker's installation directories, read from its configuration keys in
 // the registry of this machine or of another one.
-#ifndef TAV_SETUP_TAVIXPTH_H
-#define TAV_SETUP_TAVIXPTH_H
+#ifndef TAV_MACHINE_INSTALLPATHS_H
+#define TAV_MACHINE_INSTALLPATHS_H
 
-#include "generate/tavixdcl.h"
+#include <string>
+
 #include "report/Report.h"
 
 namespace tavplat { class RegistryReader; }
+
+// The maker's installation directories as its registry keys name them. An
+// empty one leaves its install parameter to the environment.
+struct InstallPaths {
+    std::string bin;
+    std::string dll;
+    std::string etc;
+    std::string log;
+};
 
 // Reads the paths from the registry of machine (null, empty or "local": this
 // one). What it reads and every failure are told on the report's console;

@@ -1,5 +1,5 @@
 // Reading registry values into buffers of fixed capacities.
-#include "discovery/regvalues.h"
+#include "machine/RegistryValues.h"
 
 #include <climits>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Reading registry values and sub-keys into buffers of fixed capacities, as
 // discovery and the install-path lookup read them.
-#ifndef TAV_DISCOVERY_REGVALUES_H
-#define TAV_DISCOVERY_REGVALUES_H
+#ifndef TAV_MACHINE_REGISTRYVALUES_H
+#define TAV_MACHINE_REGISTRYVALUES_H
 
 #include <cstdint>
 #include <string>

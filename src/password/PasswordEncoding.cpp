@@ -10,7 +10,7 @@
 // Every stored password depends on the tables and constants below. Once a value
 // has been written with them they can never change, or every installed agent's
 // password becomes unreadable; the decode vectors in the tests pin them.
-#include "password/tavencry.h"
+#include "password/PasswordEncoding.h"
 
 #include <algorithm>
 #include <array>
@@ -24,7 +24,10 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/coll.h"
+#include "runtime/CollectorRuntime.h"
+
+// The module its message records name, whatever this file is called.
+constexpr const char RECORD_MODULE[] = "tavencry";
 
 namespace {
 
@@ -274,7 +277,7 @@ int clamp_to_int(size_t value) { return value > INT_MAX ? INT_MAX : static_cast<
 // Refuses, with a message record, what the block cannot hold whole.
 bool password_fits_block(const std::string& password) {
     if (password.size() > PASSWORD_MAX_LENGTH) {
-        coll_message(nullptr, __FILE__, __LINE__, "e", "pwe0010",
+        coll_message(nullptr, RECORD_MODULE, __LINE__, "e", "pwe0010",
                      "Password of %d characters is too long: at most %d characters can be encoded\n",
                      clamp_to_int(password.size()), PASSWORD_MAX_LENGTH);
         return false;
@@ -282,7 +285,7 @@ bool password_fits_block(const std::string& password) {
     for (size_t i = 0; i < password.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(password[i]);
         if (!has_symbol(c) || c == KEY_SEPARATOR) {
-            coll_message(nullptr, __FILE__, __LINE__, "e", "pwe0020",
+            coll_message(nullptr, RECORD_MODULE, __LINE__, "e", "pwe0020",
                          "Password character %d (code %d) cannot be encoded: tabs and characters above "
                          "code 127 are not allowed\n",
                          clamp_to_int(i + 1), c);

@@ -1,7 +1,7 @@
 // Reversible, key-bound encoding of the login password that the generated
 // files carry. Results live in process-wide buffers: copy them at once.
-#ifndef TAV_PASSWORD_TAVENCRY_H
-#define TAV_PASSWORD_TAVENCRY_H
+#ifndef TAV_PASSWORD_PASSWORDENCODING_H
+#define TAV_PASSWORD_PASSWORDENCODING_H
 
 // The key parts follow the password (or the stored value); the list ends with a null.
 char* encode_password(const char* password, ...);

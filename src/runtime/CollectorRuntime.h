@@ -2,8 +2,8 @@
 // environment access with defaults, allocation, numbered message records and
 // small string and time utilities. Shared with the collector programs, hence
 // the plain C-style interface.
-#ifndef TAV_RUNTIME_COLL_H
-#define TAV_RUNTIME_COLL_H
+#ifndef TAV_RUNTIME_COLLECTORRUNTIME_H
+#define TAV_RUNTIME_COLLECTORRUNTIME_H
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // Collector runtime: the message output file with its backups and wrapping,
 // and the numbered message records.
-#include "runtime/coll.h"
+#include "runtime/CollectorRuntime.h"
 
 #include "platform/FileSystem.h"
-#include "runtime/collpriv.h"
+#include "runtime/RuntimeInternals.h"
 
 #include <cctype>
 #include <climits>
@@ -16,6 +16,9 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+// The module its message records name, whatever this file is called.
+constexpr const char RECORD_MODULE[] = "tavufil";
 
 FILE* coll_output = nullptr;
 
@@ -118,12 +121,6 @@ FlagResult ApplyFlags(const char* flags, RecordStyle* style) {
     return FlagResult::WRITE;
 }
 
-std::string SourceBaseName(const char* file) {
-    std::vector<char> base(std::strlen(file) + 1);
-    if (coll_split_path(file, nullptr, nullptr, base.data(), nullptr, nullptr) == nullptr)
-        return file;
-    return base.data();
-}
 
 std::string LocalTimeDigits() {
     std::time_t now = std::time(nullptr);
@@ -182,7 +179,7 @@ void ReadBackupCount() {
         return;
     }
     int64_t n = coll_decimal(value);
-    coll_free(value, __FILE__, __LINE__, "value");
+    coll_free(value, RECORD_MODULE, __LINE__, "value");
     if (n <= -10)
         coll_backup_count = static_cast<int32_t>(-n > MAX_BACKUPS ? MAX_BACKUPS : -n);
     else if (n < 0)
@@ -207,7 +204,7 @@ void RotateBackups(int32_t count) {
 void ReadWrapLimit() {
     char* value = coll_getenv("COLL_WRAPLINES", COLL_ENV_QUIET, "30000");
     int32_t n = coll_decimal(value);
-    coll_free(value, __FILE__, __LINE__, "value");
+    coll_free(value, RECORD_MODULE, __LINE__, "value");
     coll_wrap_limit = n < 0 ? 0 : n;
 }
 
@@ -239,7 +236,7 @@ int WriteRecord(const char* context, const char* file, int line, const char* typ
             typeLetter = '?';  // not a type here: the row of any other letter
     }
     if (typeLetter == '@') {
-        coll_free(coll_stdout_prefix, __FILE__, __LINE__, "coll_stdout_prefix");
+        coll_free(coll_stdout_prefix, RECORD_MODULE, __LINE__, "coll_stdout_prefix");
         coll_stdout_prefix = coll_strdup(id ? id : "");
         return 0;
     }
@@ -271,7 +268,7 @@ int WriteRecord(const char* context, const char* file, int line, const char* typ
             if (style.time)
                 header += "(" + LocalTimeDigits() + ") ";
             if (style.position && !IsEmpty(file))
-                header += SourceBaseName(file) + "(" + std::to_string(line) + ") ";
+                header += coll_module_of(file) + "(" + std::to_string(line) + ") ";
         }
         if (style.upper)
             coll_strupr(header.data());
@@ -369,7 +366,7 @@ int CheckWrap(FILE** stream, const char* base_name, int* counter) {
     FILE* fresh = coll_open_output(base_name);
     if (fresh != nullptr) {
         char stamp[COLL_TIMESTAMP_SIZE];
-        coll_message(nullptr, __FILE__, __LINE__, "i", "cgn5000", "       File wrapped -- %s\n",
+        coll_message(nullptr, RECORD_MODULE, __LINE__, "i", "cgn5000", "       File wrapped -- %s\n",
                      coll_timestamp(stamp, 2));
     }
     *stream = fresh;
@@ -397,17 +394,24 @@ int coll_message(const char* context, const char* file, int line, const char* ty
 }
 
 char* coll_output_path(char* buffer, const char* base_name) {
-    return coll_guarded(__FILE__, __LINE__, [buffer, base_name] { return OutputPath(buffer, base_name); });
+    return coll_guarded(RECORD_MODULE, __LINE__, [buffer, base_name] { return OutputPath(buffer, base_name); });
 }
 
 FILE* coll_open_output(const char* base_name) {
-    return coll_guarded(__FILE__, __LINE__, [base_name] { return OpenOutput(base_name); });
+    return coll_guarded(RECORD_MODULE, __LINE__, [base_name] { return OpenOutput(base_name); });
 }
 
 int coll_check_wrap(FILE** stream, const char* base_name, int* counter) {
-    return coll_guarded(__FILE__, __LINE__, [=] { return CheckWrap(stream, base_name, counter); });
+    return coll_guarded(RECORD_MODULE, __LINE__, [=] { return CheckWrap(stream, base_name, counter); });
 }
 
 const char* coll_output_file_name() {
     return coll_output_name.c_str();
+}
+
+std::string coll_module_of(const char* file) {
+    std::vector<char> base(std::strlen(file) + 1);
+    if (coll_split_path(file, nullptr, nullptr, base.data(), nullptr, nullptr) == nullptr)
+        return file;
+    return base.data();
 }

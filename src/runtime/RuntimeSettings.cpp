@@ -1,9 +1,9 @@
 // Collector runtime: process-wide settings from the environment, environment
 // access with defaults, allocation and the output of a shell command.
-#include "runtime/coll.h"
+#include "runtime/CollectorRuntime.h"
 
 #include "platform/Process.h"
-#include "runtime/collpriv.h"
+#include "runtime/RuntimeInternals.h"
 #include "text/Text.h"
 
 #include <algorithm>
@@ -14,6 +14,9 @@
 #include <cstring>
 #include <new>
 #include <string>
+
+// The module its message records name, whatever this file is called.
+constexpr const char RECORD_MODULE[] = "tavutil";
 
 CollSettings coll_settings;
 int16_t coll_trace[COLL_TRACE_LEVELS];
@@ -48,7 +51,7 @@ void ReadZeroFillSwitch() {
 
 char* CopyText(const char* text) {
     size_t length = std::strlen(text);
-    char* copy = static_cast<char*>(coll_alloc(length + 1, __FILE__, __LINE__, "strlen(ret)+1"));
+    char* copy = static_cast<char*>(coll_alloc(length + 1, RECORD_MODULE, __LINE__, "strlen(ret)+1"));
     std::memcpy(copy, text, length + 1);
     return copy;
 }
@@ -57,9 +60,9 @@ void TraceVariable(const char* name, const char* value) {
     if (coll_trace[3] == 0)
         return;
     if (value != nullptr)
-        coll_message(nullptr, __FILE__, __LINE__, "t", "uen0025", "Env var %s=%s.\n", name, value);
+        coll_message(nullptr, RECORD_MODULE, __LINE__, "t", "uen0025", "Env var %s=%s.\n", name, value);
     else
-        coll_message(nullptr, __FILE__, __LINE__, "t", "uen0026", "Env var %s was not set.\n", name);
+        coll_message(nullptr, RECORD_MODULE, __LINE__, "t", "uen0026", "Env var %s was not set.\n", name);
 }
 
 // A name the environment can hold: not empty, no "=" in it.
@@ -79,7 +82,7 @@ bool ReadOutputLine(FILE* pipe, std::string* line) {
 }
 
 char* ShellResult(const std::string& joined) {
-    char* result = static_cast<char*>(coll_alloc(joined.size() + 2, __FILE__, __LINE__, "length+1"));
+    char* result = static_cast<char*>(coll_alloc(joined.size() + 2, RECORD_MODULE, __LINE__, "length+1"));
     std::memcpy(result, joined.c_str(), joined.size() + 1);
     return result;
 }
@@ -105,28 +108,28 @@ void ReadTraceLevels(const char* value) {
 void InitTraceAndHome() {
     if (char* debug = coll_getenv("COLL_DEBUG", COLL_ENV_QUIET, nullptr)) {
         ReadTraceLevels(debug);
-        coll_free(debug, __FILE__, __LINE__, "debug");
+        coll_free(debug, RECORD_MODULE, __LINE__, "debug");
     }
     char* drive = coll_getenv("HOMEDRIVE", COLL_ENV_QUIET, nullptr);
     char* path = coll_getenv("HOMEPATH", COLL_ENV_QUIET, nullptr);
     std::string home = drive ? std::string(drive) + (path ? path : "") : std::string();
     coll_home_dir = coll_strdup(home.c_str());
-    coll_free(drive, __FILE__, __LINE__, "drive");
-    coll_free(path, __FILE__, __LINE__, "path");
+    coll_free(drive, RECORD_MODULE, __LINE__, "drive");
+    coll_free(path, RECORD_MODULE, __LINE__, "path");
 }
 
 // Reads a variable in trace mode, with a fallback read quietly.
 char* GetWithFallback(const char* name, const char* fallbackName, const char* fallbackDefault) {
     char* fallback = coll_getenv(fallbackName, COLL_ENV_QUIET, fallbackDefault);
     char* value = coll_getenv(name, COLL_ENV_TRACE, fallback);
-    coll_free(fallback, __FILE__, __LINE__, "fallback");
+    coll_free(fallback, RECORD_MODULE, __LINE__, "fallback");
     return value;
 }
 
 char* DefaultPrefix(const char* username) {
     char* logDir = coll_getenv("TAVLOGDIR", COLL_ENV_QUIET, nullptr);
     std::string joined = std::string(logDir ? logDir : coll_temp_dir) + "\\" + (username ? username : "");
-    coll_free(logDir, __FILE__, __LINE__, "logdir");
+    coll_free(logDir, RECORD_MODULE, __LINE__, "logdir");
     return coll_strdup(joined.c_str());
 }
 
@@ -177,11 +180,11 @@ void FillMaxReadSize(CollSettings* s) {
         return;
     if (char* value = coll_getenv("MAXREADSZ_ERRORLOG", COLL_ENV_QUIET, nullptr)) {
         s->maxreadsz_errorlog = coll_decimal(value);
-        coll_free(value, __FILE__, __LINE__, "maxreadsz");
+        coll_free(value, RECORD_MODULE, __LINE__, "maxreadsz");
         return;
     }
     if (coll_trace[6] != 0)
-        coll_message(nullptr, __FILE__, __LINE__, "t", "uen0021", "'%s' not set, using default of %d\n",
+        coll_message(nullptr, RECORD_MODULE, __LINE__, "t", "uen0021", "'%s' not set, using default of %d\n",
                      "MAXREADSZ_ERRORLOG", static_cast<int>(MAXREADSZ_DEFAULT));
     s->maxreadsz_errorlog = MAXREADSZ_DEFAULT;
 }
@@ -193,7 +196,7 @@ void FillNoSignals(CollSettings* s) {
         int32_t number = coll_decimal(value);
         number = number < INT16_MIN ? INT16_MIN : (number > INT16_MAX ? INT16_MAX : number);
         s->nosignals = static_cast<int16_t>(number);
-        coll_free(value, __FILE__, __LINE__, "nosignals");
+        coll_free(value, RECORD_MODULE, __LINE__, "nosignals");
     }
 }
 
@@ -218,8 +221,9 @@ size_t coll_alloc_size(size_t request) {
 }
 
 void coll_out_of_memory(const char* file, int line, const char* expr, size_t size) {
+    std::string module = coll_module_of(file ? file : "");
     coll_message(nullptr, file, line, "s", "utm5400", "Memory allocation error at:%s.%d - %s for %llu bytes \n",
-                 file ? file : "", line, expr ? expr : "", static_cast<unsigned long long>(size));
+                 module.c_str(), line, expr ? expr : "", static_cast<unsigned long long>(size));
     std::exit(4);
 }
 
@@ -251,15 +255,15 @@ char* coll_getenv(const char* name, int mode, const char* def) {
     } else {
         if (mode == COLL_ENV_REPORT) {
             if (value)
-                coll_message(nullptr, __FILE__, __LINE__, type, "uen0010",
+                coll_message(nullptr, RECORD_MODULE, __LINE__, type, "uen0010",
                              "Environment variable \"%s\" is not available\n", variable);
             else
-                coll_message(nullptr, __FILE__, __LINE__, type, "uen0015",
+                coll_message(nullptr, RECORD_MODULE, __LINE__, type, "uen0015",
                              "Environment variable \"%s\" not set\n", variable);
         }
         if (hasDefault) {
             if (mode == COLL_ENV_REPORT)
-                coll_message(nullptr, __FILE__, __LINE__, "i", "uen0020", "Using default of %s\n", def);
+                coll_message(nullptr, RECORD_MODULE, __LINE__, "i", "uen0020", "Using default of %s\n", def);
             result = (mode == COLL_ENV_EXPORT) ? coll_setenv(variable, def) : CopyText(def);
         }
     }
@@ -273,7 +277,7 @@ char* coll_setenv(const char* name, const char* value) {
     size_t nameLength = std::strlen(variable);
     size_t valueLength = value ? std::strlen(value) : 0;
     size_t size = nameLength + valueLength;
-    char* buffer = static_cast<char*>(coll_alloc(size + 1 + 1, __FILE__, __LINE__, "size+1+1"));
+    char* buffer = static_cast<char*>(coll_alloc(size + 1 + 1, RECORD_MODULE, __LINE__, "size+1+1"));
     std::memcpy(buffer, variable, nameLength);
     char* valuePart = buffer + nameLength;
     *valuePart = '\0';
@@ -284,14 +288,14 @@ char* coll_setenv(const char* name, const char* value) {
     // Refused on purpose: a name that is empty or holds "=" would set some
     // other variable, or none, while the caller believed its own was set.
     if (!IsValidVariableName(variable) || tavplat::PutEnvironment(buffer) != 0) {
-        coll_message(nullptr, __FILE__, __LINE__, "e", "uen0045",
+        coll_message(nullptr, RECORD_MODULE, __LINE__, "e", "uen0045",
                      "Environment variable \"%s\" could not be set.", buffer);
-        coll_free(buffer, __FILE__, __LINE__, "buffer");
+        coll_free(buffer, RECORD_MODULE, __LINE__, "buffer");
         return nullptr;
     }
     // The buffer now belongs to the environment.
     if (coll_trace[0] != 0)
-        coll_message(nullptr, __FILE__, __LINE__, "t", "uen0046", "Set environment variable \"%s\".", buffer);
+        coll_message(nullptr, RECORD_MODULE, __LINE__, "t", "uen0046", "Set environment variable \"%s\".", buffer);
     return valuePart;
 }
 
@@ -303,7 +307,7 @@ char* ShellOutput(const char* command) {
         return ShellResult(joined);
     size_t length = std::strlen(command);
     if (length > SHELL_COMMAND_MAX) {
-        coll_message(nullptr, __FILE__, __LINE__, "e", "uen0050",
+        coll_message(nullptr, RECORD_MODULE, __LINE__, "e", "uen0050",
                      "Command of %llu characters not run: longer than %d characters.\n",
                      static_cast<unsigned long long>(length), static_cast<int>(SHELL_COMMAND_MAX));
         return ShellResult(joined);
@@ -358,10 +362,10 @@ void InitSettings(CollSettings* settings) {
 }  // namespace
 
 char* coll_shell_output(const char* command) {
-    return coll_guarded(__FILE__, __LINE__, [command] { return ShellOutput(command); });
+    return coll_guarded(RECORD_MODULE, __LINE__, [command] { return ShellOutput(command); });
 }
 
 int coll_init_settings(CollSettings* settings) {
-    coll_guarded(__FILE__, __LINE__, [settings] { InitSettings(settings); });
+    coll_guarded(RECORD_MODULE, __LINE__, [settings] { InitSettings(settings); });
     return 1;
 }

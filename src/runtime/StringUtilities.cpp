@@ -1,7 +1,7 @@
 // Collector runtime: string and time utilities.
-#include "runtime/coll.h"
+#include "runtime/CollectorRuntime.h"
 
-#include "runtime/collpriv.h"
+#include "runtime/RuntimeInternals.h"
 #include "text/Text.h"
 
 #include <algorithm>
@@ -10,6 +10,9 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+
+// The module its message records name, whatever this file is called.
+constexpr const char RECORD_MODULE[] = "tavstr";
 
 namespace {
 
@@ -53,7 +56,7 @@ char* coll_strdup(const char* text) {
     if (text == nullptr)
         return nullptr;
     size_t length = std::strlen(text);
-    char* copy = static_cast<char*>(coll_alloc(length + 1, __FILE__, __LINE__, "strlen(text)+1"));
+    char* copy = static_cast<char*>(coll_alloc(length + 1, RECORD_MODULE, __LINE__, "strlen(text)+1"));
     std::memcpy(copy, text, length + 1);
     return copy;
 }
@@ -174,5 +177,5 @@ char* coll_split_path(const char* path, char* dir, char* dir_sep, char* base, ch
                       char* file_name) {
     if (path == nullptr || *path == '\0')
         return nullptr;
-    return coll_guarded(__FILE__, __LINE__, [&] { return SplitPath(path, dir, dir_sep, base, ext, file_name); });
+    return coll_guarded(RECORD_MODULE, __LINE__, [&] { return SplitPath(path, dir, dir_sep, base, ext, file_name); });
 }

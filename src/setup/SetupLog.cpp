@@ -1,5 +1,5 @@
 // The setup log.
-#include "setup/tavixlog.h"
+#include "setup/SetupLog.h"
 
 #include <ctime>
 

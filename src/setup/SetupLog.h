@@ -1,8 +1,8 @@
 // The setup log: the run's record for the person installing, appended to run
 // after run, with time-stamped start and finish lines and every line the run
 // says on the console.
-#ifndef TAV_SETUP_TAVIXLOG_H
-#define TAV_SETUP_TAVIXLOG_H
+#ifndef TAV_SETUP_SETUPLOG_H
+#define TAV_SETUP_SETUPLOG_H
 
 #include <cstdio>
 #include <string>

@@ -1,5 +1,5 @@
 // The installation exit's entry point: one call of TavSetUp is one setup run.
-#include "setup/tavixext.h"
+#include "setup/SetupRun.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,18 +9,21 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/tavixlst.h"
-#include "discovery/tavdisc.h"
-#include "generate/tavixdcl.h"
+#include "dialogs/SelectionDialog.h"
+#include "discovery/ServerList.h"
+#include "generate/InstallParams.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryReader.h"
 #include "registry/MachineRegistry.h"
 #include "report/Report.h"
-#include "runtime/coll.h"
-#include "setup/tavixlog.h"
-#include "setup/tavixpth.h"
+#include "runtime/CollectorRuntime.h"
+#include "setup/SetupLog.h"
+#include "machine/InstallPaths.h"
 #include "text/Text.h"
 #include "views/DialogViews.h"
+
+// The module its message records name, whatever this file is called.
+constexpr const char RECORD_MODULE[] = "tavixext";
 
 namespace {
 
@@ -94,17 +97,17 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
     params.SetReport(log);
 
     if (coll_trace[0])
-        coll_message(nullptr, __FILE__, __LINE__, "t", "ixe0005", "Passed parms from INI %s.",
+        coll_message(nullptr, RECORD_MODULE, __LINE__, "t", "ixe0005", "Passed parms from INI %s.",
                      parms ? parms : "");
 
     SetupParms tokens = SplitParms(parms);
     if (!tokens.logfile || !tokens.product || !tokens.version) {
-        coll_message(nullptr, __FILE__, __LINE__, "e", "ixe0015",
+        coll_message(nullptr, RECORD_MODULE, __LINE__, "e", "ixe0015",
                      "tavsetup logfile product version description. %s.", LIBRARY_NAME);
         return 1;
     }
     if (!log.OpenSetupLog(tokens.logfile)) {
-        coll_message(nullptr, __FILE__, __LINE__, "e", "ixe0020", "Could not open logfile! %s.",
+        coll_message(nullptr, RECORD_MODULE, __LINE__, "e", "ixe0020", "Could not open logfile! %s.",
                      LIBRARY_NAME);
         return 2;
     }
@@ -194,12 +197,12 @@ TAV_EXPORT int TavSetUp(int skip, const char* iniPath, int /*reserved*/, char* p
         if (processExit != 0) std::exit(processExit);
         return result;
     } catch (const std::bad_alloc&) {
-        coll_out_of_memory(__FILE__, __LINE__, "setup run", 0);
+        coll_out_of_memory(RECORD_MODULE, __LINE__, "setup run", 0);
     } catch (const std::exception& failure) {
-        coll_message(nullptr, __FILE__, __LINE__, "e", "ixe0030", "Setup failed: %s. %s.", failure.what(),
+        coll_message(nullptr, RECORD_MODULE, __LINE__, "e", "ixe0030", "Setup failed: %s. %s.", failure.what(),
                      LIBRARY_NAME);
     } catch (...) {
-        coll_message(nullptr, __FILE__, __LINE__, "e", "ixe0030", "Setup failed. %s.", LIBRARY_NAME);
+        coll_message(nullptr, RECORD_MODULE, __LINE__, "e", "ixe0030", "Setup failed. %s.", LIBRARY_NAME);
     }
     return 1;
 }

@@ -1,6 +1,6 @@
 // The installation exit: the entry point and the steps of a setup run.
-#ifndef TAV_SETUP_TAVIXEXT_H
-#define TAV_SETUP_TAVIXEXT_H
+#ifndef TAV_SETUP_SETUPRUN_H
+#define TAV_SETUP_SETUPRUN_H
 
 #if defined(_WIN32)
 #define TAV_EXPORT extern "C" __declspec(dllexport)

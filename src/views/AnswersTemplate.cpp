@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "discovery/tavdisc.h"
-#include "generate/tavixdcl.h"
+#include "discovery/ServerList.h"
+#include "generate/InstallParams.h"
 #include "text/Text.h"
 #include "views/AnswersView.h"
 

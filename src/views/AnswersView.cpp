@@ -13,9 +13,9 @@
 #include <string_view>
 #include <vector>
 
-#include "dialogs/tavixlst.h"
-#include "dialogs/tavixpro.h"
-#include "generate/tavixdcl.h"
+#include "dialogs/SelectionDialog.h"
+#include "dialogs/PropertiesDialog.h"
+#include "generate/InstallParams.h"
 #include "platform/FileSystem.h"
 #include "text/Text.h"
 #include "views/MemoryView.h"

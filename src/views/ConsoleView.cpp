@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "dialogs/tavixlst.h"
-#include "dialogs/tavixpro.h"
+#include "dialogs/SelectionDialog.h"
+#include "dialogs/PropertiesDialog.h"
 #include "platform/Terminal.h"
 #include "text/Text.h"
 #include "views/MemoryView.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/dlgview.h"
+#include "dialogs/DialogView.h"
 
 namespace tavview {
 

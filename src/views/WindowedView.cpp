@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "dialogs/tavixlst.h"
-#include "dialogs/tavixpro.h"
+#include "dialogs/SelectionDialog.h"
+#include "dialogs/PropertiesDialog.h"
 #include "platform/Dialog.h"
 
 // The handlers run unchanged behind the platform's dialog windows: the views
