@@ -2,6 +2,8 @@
 #include "text/Text.h"
 
 #include <cctype>
+#include <cstdint>
+#include <cstdlib>
 
 namespace tavtext {
 
@@ -91,19 +93,28 @@ bool NextLine(std::string_view text, size_t* position, std::string_view* line) {
     return true;
 }
 
+long FormatInto(std::string& buffer, const char* format, va_list args) {
+    if (format == nullptr)
+        return -1;
+    if (buffer.size() < 256)
+        buffer.resize(256);
+    va_list retry;
+    va_copy(retry, args);
+    int needed = std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    if (needed >= 0 && static_cast<size_t>(needed) >= buffer.size()) {
+        buffer.resize(static_cast<size_t>(needed) + 1);
+        needed = std::vsnprintf(buffer.data(), buffer.size(), format, retry);
+    }
+    va_end(retry);
+    return needed;
+}
+
 std::string FormatV(const char* format, va_list args) {
-    va_list measure;
-    va_copy(measure, args);
-    char small[256];
-    const int needed = std::vsnprintf(small, sizeof small, format, measure);
-    va_end(measure);
-    if (needed < 0)
+    std::string text;
+    const long length = FormatInto(text, format, args);
+    if (length < 0)
         return std::string();
-    if (static_cast<size_t>(needed) < sizeof small)
-        return std::string(small, static_cast<size_t>(needed));
-    std::string text(static_cast<size_t>(needed) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
-    text.resize(static_cast<size_t>(needed));
+    text.resize(static_cast<size_t>(length));
     return text;
 }
 
@@ -113,6 +124,17 @@ std::string Format(const char* format, ...) {
     std::string text = FormatV(format, args);
     va_end(args);
     return text;
+}
+
+int LeadingInteger(const char* text) {
+    if (text == nullptr)
+        return 0;
+    const long long value = std::strtoll(text, nullptr, 10);
+    if (value > INT32_MAX)
+        return INT32_MAX;
+    if (value < INT32_MIN)
+        return INT32_MIN;
+    return static_cast<int>(value);
 }
 
 }  // namespace tavtext

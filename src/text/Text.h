@@ -63,13 +63,27 @@ bool ReadLine(FILE* stream, std::string* line);
 // CR LF); moves *position behind it. False when no text is left.
 bool NextLine(std::string_view text, size_t* position, std::string_view* line);
 
-// printf-style formatting into an owned string, of any length.
+// printf-style formatting into buffer, which keeps its room between calls and
+// grows only when a text does not fit. The text is buffer's first bytes; the
+// result is its length, or -1 when the format cannot be used.
+long FormatInto(std::string& buffer, const char* format, va_list args);
+
+// printf-style formatting into an owned string, of any length; empty when
+// the format cannot be used.
 std::string FormatV(const char* format, va_list args);
 std::string Format(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+
+// The leading decimal integer as atoi reads one (leading white space, a sign,
+// digits; 0 when there are none), held within the range of a 32-bit int
+// instead of overflowing. Null reads as 0.
+int LeadingInteger(const char* text);
+inline int LeadingInteger(const std::string& text) {
+    return LeadingInteger(text.c_str());
+}
 
 }  // namespace tavtext
 
