@@ -61,7 +61,7 @@ Times GenerateOnce(const fs::path& etc) {
         entry->SetServerVersion(i % 2 ? "12.5.1" : "11.9.2");
         entry->SetLogin("sa");
         entry->SetPassword("c2VjcmV0");
-        params.AddMonitored(std::move(entry), 2);
+        params.AddMonitored(std::move(entry), Family::Sybase);
     }
     const Stopwatch watch;
     params.GenerateConfiguration();

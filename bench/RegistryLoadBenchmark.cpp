@@ -236,6 +236,6 @@ int main(int argc, char** argv) {
     auto discover = std::chrono::steady_clock::now();
     list.DiscoverOracle();
     double discoverMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - discover).count();
-    std::printf("DiscoverOracle: %.3f ms, %d Oracle servers\n", discoverMs, list.GetCount(FAMILY_ORACLE));
+    std::printf("DiscoverOracle: %.3f ms, %d Oracle servers\n", discoverMs, list.GetCount(Family::Oracle));
     return 0;
 }

@@ -100,12 +100,12 @@ void PlayOver(const std::string& text, bool discovered) {
             server->SetDollarServer(instance.home);
             server->SetServerVersion(instance.version);
             server->SetErrorlogName(instance.errorlog);
-            servers.Add(std::move(server), FAMILY_ORACLE);
+            servers.Add(std::move(server), Family::Oracle);
         }
     }
     CInstallParams params;
     params.SetReport(quiet);
-    CServerSelectDlg dialog(FAMILY_ORACLE, servers, params);
+    CServerSelectDlg dialog(Family::Oracle, servers, params);
 
     Status failure;
     const int result = Play(dialog, text, quiet, &failure);
@@ -119,17 +119,17 @@ void PlayOver(const std::string& text, bool discovered) {
     }
     FUZZ_CHECK(result == DIALOG_OK || result == DIALOG_CANCEL, "the dialog ended with %d", result);
     if (result != DIALOG_OK) return;
-    for (int i = 0; i < params.GetMonitoredCount(FAMILY_ORACLE); ++i) {
-        CheckPassword(*params.GetMonitoredAt(i, FAMILY_ORACLE), text);
-        CheckEditKeepsPassword(dialog, *params.GetMonitoredAt(i, FAMILY_ORACLE));
+    for (int i = 0; i < params.GetMonitoredCount(Family::Oracle); ++i) {
+        CheckPassword(*params.GetMonitoredAt(i, Family::Oracle), text);
+        CheckEditKeepsPassword(dialog, *params.GetMonitoredAt(i, Family::Oracle));
     }
     // A discovered instance is moved at most once; its service name, which the
     // properties dialog does not show, tells the entries that came from it.
-    for (int k = 0; k < servers.GetCount(FAMILY_ORACLE); ++k) {
-        const std::string service = servers.GetAt(k, FAMILY_ORACLE)->GetServiceName();
+    for (int k = 0; k < servers.GetCount(Family::Oracle); ++k) {
+        const std::string service = servers.GetAt(k, Family::Oracle)->GetServiceName();
         int entries = 0;
-        for (int i = 0; i < params.GetMonitoredCount(FAMILY_ORACLE); ++i)
-            entries += params.GetMonitoredAt(i, FAMILY_ORACLE)->GetServiceName() == service;
+        for (int i = 0; i < params.GetMonitoredCount(Family::Oracle); ++i)
+            entries += params.GetMonitoredAt(i, Family::Oracle)->GetServiceName() == service;
         FUZZ_CHECK(entries <= 1, "%s is monitored %d times", service.c_str(), entries);
     }
 }

@@ -18,7 +18,7 @@ template <typename Run>
 std::string Play(const std::string& title, const Found& found, Run run) {
     OracleMachine machine(found);
     CInstallParams params;
-    CServerSelectDlg dialog(FAMILY_ORACLE, machine.servers, params);
+    CServerSelectDlg dialog(Family::Oracle, machine.servers, params);
     Status failure;
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();

@@ -71,7 +71,7 @@ struct Workspace {
     explicit Workspace(std::initializer_list<const char*> oracle = {}) {
         fs::create_directory(etc);
         p.SetStored("ETCPATH", etc.c_str());
-        for (const char* name : oracle) p.AddMonitored(Entry(name), FAMILY_ORACLE);
+        for (const char* name : oracle) p.AddMonitored(Entry(name), Family::Oracle);
     }
     std::string EtcFile(const std::string& name) const { return etc + "\\" + name; }
     std::string Native(const std::string& name) const { return (fs::path(etc) / name).string(); }
@@ -85,22 +85,22 @@ TEST(MonitoredSet, FindMatchesTheFiveTextsAndReturnsTheFirst) {
     server.SetServerName("SYB");
     server.SetServiceName("SYBSQL_SYB");
     CInstallParams params;
-    params.AddMonitored(Entry("SYB"), FAMILY_SYBASE);  // typed in: no service name
+    params.AddMonitored(Entry("SYB"), Family::Sybase);  // typed in: no service name
     CMonitoredServer* copies[2];
     for (CMonitoredServer*& copy : copies) {
         auto entry = Entry("old||||sa|pw");
         entry->AssignFromServer(server);
-        copy = params.AddMonitored(std::move(entry), FAMILY_SYBASE);
+        copy = params.AddMonitored(std::move(entry), Family::Sybase);
     }
     EXPECT_EQ(copies[0]->GetLogin() + copies[0]->GetPassword(), "");  // a record carries no account
-    EXPECT_EQ(params.FindMonitored(&server, FAMILY_SYBASE), copies[0]);
-    EXPECT_EQ(params.FindMonitored(&server, FAMILY_ORACLE), nullptr);
+    EXPECT_EQ(params.FindMonitored(&server, Family::Sybase), copies[0]);
+    EXPECT_EQ(params.FindMonitored(&server, Family::Oracle), nullptr);
     using Setter = void (CDbServer::*)(const char*);
     for (Setter set : {&CDbServer::SetServerName, &CDbServer::SetServiceName, &CDbServer::SetErrorlogName,
                        &CDbServer::SetDollarServer, &CDbServer::SetServerVersion}) {
         CSybaseServer other = server;
         (other.*set)("syb");
-        EXPECT_EQ(params.FindMonitored(&other, FAMILY_SYBASE), nullptr);
+        EXPECT_EQ(params.FindMonitored(&other, Family::Sybase), nullptr);
     }
 }
 
@@ -142,12 +142,12 @@ TEST(GoldenFiles, EveryScenarioByteForByte) {
         if (fs::exists(source / "expected"))
             for (const auto& [name, text] : FilesBelow(source / "expected")) expected[name] = fill(text);
         CInstallParams p;
-        int family = 0;
+        Family family = Family::None;
         for (const std::string& line : DataLines(source / "setup.txt")) {
             const size_t eq = line.find('=');
             ASSERT_NE(eq, std::string::npos) << line;
             const std::string key = line.substr(0, eq), value = fill(line.substr(eq + 1));
-            if (key == "FAMILY") family = std::stoi(value);
+            if (key == "FAMILY") family = FamilyAtSlot(std::stoi(value));
             else if (key == "COMMON_COLLECTOR") p.use_common_collector = std::stoi(value);
             else if (key == "ENTRY") p.AddMonitored(Entry(value), family);
             else p.SetStored(key.c_str(), value.c_str());
@@ -165,7 +165,7 @@ TEST(GenerationRules, OracleVersionSybaseOcsAndNamedInstance) {
         const std::vector<std::string> f = Split(rule, '|');
         ScopedEnv computer("COMPUTERNAME", f.at(3) == "-" ? nullptr : f[3].c_str());
         Workspace w;
-        w.p.AddMonitored(Entry(f[1] + "||H:\\syb|" + f[2]), std::stoi(f[0]));
+        w.p.AddMonitored(Entry(f[1] + "||H:\\syb|" + f[2]), FamilyAtSlot(std::stoi(f[0])));
         Generate(w.p);
         std::string files;
         for (const auto& [name, text] : FilesBelow(w.etc)) files += text;
@@ -177,15 +177,15 @@ TEST(GenerationRules, OracleVersionSybaseOcsAndNamedInstance) {
 TEST(Generation, MissingConfigurationDirectoryAsksToEndTheProcess) {
     const std::string missing = (fs::temp_directory_path() / "tavtest-generate-no-such-dir").string();
     ASSERT_FALSE(fs::exists(missing));
-    const std::map<int, std::pair<const char*, int>> FAMILIES = {{FAMILY_ORACLE, {"tuoinc.ini", 100}},
-        {FAMILY_SYBASE, {"tusinc.ini", 110}}, {FAMILY_MSSQL, {"tuminc.ini", 110}}, {FAMILY_INFORMIX, {"tuiinc.ini", 110}}};
+    const std::map<Family, std::pair<const char*, int>> FAMILIES = {{Family::Oracle, {"tuoinc.ini", 100}},
+        {Family::Sybase, {"tusinc.ini", 110}}, {Family::MsSql, {"tuminc.ini", 110}}, {Family::Informix, {"tuiinc.ini", 110}}};
     for (const auto& [family, include] : FAMILIES) {
         CInstallParams p;
         p.SetStored("ETCPATH", missing.c_str());
         p.AddMonitored(Entry("DB"), family);
         GenerationResult result;
         EXPECT_EQ(Generate(p, &result), "Can't open '" + missing + "\\" + include.first + "' for write\n");
-        EXPECT_TRUE(result.outcome == GenerationResult::END_PROCESS && result.process_exit == include.second) << family;
+        EXPECT_TRUE(result.outcome == GenerationResult::END_PROCESS && result.process_exit == include.second) << SlotOf(family);
     }
     EXPECT_FALSE(fs::exists(missing));
 }
@@ -196,7 +196,7 @@ TEST(OutputFiles, ParentDirectoriesAreMadeTopDownLongPathsWholeAndAMissingRootRe
     const std::string d(60, 'd');  // four of these make a path longer than 256
     for (const std::string& name : {std::string("a\\b\\c\\f"), d + "\\" + d + "\\" + d + "\\" + d + "\\f"}) {
         Workspace w;
-        w.p.AddMonitored(Entry(name), FAMILY_MSSQL);
+        w.p.AddMonitored(Entry(name), Family::MsSql);
         const std::string path = w.EtcFile("MSMSQL_" + name + ".bat");
         const std::string console = Generate(w.p);
 #if defined(_WIN32)
@@ -284,8 +284,8 @@ TEST(OutputFiles, RegcopyRunsAfterEachInformixFile) {
     WriteFile(program.string(), "#!/bin/sh\nif [ -f TUIVMA_ol1.ini ]; then echo ini; else echo batch; fi >> ../log\n");
     fs::permissions(program, fs::perms::owner_all);
     const ScopedCwd inEtc(w.etc);
-    w.p.AddMonitored(Entry("ol1||" + w.temp.file("ifx")), FAMILY_INFORMIX);
-    w.p.AddMonitored(Entry("ol2||" + w.temp.file("nothing")), FAMILY_INFORMIX);
+    w.p.AddMonitored(Entry("ol1||" + w.temp.file("ifx")), Family::Informix);
+    w.p.AddMonitored(Entry("ol2||" + w.temp.file("nothing")), Family::Informix);
     Generate(w.p);
     EXPECT_EQ(ReadBinary(w.temp.file("log")), "batch\nini\n");
     EXPECT_TRUE(fs::exists(w.Native("TUIVMA_ol2.ini")));  // a missing program is no failure

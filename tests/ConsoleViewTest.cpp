@@ -34,11 +34,11 @@ void Play(const char* script, const Found& found, void (*setup)() = [] {}) {
         setup();
         OracleMachine machine(found);
         CInstallParams params;
-        CServerSelectDlg dialog(FAMILY_ORACLE, machine.servers, params);
+        CServerSelectDlg dialog(Family::Oracle, machine.servers, params);
         Status failure;
         const int result = tavview::RunSelectDialog(dialog, StandardReport(), &failure);
         std::printf("%sRESULT %d %ld, %d monitored\n%s", failure.text.empty() ? "" : (failure.text + "\n").c_str(),
-                    result, failure.code, params.GetMonitoredCount(FAMILY_ORACLE), MonitoredSet(params).c_str());
+                    result, failure.code, params.GetMonitoredCount(Family::Oracle), MonitoredSet(params).c_str());
         std::fflush(nullptr);
         _exit(0);
     }

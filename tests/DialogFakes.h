@@ -30,7 +30,7 @@ struct OracleMachine {
             server->SetErrorlogName(fields.errorlog);
             server->SetDollarServer(fields.home);
             server->SetServerVersion(fields.version);
-            servers.Add(std::move(server), FAMILY_ORACLE);
+            servers.Add(std::move(server), Family::Oracle);
         }
     }
 };
@@ -45,9 +45,9 @@ inline std::string Decode(const CMonitoredServer& entry) {
 // The monitored set, a line an entry, each password decoded.
 inline std::string MonitoredSet(const CInstallParams& params) {
     std::string lines;
-    for (int i = 0; i < params.GetMonitoredCount(FAMILY_ORACLE); ++i) {
-        const CMonitoredServer& entry = *params.GetMonitoredAt(i, FAMILY_ORACLE);
-        lines += entry.GetServerName() + " (" + std::to_string(entry.GetServerFamily()) + ") login=" +
+    for (int i = 0; i < params.GetMonitoredCount(Family::Oracle); ++i) {
+        const CMonitoredServer& entry = *params.GetMonitoredAt(i, Family::Oracle);
+        lines += entry.GetServerName() + " (" + std::to_string(SlotOf(entry.GetServerFamily())) + ") login=" +
                  entry.GetLogin() + " password=" + Decode(entry) + " version=" + entry.GetServerVersion() +
                  " home=" + entry.GetDollarServer() + " errorlog=" + entry.GetErrorlogName() + "\n";
     }

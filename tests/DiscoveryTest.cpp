@@ -63,7 +63,7 @@ private:
 
 // Discovery as a setup run makes it (what parameter files print is dropped):
 // each record as "name@view", SQL Server records with their cluster name.
-Texts Discover(tavplat::RegistryReader& registry, int family) {
+Texts Discover(tavplat::RegistryReader& registry, Family family) {
     CDbServerList list(registry);
     testing::internal::CaptureStdout();
     list.DiscoverFamily(family);
@@ -72,7 +72,7 @@ Texts Discover(tavplat::RegistryReader& registry, int family) {
     for (int i = 0; i < list.GetCount(family); ++i) {
         const CDbServer& server = *list.GetAt(i, family);
         records.push_back(server.GetServerName() + "@" + server.GetRegistryView() +
-                          (family == FAMILY_MSSQL ? " " + server.GetClusterServer() : ""));
+                          (family == Family::MsSql ? " " + server.GetClusterServer() : ""));
     }
     return records;
 }
@@ -84,22 +84,22 @@ TEST(ServerList, FindByNameFoldsAsciiLettersOnlyAndTakesTheFirst) {
     CDbServerList list(registry);
     std::vector<CDbServer*> filed;
     for (const char* name : {"Sales", "SALES", "M\xc4NNER[1"}) {
-        filed.push_back(list.Add(std::make_unique<CMsSqlServer>(), FAMILY_MSSQL));
+        filed.push_back(list.Add(std::make_unique<CMsSqlServer>(), Family::MsSql));
         filed.back()->SetServerName(name);
     }
     const std::pair<const char*, CDbServer*> LOOKUPS[] = {
         {"sAlEs", filed[0]}, {"SALE", nullptr}, {"m\xc4nner[1", filed[2]}, {"m\xe4nner[1", nullptr}, {"M\xc4NNER{1", nullptr}};
-    for (const auto& [name, found] : LOOKUPS) EXPECT_EQ(found, list.FindByName(FAMILY_MSSQL, name)) << name;
-    EXPECT_EQ(nullptr, list.FindByName(FAMILY_SYBASE, "Sales"));
-    EXPECT_EQ(nullptr, list.GetAt(3, FAMILY_MSSQL));
-    EXPECT_EQ(nullptr, list.Add(std::make_unique<CSybaseServer>(), FAMILY_SLOTS));  // no such slot: released
+    for (const auto& [name, found] : LOOKUPS) EXPECT_EQ(found, list.FindByName(Family::MsSql, name)) << name;
+    EXPECT_EQ(nullptr, list.FindByName(Family::Sybase, "Sales"));
+    EXPECT_EQ(nullptr, list.GetAt(3, Family::MsSql));
+    EXPECT_EQ(nullptr, list.Add(std::make_unique<CSybaseServer>(), FamilyAtSlot(FAMILY_SLOTS)));  // no such slot: released
 }
 
 // The keywords a host installer names a family by, matched whole.
 TEST(ServerList, ProductKeywordsNameTheirFamily) {
     const std::pair<const char*, int> KEYWORDS[] = {{"ora", 1}, {"oracle", 1}, {"tuo", 1}, {"syb", 2}, {"sybase", 2},
         {"tus", 2}, {"sql", 3}, {"tum", 3}, {"mssql", 3}, {"informix", 4}, {"tui", 4}, {"ifx", 4}, {"or", 0}, {"ORA", 0}};
-    for (const auto& [keyword, family] : KEYWORDS) EXPECT_EQ(family, FamilyOfProduct(keyword)) << keyword;
+    for (const auto& [keyword, family] : KEYWORDS) EXPECT_EQ(family, SlotOf(FamilyOfProduct(keyword))) << keyword;
 }
 
 // The lines both readers work on, and the file whose parameters a file holds:
@@ -216,7 +216,7 @@ TEST(Discovery, OracleHomeCounter) {
     for (const auto& [counter, records] : ROWS) {
         machine.SetString("Software\\ORACLE\\ALL_HOMES", "HOME_COUNTER", counter);
         AuditedRegistry audit(machine);
-        EXPECT_EQ(records, Discover(audit, FAMILY_ORACLE)) << counter;
+        EXPECT_EQ(records, Discover(audit, Family::Oracle)) << counter;
         EXPECT_LT(audit.opens, 40) << counter;
     }
 }
@@ -240,8 +240,8 @@ TEST(Discovery, SqlServerInstanceLists) {
     machine.SetString(root + "\\B\\Cluster", "ClusterIpAddr", "10.0.0.2");
     const std::string four = "A\0B\0C\0mssqlserver\0\0"s;
     machine.SetValue(root, "InstalledInstances", tavreg::VALUE_MULTI_SZ, {four.begin(), four.end()});
-    EXPECT_EQ((Texts{"A@64 VS-A", "B@64 VS-A", "C@64 DBHOST01", "mssqlserver@64 DBHOST01"}), Discover(machine, FAMILY_MSSQL));
+    EXPECT_EQ((Texts{"A@64 VS-A", "B@64 VS-A", "C@64 DBHOST01", "mssqlserver@64 DBHOST01"}), Discover(machine, Family::MsSql));
     many += '\0';
     machine.SetValue(root, "InstalledInstances", tavreg::VALUE_MULTI_SZ, {many.begin(), many.end()});
-    EXPECT_EQ(16u, Discover(machine, FAMILY_MSSQL).size());
+    EXPECT_EQ(16u, Discover(machine, Family::MsSql).size());
 }

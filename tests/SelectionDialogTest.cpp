@@ -43,7 +43,7 @@ struct OpenDialog {
     FakeView view;
     CServerSelectDlg dialog;
 
-    explicit OpenDialog(const Found& found) : machine(found), dialog(FAMILY_ORACLE, machine.servers, params) {
+    explicit OpenDialog(const Found& found) : machine(found), dialog(Family::Oracle, machine.servers, params) {
         dialog.SetView(&view);
         EXPECT_TRUE(dialog.OnInitDialog());
         dialog.OnMonitorSetFocus();
@@ -61,7 +61,7 @@ struct OpenDialog {
         dialog.OnMonitorSetFocus();
         dialog.OnRemoveFromMonitor();
     }
-    CMonitoredServer& Entry(int index) { return *params.GetMonitoredAt(index, FAMILY_ORACLE); }
+    CMonitoredServer& Entry(int index) { return *params.GetMonitoredAt(index, Family::Oracle); }
     // Both lists' texts, "monitored | available".
     static std::string Texts(tavview::MemoryListControl& list) {
         std::string texts;
@@ -109,7 +109,7 @@ TEST(SelectAdd, OkMovesTheServerBetweenSortedListsCancelLeavesThem) {
     open.view.failure = -1;
     open.Add("SALES");
     open.dialog.OnNewServer();
-    EXPECT_EQ(open.Lists() + " " + std::to_string(open.params.GetMonitoredCount(FAMILY_ORACLE)),
+    EXPECT_EQ(open.Lists() + " " + std::to_string(open.params.GetMonitoredCount(Family::Oracle)),
               "ORCL,SALES,test | SALES 3");
 }
 
@@ -190,5 +190,5 @@ TEST(SelectGuards, NoCurrentItemNoReferenceOrServerAlreadyStoodForDoesNothing) {
     open.dialog.OnNewServer();
     open.Add("ORCL");
     EXPECT_EQ(open.view.shown.size(), 1u);
-    EXPECT_EQ(open.params.GetMonitoredCount(FAMILY_ORACLE), 1);
+    EXPECT_EQ(open.params.GetMonitoredCount(Family::Oracle), 1);
 }

@@ -152,7 +152,7 @@ protected:
     // must fail to show (-1, error 1400, no text to add) and leave the monitored set alone; no script runs.
     int RunSelect(const Found& found, const std::function<void(Robot&)>& script) {
         OracleMachine machine(found);
-        CServerSelectDlg dialog(FAMILY_ORACLE, machine.servers, params_);
+        CServerSelectDlg dialog(Family::Oracle, machine.servers, params_);
         Status failure;
         const auto run = [&] { return tavview::RunSelectDialog(dialog, StandardReport(), &failure); };
         if (display_) {

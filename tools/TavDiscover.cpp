@@ -52,10 +52,10 @@ const char* const USAGE =
     "--registry FILE reads a .reg snapshot instead of the machine's registry; it\n"
     "may be repeated, later files adding to earlier ones.\n";
 
-// The family a keyword (in any case) or a code names; 0 for none.
-int FamilyOf(const std::string& word) {
+// The family a keyword (in any case) or a code names; Family::None for none.
+Family FamilyOf(const std::string& word) {
     if (word.size() == 1 && word[0] >= '1' && word[0] <= '4')
-        return word[0] - '0';
+        return FamilyAtSlot(word[0] - '0');
     return FamilyOfProduct(tavtext::LowerCase(word).c_str());
 }
 
@@ -88,7 +88,7 @@ Json ServerJson(const CDbServer& server) {
     return record;
 }
 
-std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<int>& families) {
+std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<Family>& families) {
     ErrorStreamReport report;
     const InstallPaths paths = ReadInstallPaths(registry, nullptr, report);
     Json inventory;
@@ -98,7 +98,7 @@ std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<int>
                                    {"EtcPath", Utf8(paths.etc)},
                                    {"LogPath", Utf8(paths.log)}};
     inventory["families"] = Json::array();
-    for (int family : families) {
+    for (Family family : families) {
         CDbServerList list(registry);
         list.SetReport(report);
         list.DiscoverFamily(family);
@@ -110,7 +110,7 @@ std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<int>
     return inventory.dump(2) + "\n";
 }
 
-std::string AnswersTemplateFor(tavplat::RegistryReader& registry, int family) {
+std::string AnswersTemplateFor(tavplat::RegistryReader& registry, Family family) {
     ErrorStreamReport report;
     CDbServerList list(registry);
     list.SetReport(report);
@@ -148,23 +148,23 @@ int main(int argc, char** argv) {
         }
     }
 
-    int family = 0;
-    std::vector<int> families;
+    Family family = Family::None;
+    std::vector<Family> families;
     if (installPaths + json + answersTemplate > 1)
         return Usage("choose one of --install-paths, --json and --answers-template");
     if (installPaths) {
         if (words.size() > 1) return Usage("--install-paths takes at most one machine name");
     } else if (json) {
         for (const std::string& word : words) {
-            const int named = FamilyOf(word);
-            if (named == 0) return Usage((word + " is not a supported product").c_str());
+            const Family named = FamilyOf(word);
+            if (named == Family::None) return Usage((word + " is not a supported product").c_str());
             if (std::find(families.begin(), families.end(), named) == families.end()) families.push_back(named);
         }
-        if (families.empty()) families = {FAMILY_ORACLE, FAMILY_SYBASE, FAMILY_MSSQL, FAMILY_INFORMIX};
+        if (families.empty()) families = {Family::Oracle, Family::Sybase, Family::MsSql, Family::Informix};
     } else {
         if (words.size() != 1) return Usage("name one family");
         family = FamilyOf(words[0]);
-        if (family == 0) return Usage((words[0] + " is not a supported product").c_str());
+        if (family == Family::None) return Usage((words[0] + " is not a supported product").c_str());
     }
 
     std::unique_ptr<tavplat::RegistryReader> registry;

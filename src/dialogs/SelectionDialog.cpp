@@ -42,7 +42,7 @@ bool ListHoldsReference(ListBox& list, const void* reference) {
 
 }  // namespace
 
-CServerSelectDlg::CServerSelectDlg(int family, CDbServerList& servers, CInstallParams& params)
+CServerSelectDlg::CServerSelectDlg(Family family, CDbServerList& servers, CInstallParams& params)
     : family_(family), servers_(servers), params_(params) {}
 
 int CServerSelectDlg::AvailableCount() const {

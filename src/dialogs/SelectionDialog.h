@@ -5,13 +5,14 @@
 #include <string>
 
 #include "dialogs/DialogView.h"
+#include "discovery/Family.h"
 
 class CDbServerList;
 class CInstallParams;
 
 class CServerSelectDlg {
 public:
-    CServerSelectDlg(int family, CDbServerList& servers, CInstallParams& params);
+    CServerSelectDlg(Family family, CDbServerList& servers, CInstallParams& params);
     virtual ~CServerSelectDlg() = default;
 
     void SetView(ISelectView* view) { view_ = view; }
@@ -25,7 +26,7 @@ public:
     void OnAvailableSetFocus();
     void OnMonitorSetFocus();
 
-    int GetFamily() const { return family_; }
+    Family GetFamily() const { return family_; }
     CDbServerList& GetServers() { return servers_; }
     CInstallParams& GetParams() { return params_; }
 
@@ -34,7 +35,7 @@ private:
     void UpdateDataToControls();
     int AvailableCount() const;
 
-    int family_;
+    Family family_;
     CDbServerList& servers_;
     CInstallParams& params_;
     ISelectView* view_ = nullptr;

@@ -80,7 +80,7 @@ void CDbServerList::InformixViewPass() {
         online.reset();
         if (auto setup = Open(INFORMIX_SETUP_KEY, KEY_QUERY))
             ReadInformixVersion(*setup, &texts);
-        AddFound(MakeInformixServer(&texts, "ol_" + texts.serverName), FAMILY_INFORMIX);
+        AddFound(MakeInformixServer(&texts, "ol_" + texts.serverName), Family::Informix);
     }
 
     {
@@ -94,6 +94,6 @@ void CDbServerList::InformixViewPass() {
         return;
     ReadInformixVersion(*setup, &texts);
     setup.reset();
-    AddFound(MakeInformixServer(&texts, "OnLine"), FAMILY_INFORMIX);
+    AddFound(MakeInformixServer(&texts, "OnLine"), Family::Informix);
 }
 

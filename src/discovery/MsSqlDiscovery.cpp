@@ -131,7 +131,7 @@ void CDbServerList::MsSqlViewPass() {
         server->SetServerVersion(version.c_str());
         server->SetErrorlogName(errorLog.c_str());
         server->SetClusterServer(isDefault ? computerName.c_str() : clusterName.c_str());
-        AddFound(std::move(server), FAMILY_MSSQL);
+        AddFound(std::move(server), Family::MsSql);
     }
 }
 

@@ -193,7 +193,7 @@ std::string UpperCase(std::string text) {
 // ---- records -------------------------------------------------------------------
 
 COracleServer::COracleServer(const char* sid)
-    : CDbServer(FAMILY_ORACLE), oracle_sid(sid ? sid : "") {}
+    : CDbServer(Family::Oracle), oracle_sid(sid ? sid : "") {}
 
 void COracleServer::ReadInitFile() {
     if (initora_filename.empty()) {
@@ -361,7 +361,7 @@ void CDbServerList::ScanHome(const char* keyPath, bool is10g) {
             server->SetServerVersion("9.2.0");
             server->SetErrorlogName((bdump + "alert_" + name + ".LOG").c_str());
         }
-        AddFound(std::move(server), FAMILY_ORACLE);
+        AddFound(std::move(server), Family::Oracle);
     }
 }
 

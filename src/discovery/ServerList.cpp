@@ -11,37 +11,33 @@
 
 namespace {
 
-bool IsFamilySlot(int family) {
-    return family >= 0 && family < FAMILY_SLOTS;
-}
-
 struct Product {
     const char* keyword;
-    int family;
+    Family family;
 };
 
 // The installer names the family by one of these keywords.
 const Product PRODUCTS[] = {
-    {"ora", FAMILY_ORACLE},        {"oracle", FAMILY_ORACLE}, {"tuo", FAMILY_ORACLE},
-    {"syb", FAMILY_SYBASE},        {"sybase", FAMILY_SYBASE}, {"tus", FAMILY_SYBASE},
-    {"sql", FAMILY_MSSQL},         {"tum", FAMILY_MSSQL},     {"mssql", FAMILY_MSSQL},
-    {"informix", FAMILY_INFORMIX}, {"tui", FAMILY_INFORMIX},  {"ifx", FAMILY_INFORMIX},
+    {"ora", Family::Oracle},        {"oracle", Family::Oracle}, {"tuo", Family::Oracle},
+    {"syb", Family::Sybase},        {"sybase", Family::Sybase}, {"tus", Family::Sybase},
+    {"sql", Family::MsSql},         {"tum", Family::MsSql},     {"mssql", Family::MsSql},
+    {"informix", Family::Informix}, {"tui", Family::Informix},  {"ifx", Family::Informix},
 };
 
 struct FamilyNames {
-    int family;
+    Family family;
     const char* keyword;
     const char* title;
 };
 
 const FamilyNames FAMILY_NAMES[] = {
-    {FAMILY_ORACLE, "oracle", "Oracle"},
-    {FAMILY_SYBASE, "sybase", "Sybase"},
-    {FAMILY_MSSQL, "mssql", "Microsoft SQL Server"},
-    {FAMILY_INFORMIX, "informix", "Informix"},
+    {Family::Oracle, "oracle", "Oracle"},
+    {Family::Sybase, "sybase", "Sybase"},
+    {Family::MsSql, "mssql", "Microsoft SQL Server"},
+    {Family::Informix, "informix", "Informix"},
 };
 
-const FamilyNames* NamesOf(int family) {
+const FamilyNames* NamesOf(Family family) {
     for (const FamilyNames& names : FAMILY_NAMES)
         if (names.family == family)
             return &names;
@@ -50,23 +46,23 @@ const FamilyNames* NamesOf(int family) {
 
 }  // namespace
 
-const char* FamilyKeyword(int family) {
+const char* FamilyKeyword(Family family) {
     const FamilyNames* names = NamesOf(family);
     return names ? names->keyword : nullptr;
 }
 
-const char* FamilyTitle(int family) {
+const char* FamilyTitle(Family family) {
     const FamilyNames* names = NamesOf(family);
     return names ? names->title : nullptr;
 }
 
-int FamilyOfProduct(const char* keyword) {
+Family FamilyOfProduct(const char* keyword) {
     if (keyword == nullptr)
-        return 0;
+        return Family::None;
     for (const Product& product : PRODUCTS)
         if (std::strcmp(product.keyword, keyword) == 0)
             return product.family;
-    return 0;
+    return Family::None;
 }
 
 // ---- records -----------------------------------------------------------------------
@@ -156,34 +152,34 @@ CDbServerList::~CDbServerList() {
             sequence.pop_back();
 }
 
-CDbServer* CDbServerList::Add(std::unique_ptr<CDbServer> server, int family) {
+CDbServer* CDbServerList::Add(std::unique_ptr<CDbServer> server, Family family) {
     if (server == nullptr || !IsFamilySlot(family))
         return nullptr;
-    servers_[family].push_back(std::move(server));
-    return servers_[family].back().get();
+    servers_[SlotOf(family)].push_back(std::move(server));
+    return servers_[SlotOf(family)].back().get();
 }
 
-int CDbServerList::GetCount(int family) const {
-    return IsFamilySlot(family) ? static_cast<int>(servers_[family].size()) : 0;
+int CDbServerList::GetCount(Family family) const {
+    return IsFamilySlot(family) ? static_cast<int>(servers_[SlotOf(family)].size()) : 0;
 }
 
-CDbServer* CDbServerList::GetAt(int index, int family) const {
+CDbServer* CDbServerList::GetAt(int index, Family family) const {
     if (index < 0 || index >= GetCount(family))
         return nullptr;
-    return servers_[family][static_cast<size_t>(index)].get();
+    return servers_[SlotOf(family)][static_cast<size_t>(index)].get();
 }
 
-CDbServer* CDbServerList::FindByName(int family, const char* name) const {
+CDbServer* CDbServerList::FindByName(Family family, const char* name) const {
     if (!IsFamilySlot(family) || name == nullptr)
         return nullptr;
-    for (const auto& server : servers_[family]) {
+    for (const auto& server : servers_[SlotOf(family)]) {
         if (tavtext::EqualsIgnoringCase(server->GetServerName(), name))
             return server.get();
     }
     return nullptr;
 }
 
-void CDbServerList::ReadInitFiles(int family) {
+void CDbServerList::ReadInitFiles(Family family) {
     // The count is read afresh each time round.
     for (int i = 0; i < GetCount(family); ++i)
         GetAt(i, family)->ReadInitFile();
@@ -191,7 +187,7 @@ void CDbServerList::ReadInitFiles(int family) {
 
 // ---- discovery in every view ---------------------------------------------------------
 
-void CDbServerList::ForEachView(int family, void (CDbServerList::*pass)()) {
+void CDbServerList::ForEachView(Family family, void (CDbServerList::*pass)()) {
     run_start_ = GetCount(family);
     for (const tavdisc::RegistryView& view : tavdisc::ViewsOf(registry_)) {
         view_access_ = view.access;
@@ -208,7 +204,7 @@ std::unique_ptr<tavplat::RegistryKey> CDbServerList::Open(const char* path, unsi
     return registry_.OpenKey(path, access | view_access_);
 }
 
-void CDbServerList::AddFound(std::unique_ptr<CDbServer> server, int family) {
+void CDbServerList::AddFound(std::unique_ptr<CDbServer> server, Family family) {
     // Within one view records are filed as found, twins included.
     for (int i = run_start_; i < pass_start_; ++i)
         if (GetAt(i, family)->HasSameTexts(*server))
@@ -218,34 +214,34 @@ void CDbServerList::AddFound(std::unique_ptr<CDbServer> server, int family) {
 }
 
 void CDbServerList::DiscoverOracle() {
-    ForEachView(FAMILY_ORACLE, &CDbServerList::OracleViewPass);
+    ForEachView(Family::Oracle, &CDbServerList::OracleViewPass);
 }
 
 void CDbServerList::DiscoverMsSql() {
-    ForEachView(FAMILY_MSSQL, &CDbServerList::MsSqlViewPass);
+    ForEachView(Family::MsSql, &CDbServerList::MsSqlViewPass);
 }
 
 void CDbServerList::DiscoverSybase() {
-    ForEachView(FAMILY_SYBASE, &CDbServerList::SybaseViewPass);
+    ForEachView(Family::Sybase, &CDbServerList::SybaseViewPass);
 }
 
 void CDbServerList::DiscoverInformix() {
-    ForEachView(FAMILY_INFORMIX, &CDbServerList::InformixViewPass);
+    ForEachView(Family::Informix, &CDbServerList::InformixViewPass);
 }
 
-bool CDbServerList::DiscoverFamily(int family) {
+bool CDbServerList::DiscoverFamily(Family family) {
     switch (family) {
-    case FAMILY_ORACLE:
+    case Family::Oracle:
         DiscoverOracle();
-        ReadInitFiles(FAMILY_ORACLE);
+        ReadInitFiles(Family::Oracle);
         return true;
-    case FAMILY_SYBASE:
+    case Family::Sybase:
         DiscoverSybase();
         return true;
-    case FAMILY_MSSQL:
+    case Family::MsSql:
         DiscoverMsSql();
         return true;
-    case FAMILY_INFORMIX:
+    case Family::Informix:
         DiscoverInformix();
         return true;
     default:

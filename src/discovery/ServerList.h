@@ -7,27 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "discovery/Family.h"
 #include "report/Report.h"
 
 namespace tavplat { class RegistryReader; class RegistryKey; }
 
-// Family codes.
-constexpr int FAMILY_ORACLE = 1;
-constexpr int FAMILY_SYBASE = 2;
-constexpr int FAMILY_MSSQL = 3;
-constexpr int FAMILY_INFORMIX = 4;
-constexpr int FAMILY_NEW = 5;   // an entry typed in through "&New"
-constexpr int FAMILY_SLOTS = 16;
 
 // The family a product keyword of the parameter string names ("ora", "oracle",
-// "tuo", "syb", ... in lower case); 0 for none.
-int FamilyOfProduct(const char* keyword);
+// "tuo", "syb", ... in lower case); Family::None for none.
+Family FamilyOfProduct(const char* keyword);
 
 // The keyword that reports name a family by ("oracle", "sybase", "mssql",
 // "informix") and the family's name as people read it ("Microsoft SQL
 // Server"); null for a code that names no family.
-const char* FamilyKeyword(int family);
-const char* FamilyTitle(int family);
+const char* FamilyKeyword(Family family);
+const char* FamilyTitle(Family family);
 
 // What a server record and a monitored entry both hold: the family and the
 // texts that describe one database server.
@@ -35,7 +29,7 @@ class CServerFields {
 public:
     virtual ~CServerFields() = default;
 
-    int GetServerFamily() const { return server_family; }
+    Family GetServerFamily() const { return server_family; }
     std::string GetServerName() const { return server_name; }
     std::string GetServiceName() const { return service_name; }
     std::string GetErrorlogName() const { return errorlog_name; }
@@ -50,9 +44,9 @@ public:
     void SetClusterServer(const char* text) { cluster_server = text ? text : ""; }
 
 protected:
-    explicit CServerFields(int family) : server_family(family) {}
+    explicit CServerFields(Family family) : server_family(family) {}
 
-    int server_family;
+    Family server_family;
     std::string server_name;
     std::string service_name;
     std::string errorlog_name;
@@ -86,7 +80,7 @@ public:
     void SetRegistryView(const char* text) { registry_view = text ? text : ""; }
 
 protected:
-    explicit CDbServer(int family) : CServerFields(family) {}
+    explicit CDbServer(Family family) : CServerFields(family) {}
 
     int is_server_valid = 1;
     std::string registry_view = "64";
@@ -112,21 +106,21 @@ private:
 
 class CSybaseServer : public CDbServer {
 public:
-    CSybaseServer() : CDbServer(FAMILY_SYBASE) {}
+    CSybaseServer() : CDbServer(Family::Sybase) {}
     void Dump(FILE* stream) override;
     const char* GetServerType() const override { return "SQL Server"; }
 };
 
 class CMsSqlServer : public CDbServer {
 public:
-    CMsSqlServer() : CDbServer(FAMILY_MSSQL) {}
+    CMsSqlServer() : CDbServer(Family::MsSql) {}
     void Dump(FILE* stream) override;
     const char* GetServerType() const override { return "SQL Server"; }
 };
 
 class CInformixServer : public CDbServer {
 public:
-    CInformixServer() : CDbServer(FAMILY_INFORMIX) {}
+    CInformixServer() : CDbServer(Family::Informix) {}
     void Dump(FILE* stream) override;
     const char* GetServerType() const override { return "Online"; }
     std::vector<RecordField> GetTextFields() const override;
@@ -157,18 +151,18 @@ public:
 
     // Files the record under family; the list owns it. Returns the record,
     // or null when family is not one of the list's slots (the record is released).
-    CDbServer* Add(std::unique_ptr<CDbServer> server, int family);
-    int GetCount(int family) const;
-    CDbServer* GetAt(int index, int family) const;
-    CDbServer* FindByName(int family, const char* name) const;
-    void ReadInitFiles(int family);
+    CDbServer* Add(std::unique_ptr<CDbServer> server, Family family);
+    int GetCount(Family family) const;
+    CDbServer* GetAt(int index, Family family) const;
+    CDbServer* FindByName(Family family, const char* name) const;
+    void ReadInitFiles(Family family);
     // Where discovery tells what it meets on the way (standard output unless set).
     void SetReport(CReport& report) { report_ = &report; }
 
     // The discovery of one family as a setup run makes it: for Oracle the
     // instances' parameter files are read afterwards. False for a code that
     // names no family.
-    bool DiscoverFamily(int family);
+    bool DiscoverFamily(Family family);
 
     // Each family's discovery reads every view of the registry, the 64-bit
     // view first, in passes of their own: nothing found in one view carries
@@ -189,11 +183,11 @@ private:
     void MsSqlViewPass();
     void SybaseViewPass();
     void InformixViewPass();
-    void ForEachView(int family, void (CDbServerList::*pass)());
+    void ForEachView(Family family, void (CDbServerList::*pass)());
     // Opens a key in the view being read.
     std::unique_ptr<tavplat::RegistryKey> Open(const char* path, unsigned access);
     // Files a record of the view being read, unless an earlier view gave it.
-    void AddFound(std::unique_ptr<CDbServer> server, int family);
+    void AddFound(std::unique_ptr<CDbServer> server, Family family);
     void ScanHome(const char* keyPath, bool is10g);
 
     tavplat::RegistryReader& registry_;

@@ -87,7 +87,7 @@ void CDbServerList::SybaseViewPass() {
         server->SetDollarServer(rootDirectory.c_str());
         server->SetServerVersion(version.c_str());
         server->SetErrorlogName(errorlogArgument.c_str());
-        AddFound(std::move(server), FAMILY_SYBASE);
+        AddFound(std::move(server), Family::Sybase);
     }
 }
 

@@ -15,12 +15,12 @@ namespace {
 // ---- agent configuration lines ----
 
 // The lines that name the version, which differ by family.
-void WriteIniVersionLines(CInstallParams& p, int family, const CMonitoredServer& e) {
+void WriteIniVersionLines(CInstallParams& p, Family family, const CMonitoredServer& e) {
     switch (family) {
-    case FAMILY_ORACLE:
+    case Family::Oracle:
         p.LogWrite(LOG_INI, "COLL_VERSION=%s\n", OracleVersionCode(e.GetServerVersion()));
         break;
-    case FAMILY_SYBASE:
+    case Family::Sybase:
         p.LogWrite(LOG_INI,
                    "COLL_VERSION=TUS\n"
                    "COLL_DBVERSION=%s\n"
@@ -28,13 +28,13 @@ void WriteIniVersionLines(CInstallParams& p, int family, const CMonitoredServer&
                    e.GetServerVersion().c_str(),
                    SybaseOcsDirectory(e.GetDollarServer(), e.GetServerVersion()).c_str());
         break;
-    case FAMILY_MSSQL:
+    case Family::MsSql:
         p.LogWrite(LOG_INI,
                    "COLL_CLUSTERSERVER=%s\n"
                    "COLL_VERSION=TUM\n",
                    e.GetClusterServer().c_str());
         break;
-    case FAMILY_INFORMIX:
+    case Family::Informix:
         p.LogWrite(LOG_INI, "COLL_VERSION=TUI\n");
         break;
     default: break;
@@ -42,10 +42,10 @@ void WriteIniVersionLines(CInstallParams& p, int family, const CMonitoredServer&
 }
 
 // The lines that say where the database lives, which differ by family.
-void WriteIniDatabaseLines(CInstallParams& p, int family, const CMonitoredServer& e) {
+void WriteIniDatabaseLines(CInstallParams& p, Family family, const CMonitoredServer& e) {
     const std::string home = e.GetDollarServer(), name = e.GetServerName();
     switch (family) {
-    case FAMILY_ORACLE:
+    case Family::Oracle:
         p.LogWrite(LOG_INI,
                    "ORACLE_HOME=%s\n"
                    "ORACLE_SID=%s\n"
@@ -53,13 +53,13 @@ void WriteIniDatabaseLines(CInstallParams& p, int family, const CMonitoredServer
                    "DELMA_PRODUCT=AFF_ALL_ORACLE\n",
                    home.c_str(), name.c_str(), home.c_str());
         break;
-    case FAMILY_SYBASE:
+    case Family::Sybase:
         p.LogWrite(LOG_INI, "DELMA_PRODUCT=AFF_ALL_SYBASE\n");
         break;
-    case FAMILY_MSSQL:
+    case Family::MsSql:
         p.LogWrite(LOG_INI, "MSSQL_HOME=%s\n", home.c_str());
         break;
-    case FAMILY_INFORMIX:
+    case Family::Informix:
         p.LogWrite(LOG_INI,
                    "INFORMIXDIR=%s\n"
                    "INFORMIXSERVER=%s\n"
@@ -76,7 +76,7 @@ void WriteIniLines(CInstallParams& p, const AgentFamily& f, const CMonitoredServ
     const std::string name = e.GetServerName();
     const std::string etcToken = p.GetEtcPath(PARAM_AT_TOKEN);
     const std::string binToken = p.GetBinPath(PARAM_AT_TOKEN);
-    const char* ownCollector = f.family == FAMILY_ORACLE ? OracleVersionCode(e.GetServerVersion())
+    const char* ownCollector = f.family == Family::Oracle ? OracleVersionCode(e.GetServerVersion())
                                                          : f.product;
     p.LogWrite(LOG_INI,
                ";\n"
@@ -95,7 +95,7 @@ void WriteIniLines(CInstallParams& p, const AgentFamily& f, const CMonitoredServ
                "TixVers=V301\n"
                "\n",
                f.header, f.product, f.description, name.c_str(), f.description);
-    if (f.family == FAMILY_SYBASE)
+    if (f.family == Family::Sybase)
         p.LogWrite(LOG_INI,
                    "VELTRA_HOME=%s\n"
                    "INSTANCENAME=%s\n",
@@ -124,11 +124,11 @@ void WriteIniLines(CInstallParams& p, const AgentFamily& f, const CMonitoredServ
                "COLL_USESHM=1\n"
                "COLL_BINPATH=%s\n"
                "COLL_HOME=%s\n",
-               f.family == FAMILY_INFORMIX ? "COLL_PREFIX=\\TEMP" : "COLL_PREFIX=TEMP", binToken.c_str(),
+               f.family == Family::Informix ? "COLL_PREFIX=\\TEMP" : "COLL_PREFIX=TEMP", binToken.c_str(),
                p.GetLogPath(PARAM_AT_TOKEN).c_str());
     WriteIniDatabaseLines(p, f.family, e);
     p.LogWrite(LOG_INI, "CONFIG_VERSION=2.0.0\n");
-    if (f.family == FAMILY_MSSQL) p.LogWrite(LOG_INI, "TUM_NAMED_INSTANCE=%d\n", IsNamedInstance(name));
+    if (f.family == Family::MsSql) p.LogWrite(LOG_INI, "TUM_NAMED_INSTANCE=%d\n", IsNamedInstance(name));
     p.LogWrite(LOG_INI,
                "\n"
                "[Services]\n"
@@ -182,7 +182,7 @@ std::string CInstallParams::ReadLocalSettings() {
     return lines;
 }
 
-void CInstallParams::WriteIniFiles(int family, int count) {
+void CInstallParams::WriteIniFiles(Family family, int count) {
     const AgentFamily& f = AgentFamilyOf(family);
     // The test settings are read once: per generation, or per call when a
     // writer runs on its own.
@@ -200,7 +200,7 @@ void CInstallParams::WriteIniFiles(int family, int count) {
                      });
 }
 
-void CInstallParams::WriteOracleIni(int count) { WriteIniFiles(FAMILY_ORACLE, count); }
-void CInstallParams::WriteSybaseIni(int count) { WriteIniFiles(FAMILY_SYBASE, count); }
-void CInstallParams::WriteMsSqlIni(int count) { WriteIniFiles(FAMILY_MSSQL, count); }
-void CInstallParams::WriteInformixIni(int count) { WriteIniFiles(FAMILY_INFORMIX, count); }
+void CInstallParams::WriteOracleIni(int count) { WriteIniFiles(Family::Oracle, count); }
+void CInstallParams::WriteSybaseIni(int count) { WriteIniFiles(Family::Sybase, count); }
+void CInstallParams::WriteMsSqlIni(int count) { WriteIniFiles(Family::MsSql, count); }
+void CInstallParams::WriteInformixIni(int count) { WriteIniFiles(Family::Informix, count); }

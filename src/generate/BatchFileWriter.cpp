@@ -156,20 +156,20 @@ void WriteInformixBatchLines(CInstallParams& p, const CMonitoredServer& e, const
                r.bin.c_str(), r.log.c_str(), CollectorFor(p, "TUI"), name.c_str());
 }
 
-void WriteBatchLines(CInstallParams& p, int family, const CMonitoredServer& e,
+void WriteBatchLines(CInstallParams& p, Family family, const CMonitoredServer& e,
                      const ResolvedParameters& r) {
     switch (family) {
-    case FAMILY_ORACLE: WriteOracleBatchLines(p, e, r); break;
-    case FAMILY_SYBASE: WriteSybaseBatchLines(p, e, r); break;
-    case FAMILY_MSSQL: WriteMsSqlBatchLines(p, e, r); break;
-    case FAMILY_INFORMIX: WriteInformixBatchLines(p, e, r); break;
+    case Family::Oracle: WriteOracleBatchLines(p, e, r); break;
+    case Family::Sybase: WriteSybaseBatchLines(p, e, r); break;
+    case Family::MsSql: WriteMsSqlBatchLines(p, e, r); break;
+    case Family::Informix: WriteInformixBatchLines(p, e, r); break;
     default: break;
     }
 }
 
 }  // namespace
 
-void CInstallParams::WriteBatchFiles(int family, int count) {
+void CInstallParams::WriteBatchFiles(Family family, int count) {
     const AgentFamily& f = AgentFamilyOf(family);
     const ResolvedParameters resolved = ResolveParameters(*this);
     WriteServerFiles(family, count, {LOG_BATCH, "batch", f.batch_prefix, ".bat"},
@@ -178,7 +178,7 @@ void CInstallParams::WriteBatchFiles(int family, int count) {
                      });
 }
 
-void CInstallParams::WriteOracleBatch(int count) { WriteBatchFiles(FAMILY_ORACLE, count); }
-void CInstallParams::WriteSybaseBatch(int count) { WriteBatchFiles(FAMILY_SYBASE, count); }
-void CInstallParams::WriteMsSqlBatch(int count) { WriteBatchFiles(FAMILY_MSSQL, count); }
-void CInstallParams::WriteInformixBatch(int count) { WriteBatchFiles(FAMILY_INFORMIX, count); }
+void CInstallParams::WriteOracleBatch(int count) { WriteBatchFiles(Family::Oracle, count); }
+void CInstallParams::WriteSybaseBatch(int count) { WriteBatchFiles(Family::Sybase, count); }
+void CInstallParams::WriteMsSqlBatch(int count) { WriteBatchFiles(Family::MsSql, count); }
+void CInstallParams::WriteInformixBatch(int count) { WriteBatchFiles(Family::Informix, count); }

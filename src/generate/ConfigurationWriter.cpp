@@ -10,7 +10,7 @@
 namespace {
 
 struct IncludeRow {
-    int family;
+    Family family;
     const char* include_name;
     int exit_code;  // when the include file cannot be opened
     void (CInstallParams::*write_batch)(int);
@@ -18,14 +18,14 @@ struct IncludeRow {
 };
 
 const IncludeRow INCLUDE_ROWS[] = {
-    {FAMILY_ORACLE, "tuoinc.ini", 100, &CInstallParams::WriteOracleBatch, &CInstallParams::WriteOracleIni},
-    {FAMILY_SYBASE, "tusinc.ini", 110, &CInstallParams::WriteSybaseBatch, &CInstallParams::WriteSybaseIni},
-    {FAMILY_MSSQL, "tuminc.ini", 110, &CInstallParams::WriteMsSqlBatch, &CInstallParams::WriteMsSqlIni},
-    {FAMILY_INFORMIX, "tuiinc.ini", 110, &CInstallParams::WriteInformixBatch,
+    {Family::Oracle, "tuoinc.ini", 100, &CInstallParams::WriteOracleBatch, &CInstallParams::WriteOracleIni},
+    {Family::Sybase, "tusinc.ini", 110, &CInstallParams::WriteSybaseBatch, &CInstallParams::WriteSybaseIni},
+    {Family::MsSql, "tuminc.ini", 110, &CInstallParams::WriteMsSqlBatch, &CInstallParams::WriteMsSqlIni},
+    {Family::Informix, "tuiinc.ini", 110, &CInstallParams::WriteInformixBatch,
      &CInstallParams::WriteInformixIni},
 };
 
-const IncludeRow* IncludeRowOf(int family) {
+const IncludeRow* IncludeRowOf(Family family) {
     for (const IncludeRow& row : INCLUDE_ROWS)
         if (row.family == family) return &row;
     return nullptr;
@@ -38,7 +38,7 @@ void CInstallParams::ChooseCollector() {
     if (tavplat::FileAccess(commonCollector.c_str(), 0) == 0) use_common_collector = 0;
 }
 
-int CInstallParams::WriteFamilyFiles(int family, int count) {
+int CInstallParams::WriteFamilyFiles(Family family, int count) {
     const IncludeRow* row = IncludeRowOf(family);
     if (!row) return 0;
     const std::string includePath = GetEtcPath(PARAM_RESOLVED) + "\\" + row->include_name;
@@ -64,7 +64,8 @@ GenerationResult CInstallParams::GenerateConfiguration() {
     generation_settings_ = &settings;
     BeginStaging();
     int exitCode = 0;
-    for (int family = 0; family < FAMILY_SLOTS && exitCode == 0 && !staged_.Failed(); ++family) {
+    for (int slot = 0; slot < FAMILY_SLOTS && exitCode == 0 && !staged_.Failed(); ++slot) {
+        const Family family = FamilyAtSlot(slot);
         const int count = GetMonitoredCount(family);
         if (count == 0) continue;
         if (!IncludeRowOf(family)) break;  // no files for an unknown family, nor for the ones after it

@@ -10,17 +10,17 @@
 namespace tavgen {
 
 const AgentFamily AGENT_FAMILIES[] = {
-    {FAMILY_ORACLE, "Oracle_", "TUOVMA_", "TUO",
+    {Family::Oracle, "Oracle_", "TUOVMA_", "TUO",
      ";Quorvane SXA for Oracle  Product Initialization File", "Oracle", "Oracle"},
-    {FAMILY_SYBASE, "Sybase_", "TUSVMA_", "TUS",
+    {Family::Sybase, "Sybase_", "TUSVMA_", "TUS",
      ";Quorvane SXA for Sybase Product Initialization File", "Sybase", "Sybase"},
-    {FAMILY_MSSQL, "MSMSQL_", "TUMVMA_", "TUM",
+    {Family::MsSql, "MSMSQL_", "TUMVMA_", "TUM",
      ";Quorvane SXA for Microsoft SQL Server Product Initialization File", "MSSQL Server", "MSSQL"},
-    {FAMILY_INFORMIX, "Informix_", "TUIVMA_", "TUI",
+    {Family::Informix, "Informix_", "TUIVMA_", "TUI",
      ";Quorvane SXA for Informix  Product Initialization File", "Informix", "Informix"},
 };
 
-const AgentFamily& AgentFamilyOf(int family) {
+const AgentFamily& AgentFamilyOf(Family family) {
     for (const AgentFamily& row : AGENT_FAMILIES)
         if (row.family == family) return row;
     return AGENT_FAMILIES[0];  // callers pass one of the four codes

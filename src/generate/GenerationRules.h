@@ -11,7 +11,7 @@ namespace tavgen {
 
 // Fixed texts of one product family's agent files.
 struct AgentFamily {
-    int family;
+    Family family;
     const char* batch_prefix;   // batch file name before the server name
     const char* ini_prefix;     // configuration file name before the server name
     const char* product;        // TUO, TUS, TUM, TUI
@@ -21,7 +21,7 @@ struct AgentFamily {
 };
 
 // The texts of one of the four families.
-const AgentFamily& AgentFamilyOf(int family);
+const AgentFamily& AgentFamilyOf(Family family);
 
 // Oracle: 8.1.x runs the TU8 programs, 9.x the TU9 ones, the rest TUO.
 const char* OracleVersionCode(const std::string& version);

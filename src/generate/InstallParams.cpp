@@ -32,26 +32,24 @@ CInstallParams::~CInstallParams() {
 
 // ---- the monitored set ---------------------------------------------------------
 
-static bool IsFamilySlot(int family) { return family >= 0 && family < FAMILY_SLOTS; }
-
-CMonitoredServer* CInstallParams::AddMonitored(std::unique_ptr<CMonitoredServer> entry, int family) {
+CMonitoredServer* CInstallParams::AddMonitored(std::unique_ptr<CMonitoredServer> entry, Family family) {
     if (!entry || !IsFamilySlot(family)) return nullptr;
-    monitored_[family].push_back(std::move(entry));
-    return monitored_[family].back().get();
+    monitored_[SlotOf(family)].push_back(std::move(entry));
+    return monitored_[SlotOf(family)].back().get();
 }
 
-void CInstallParams::RemoveMonitored(CMonitoredServer* entry, int family) {
+void CInstallParams::RemoveMonitored(CMonitoredServer* entry, Family family) {
     if (!entry || !IsFamilySlot(family)) return;
-    auto& sequence = monitored_[family];
+    auto& sequence = monitored_[SlotOf(family)];
     auto found = std::find_if(sequence.rbegin(), sequence.rend(),
                               [entry](const auto& held) { return held.get() == entry; });
     if (found == sequence.rend()) return;
     sequence.erase(std::next(found).base());
 }
 
-CMonitoredServer* CInstallParams::FindMonitored(const CDbServer* server, int family) const {
+CMonitoredServer* CInstallParams::FindMonitored(const CDbServer* server, Family family) const {
     if (!server || !IsFamilySlot(family)) return nullptr;
-    for (const auto& entry : monitored_[family]) {
+    for (const auto& entry : monitored_[SlotOf(family)]) {
         if (entry->GetServerName() == server->GetServerName() &&
             entry->GetServiceName() == server->GetServiceName() &&
             entry->GetErrorlogName() == server->GetErrorlogName() &&
@@ -62,14 +60,14 @@ CMonitoredServer* CInstallParams::FindMonitored(const CDbServer* server, int fam
     return nullptr;
 }
 
-int CInstallParams::GetMonitoredCount(int family) const {
+int CInstallParams::GetMonitoredCount(Family family) const {
     if (!IsFamilySlot(family)) return 0;
-    return static_cast<int>(monitored_[family].size());
+    return static_cast<int>(monitored_[SlotOf(family)].size());
 }
 
-CMonitoredServer* CInstallParams::GetMonitoredAt(int index, int family) const {
+CMonitoredServer* CInstallParams::GetMonitoredAt(int index, Family family) const {
     if (!IsFamilySlot(family) || index < 0 || index >= GetMonitoredCount(family)) return nullptr;
-    return monitored_[family][static_cast<size_t>(index)].get();
+    return monitored_[SlotOf(family)][static_cast<size_t>(index)].get();
 }
 
 // ---- install parameters -------------------------------------------------------

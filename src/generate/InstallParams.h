@@ -25,10 +25,10 @@ constexpr int LOG_INCLUDE = 3;
 constexpr int LOG_BATCH = 22;
 
 // A server chosen for monitoring, with the account the agent logs on with.
-// One typed in through "&New" carries the family FAMILY_NEW.
+// One typed in through "&New" carries the family Family::New.
 class CMonitoredServer : public CServerFields {
 public:
-    CMonitoredServer() : CServerFields(FAMILY_NEW) {}
+    CMonitoredServer() : CServerFields(Family::New) {}
 
     // Takes the record's family and texts; the account starts empty.
     void AssignFromServer(const CDbServer& server);
@@ -93,11 +93,11 @@ public:
     // The set owns its entries. AddMonitored returns the entry, or null when
     // family is not one of the set's slots (the entry is released then);
     // RemoveMonitored releases the entry.
-    CMonitoredServer* AddMonitored(std::unique_ptr<CMonitoredServer> entry, int family);
-    void RemoveMonitored(CMonitoredServer* entry, int family);
-    CMonitoredServer* FindMonitored(const CDbServer* server, int family) const;
-    int GetMonitoredCount(int family) const;
-    CMonitoredServer* GetMonitoredAt(int index, int family) const;
+    CMonitoredServer* AddMonitored(std::unique_ptr<CMonitoredServer> entry, Family family);
+    void RemoveMonitored(CMonitoredServer* entry, Family family);
+    CMonitoredServer* FindMonitored(const CDbServer* server, Family family) const;
+    int GetMonitoredCount(Family family) const;
+    CMonitoredServer* GetMonitoredAt(int index, Family family) const;
 
     // Where the lines for the person installing go (standard output unless set):
     // LOG_CONSOLE goes to its console and log, any destination but the three
@@ -171,13 +171,13 @@ private:
     int OpenOutputFile(const std::string& path, int& file);
     bool PrepareOutputFile(const std::string& path, int& file);
     using EntryWriter = std::function<void(const CMonitoredServer& entry, int index, const std::string& path)>;
-    void WriteServerFiles(int family, int count, const ServerFileKind& kind, const EntryWriter& writeLines);
+    void WriteServerFiles(Family family, int count, const ServerFileKind& kind, const EntryWriter& writeLines);
     static std::string ReadLocalSettings();
     bool RefuseUnsafeName(const std::string& name, const char* fileKind);
-    void WriteBatchFiles(int family, int count);
-    void WriteIniFiles(int family, int count);
+    void WriteBatchFiles(Family family, int count);
+    void WriteIniFiles(Family family, int count);
     void ChooseCollector();
-    int WriteFamilyFiles(int family, int count);
+    int WriteFamilyFiles(Family family, int count);
 };
 
 #endif

@@ -168,7 +168,7 @@ bool CInstallParams::RefuseUnsafeName(const std::string& name, const char* fileK
 // One file per entry of the family, in the order of the monitored set. A
 // writer called on its own, outside a generation, stages and places its
 // files itself.
-void CInstallParams::WriteServerFiles(int family, int count, const ServerFileKind& kind,
+void CInstallParams::WriteServerFiles(Family family, int count, const ServerFileKind& kind,
                                       const EntryWriter& writeLines) {
     const bool ownRun = !staging_;
     if (ownRun) BeginStaging();
@@ -185,7 +185,7 @@ void CInstallParams::WriteServerFiles(int family, int count, const ServerFileKin
         const int written = file;
         if (!staged_.Close(file)) break;
         pending_.push_back({"Finished generating " + path + " file\n", written,
-                            family == FAMILY_INFORMIX ? entry : nullptr});
+                            family == Family::Informix ? entry : nullptr});
     }
     if (ownRun) FinishStaging(0);
 }

@@ -118,8 +118,8 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
     CopyLocalSettings(iniPath);
 
     LowerCaseInPlace(tokens.product);
-    const int family = FamilyOfProduct(tokens.product);
-    if (family == 0) {
+    const Family family = FamilyOfProduct(tokens.product);
+    if (family == Family::None) {
         log.ConsoleAndLogF("%s is not a supported product\n", tokens.product);
         return 1;
     }
@@ -173,7 +173,7 @@ void CopyLocalSettings(const char* iniPath) {
     if (staged.Close(file)) staged.Place(written);
 }
 
-int ShowServerDialog(int family, CDbServerList& servers, CInstallParams& params, CReport& report) {
+int ShowServerDialog(Family family, CDbServerList& servers, CInstallParams& params, CReport& report) {
     CServerSelectDlg dialog(family, servers, params);
     Status failure;
     int result = tavview::RunSelectDialog(dialog, report, &failure);

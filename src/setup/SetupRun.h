@@ -8,6 +8,8 @@
 #define TAV_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
 
+#include "discovery/Family.h"
+
 class CDbServerList;
 class CInstallParams;
 class CReport;
@@ -21,6 +23,6 @@ void CopyLocalSettings(const char* iniPath);
 
 // Runs the selection dialog over the servers found. Returns 0 after OK, 1
 // after Cancel, or the system's error code when the dialog could not be shown.
-int ShowServerDialog(int family, CDbServerList& servers, CInstallParams& params, CReport& report);
+int ShowServerDialog(Family family, CDbServerList& servers, CInstallParams& params, CReport& report);
 
 #endif

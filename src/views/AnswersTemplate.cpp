@@ -57,7 +57,7 @@ std::string Section(const CDbServer& server) {
 
 }  // namespace
 
-std::string AnswersTemplate(const CDbServerList& servers, int family, std::string_view computer) {
+std::string AnswersTemplate(const CDbServerList& servers, Family family, std::string_view computer) {
     const char* title = FamilyTitle(family);
     std::string text = Format("# Answers for the %s agents on %s.\n", title ? title : "database",
                               CommentText(computer).c_str());

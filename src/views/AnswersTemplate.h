@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "discovery/Family.h"
+
 class CDbServerList;
 
 namespace tavview {
@@ -15,7 +17,7 @@ namespace tavview {
 // values and its login and password lines commented out, and [ok]. A server
 // that no section could reach when the file is played gets a comment saying
 // why instead. Texts stay in the system's code page, as the file is read.
-std::string AnswersTemplate(const CDbServerList& servers, int family, std::string_view computer);
+std::string AnswersTemplate(const CDbServerList& servers, Family family, std::string_view computer);
 
 }  // namespace tavview
 
