@@ -17,8 +17,8 @@ using namespace tavtest;
 template <typename Run>
 std::string Play(const std::string& title, const Found& found, Run run) {
     OracleMachine machine(found);
-    CInstallParams params;
-    CServerSelectDlg dialog(Family::Oracle, machine.servers, params);
+    CMonitoredSet monitored;
+    CServerSelectDlg dialog(Family::Oracle, machine.servers, monitored);
     Status failure;
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
@@ -27,7 +27,7 @@ std::string Play(const std::string& title, const Found& found, Run run) {
     const std::string error = failure.text.empty() ? "" : failure.text + "\n";
     return "=== " + title + "\nresult " + std::to_string(result) + ", error " + std::to_string(failure.code != 0) +
            "\n" + error + console + (record.empty() ? "" : "record " + record.substr(0, record.find(' ')) + "\n") +
-           MonitoredSet(params);
+           MonitoredSet(monitored);
 }
 
 }  // namespace

@@ -39,11 +39,11 @@ struct FakeView : tavview::MemorySelectView {
 // A dialog over a machine, opened as a view opens it.
 struct OpenDialog {
     OracleMachine machine;
-    CInstallParams params;
+    CMonitoredSet monitored;
     FakeView view;
     CServerSelectDlg dialog;
 
-    explicit OpenDialog(const Found& found) : machine(found), dialog(Family::Oracle, machine.servers, params) {
+    explicit OpenDialog(const Found& found) : machine(found), dialog(Family::Oracle, machine.servers, monitored) {
         dialog.SetView(&view);
         EXPECT_TRUE(dialog.OnInitDialog());
         dialog.OnMonitorSetFocus();
@@ -61,7 +61,7 @@ struct OpenDialog {
         dialog.OnMonitorSetFocus();
         dialog.OnRemoveFromMonitor();
     }
-    CMonitoredServer& Entry(int index) { return *params.GetMonitoredAt(index, Family::Oracle); }
+    CMonitoredServer& Entry(int index) { return *monitored.At(index, Family::Oracle); }
     // Both lists' texts, "monitored | available".
     static std::string Texts(tavview::MemoryListControl& list) {
         std::string texts;
@@ -97,7 +97,7 @@ TEST(SelectAdd, OkMovesTheServerBetweenSortedListsCancelLeavesThem) {
     OpenDialog open({{"test", "", "", ""}, SALES, ORCL});
     open.view.cancel = true;
     open.Add("ORCL");
-    EXPECT_EQ(open.Lists() + " " + MonitoredSet(open.params) + open.Buttons(), " | ORCL,SALES,test 100");
+    EXPECT_EQ(open.Lists() + " " + MonitoredSet(open.monitored) + open.Buttons(), " | ORCL,SALES,test 100");
 
     open.view.cancel = false;
     open.Add("test");
@@ -109,7 +109,7 @@ TEST(SelectAdd, OkMovesTheServerBetweenSortedListsCancelLeavesThem) {
     open.view.failure = -1;
     open.Add("SALES");
     open.dialog.OnNewServer();
-    EXPECT_EQ(open.Lists() + " " + std::to_string(open.params.GetMonitoredCount(Family::Oracle)),
+    EXPECT_EQ(open.Lists() + " " + std::to_string(open.monitored.Count(Family::Oracle)),
               "ORCL,SALES,test | SALES 3");
 }
 
@@ -117,7 +117,7 @@ TEST(SelectRemove, ServerReturnsUnderItsDiscoveredNameUnlessRenamedAndNeverTwice
     OpenDialog open({ORCL, SALES});
     open.Add("ORCL", {{IDC_LOGIN, "system"}});
     open.Remove("ORCL");
-    EXPECT_EQ(open.Lists() + MonitoredSet(open.params), " | ORCL,SALES");
+    EXPECT_EQ(open.Lists() + MonitoredSet(open.monitored), " | ORCL,SALES");
     open.Add("ORCL", {{IDC_SERVER_NAME, "PROD"}});
     EXPECT_EQ(open.Lists(), "ORCL | SALES");  // the text it was added with
     open.Remove("ORCL");
@@ -190,5 +190,5 @@ TEST(SelectGuards, NoCurrentItemNoReferenceOrServerAlreadyStoodForDoesNothing) {
     open.dialog.OnNewServer();
     open.Add("ORCL");
     EXPECT_EQ(open.view.shown.size(), 1u);
-    EXPECT_EQ(open.params.GetMonitoredCount(Family::Oracle), 1);
+    EXPECT_EQ(open.monitored.Count(Family::Oracle), 1);
 }

@@ -5,7 +5,7 @@
 
 #include "dialogs/PropertiesDialog.h"
 #include "discovery/ServerList.h"
-#include "generate/InstallParams.h"
+#include "monitor/MonitoredSet.h"
 #include "password/PasswordEncoding.h"
 
 using tavplat::ListBox;
@@ -42,8 +42,8 @@ bool ListHoldsReference(ListBox& list, const void* reference) {
 
 }  // namespace
 
-CServerSelectDlg::CServerSelectDlg(Family family, CDbServerList& servers, CInstallParams& params)
-    : family_(family), servers_(servers), params_(params) {}
+CServerSelectDlg::CServerSelectDlg(Family family, CDbServerList& servers, CMonitoredSet& monitored)
+    : family_(family), servers_(servers), monitored_(monitored) {}
 
 int CServerSelectDlg::AvailableCount() const {
     return servers_.GetCount(family_);
@@ -102,12 +102,12 @@ void CServerSelectDlg::OnAddToMonitor() {
     if (availableIndex < 0)
         return;
     auto* server = static_cast<CDbServer*>(available.GetItemData(availableIndex));
-    if (!server || params_.FindMonitored(server, family_))
+    if (!server || monitored_.Find(server, family_))
         return;
 
     auto added = std::make_unique<CMonitoredServer>();
     added->AssignFromServer(*server);
-    CMonitoredServer* entry = params_.AddMonitored(std::move(added), family_);
+    CMonitoredServer* entry = monitored_.Add(std::move(added), family_);
     if (!entry)
         return;
     const int monitorIndex = monitor.AddString(entry->GetServerName());
@@ -120,7 +120,7 @@ void CServerSelectDlg::OnAddToMonitor() {
         SetEntryFromProperties(*entry, properties);
         available.DeleteString(availableIndex);
     } else if (result == DIALOG_CANCEL) {
-        params_.RemoveMonitored(entry, family_);
+        monitored_.Remove(entry, family_);
         monitor.DeleteString(monitorIndex);
         view_->EnableButton(IDC_REMOVE_FROM_MONITOR, false);
         view_->EnableButton(IDC_EDIT_SERVER, false);
@@ -141,12 +141,12 @@ void CServerSelectDlg::OnRemoveFromMonitor() {
 
     CDbServer* server =
         servers_.FindByName(entry->GetServerFamily(), entry->GetServerName().c_str());
-    params_.RemoveMonitored(entry, family_);
+    monitored_.Remove(entry, family_);
     // The record comes back to "Database Servers Available" only when no other
     // entry still stands for it and it is not listed there already: a monitored
     // server renamed to another discovered server's name must not make that
     // server appear twice.
-    if (server && !params_.FindMonitored(server, family_)) {
+    if (server && !monitored_.Find(server, family_)) {
         ListBox& available = view_->List(IDC_AVAILABLE_LIST);
         if (!ListHoldsReference(available, server)) {
             const int item = available.AddString(server->GetServerName());
@@ -166,7 +166,7 @@ void CServerSelectDlg::OnNewServer() {
 
     auto added = std::make_unique<CMonitoredServer>();
     SetEntryFromProperties(*added, properties);
-    CMonitoredServer* entry = params_.AddMonitored(std::move(added), family_);
+    CMonitoredServer* entry = monitored_.Add(std::move(added), family_);
     if (!entry)
         return;
     ListBox& monitor = view_->List(IDC_MONITOR_LIST);

@@ -8,11 +8,11 @@
 #include "discovery/Family.h"
 
 class CDbServerList;
-class CInstallParams;
+class CMonitoredSet;
 
 class CServerSelectDlg {
 public:
-    CServerSelectDlg(Family family, CDbServerList& servers, CInstallParams& params);
+    CServerSelectDlg(Family family, CDbServerList& servers, CMonitoredSet& monitored);
     virtual ~CServerSelectDlg() = default;
 
     void SetView(ISelectView* view) { view_ = view; }
@@ -28,7 +28,7 @@ public:
 
     Family GetFamily() const { return family_; }
     CDbServerList& GetServers() { return servers_; }
-    CInstallParams& GetParams() { return params_; }
+    CMonitoredSet& GetMonitored() { return monitored_; }
 
 private:
     void UpdateDataFromControls();
@@ -37,7 +37,7 @@ private:
 
     Family family_;
     CDbServerList& servers_;
-    CInstallParams& params_;
+    CMonitoredSet& monitored_;
     ISelectView* view_ = nullptr;
     std::string available_text_;
     std::string monitor_text_;

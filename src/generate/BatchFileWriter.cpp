@@ -1,6 +1,6 @@
 // The start-up batch files: one layout per family, one format line per line
 // of the file; few calls keep the writer close to a plain write of the same bytes.
-#include "generate/InstallParams.h"
+#include "generate/ConfigurationWriter.h"
 
 #include "generate/GenerationRules.h"
 
@@ -8,10 +8,10 @@ using namespace tavgen;
 
 namespace {
 
-void WriteOracleBatchLines(CInstallParams& p, const CMonitoredServer& e, const ResolvedParameters& r) {
+void WriteOracleBatchLines(CConfigurationWriter& p, const CMonitoredServer& e, const ResolvedParameters& r) {
     const std::string home = e.GetDollarServer(), name = e.GetServerName();
     const char* version = OracleVersionCode(e.GetServerVersion());
-    p.LogWrite(LOG_BATCH,
+    p.WriteGenerated(GeneratedFile::Batch,
                "\n"
                "REM BATCH FOR STARTING UP TUO AGENT\n"
                "REM MODIFY THESE ENVIRONMENT VARIABLES\n"
@@ -47,9 +47,9 @@ void WriteOracleBatchLines(CInstallParams& p, const CMonitoredServer& e, const R
                r.bin.c_str(), r.log.c_str(), version, home.c_str(), CollectorFor(p, version), name.c_str());
 }
 
-void WriteSybaseBatchLines(CInstallParams& p, const CMonitoredServer& e, const ResolvedParameters& r) {
+void WriteSybaseBatchLines(CConfigurationWriter& p, const CMonitoredServer& e, const ResolvedParameters& r) {
     const std::string name = e.GetServerName(), version = e.GetServerVersion();
-    p.LogWrite(LOG_BATCH,
+    p.WriteGenerated(GeneratedFile::Batch,
                "REM BATCH FOR STARTING UP TUS AGENT\n"
                "REM MODIFY THESE ENVIRONMENT VARIABLES\n"
                "\n"
@@ -83,9 +83,9 @@ void WriteSybaseBatchLines(CInstallParams& p, const CMonitoredServer& e, const R
                CollectorFor(p, "TUS"), name.c_str());
 }
 
-void WriteMsSqlBatchLines(CInstallParams& p, const CMonitoredServer& e, const ResolvedParameters& r) {
+void WriteMsSqlBatchLines(CConfigurationWriter& p, const CMonitoredServer& e, const ResolvedParameters& r) {
     const std::string name = e.GetServerName();
-    p.LogWrite(LOG_BATCH,
+    p.WriteGenerated(GeneratedFile::Batch,
                "\n"
                "REM BATCH FOR STARTING UP TUM AGENT\n"
                "REM MODIFY THESE ENVIRONMENT VARIABLES\n"
@@ -119,9 +119,9 @@ void WriteMsSqlBatchLines(CInstallParams& p, const CMonitoredServer& e, const Re
                r.bin.c_str(), r.log.c_str(), IsNamedInstance(name), CollectorFor(p, "TUM"), name.c_str());
 }
 
-void WriteInformixBatchLines(CInstallParams& p, const CMonitoredServer& e, const ResolvedParameters& r) {
+void WriteInformixBatchLines(CConfigurationWriter& p, const CMonitoredServer& e, const ResolvedParameters& r) {
     const std::string name = e.GetServerName();
-    p.LogWrite(LOG_BATCH,
+    p.WriteGenerated(GeneratedFile::Batch,
                "\n"
                "REM BATCH FOR STARTING UP TUI AGENT\n"
                "REM MODIFY THESE ENVIRONMENT VARIABLES\n"
@@ -156,7 +156,7 @@ void WriteInformixBatchLines(CInstallParams& p, const CMonitoredServer& e, const
                r.bin.c_str(), r.log.c_str(), CollectorFor(p, "TUI"), name.c_str());
 }
 
-void WriteBatchLines(CInstallParams& p, Family family, const CMonitoredServer& e,
+void WriteBatchLines(CConfigurationWriter& p, Family family, const CMonitoredServer& e,
                      const ResolvedParameters& r) {
     switch (family) {
     case Family::Oracle: WriteOracleBatchLines(p, e, r); break;
@@ -169,16 +169,16 @@ void WriteBatchLines(CInstallParams& p, Family family, const CMonitoredServer& e
 
 }  // namespace
 
-void CInstallParams::WriteBatchFiles(Family family, int count) {
+void CConfigurationWriter::WriteBatchFiles(Family family, int count) {
     const AgentFamily& f = AgentFamilyOf(family);
-    const ResolvedParameters resolved = ResolveParameters(*this);
-    WriteServerFiles(family, count, {LOG_BATCH, "batch", f.batch_prefix, ".bat"},
+    const ResolvedParameters resolved = ResolveParameters(params_);
+    WriteServerFiles(family, count, {GeneratedFile::Batch, "batch", f.batch_prefix, ".bat"},
                      [&](const CMonitoredServer& entry, int, const std::string&) {
                          WriteBatchLines(*this, family, entry, resolved);
                      });
 }
 
-void CInstallParams::WriteOracleBatch(int count) { WriteBatchFiles(Family::Oracle, count); }
-void CInstallParams::WriteSybaseBatch(int count) { WriteBatchFiles(Family::Sybase, count); }
-void CInstallParams::WriteMsSqlBatch(int count) { WriteBatchFiles(Family::MsSql, count); }
-void CInstallParams::WriteInformixBatch(int count) { WriteBatchFiles(Family::Informix, count); }
+void CConfigurationWriter::WriteOracleBatch(int count) { WriteBatchFiles(Family::Oracle, count); }
+void CConfigurationWriter::WriteSybaseBatch(int count) { WriteBatchFiles(Family::Sybase, count); }
+void CConfigurationWriter::WriteMsSqlBatch(int count) { WriteBatchFiles(Family::MsSql, count); }
+void CConfigurationWriter::WriteInformixBatch(int count) { WriteBatchFiles(Family::Informix, count); }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "discovery/ServerList.h"
-#include "generate/InstallParams.h"
+#include "monitor/MonitoredSet.h"
 #include "text/Text.h"
 #include "views/AnswersView.h"
 
@@ -75,7 +75,7 @@ std::string AnswersTemplate(const CDbServerList& servers, Family family, std::st
     std::vector<const CDbServer*> available;
     for (int i = 0; i < count; ++i)
         available.push_back(servers.GetAt(i, family));
-    CInstallParams monitored;
+    CMonitoredSet monitored;
     for (int i = 0; i < count; ++i) {
         const CDbServer& server = *servers.GetAt(i, family);
         const std::string name = server.GetServerName();
@@ -85,7 +85,7 @@ std::string AnswersTemplate(const CDbServerList& servers, Family family, std::st
         });
         if (!problem && *first != &server)
             problem = "the server of that name left out above would be taken for it";
-        if (!problem && monitored.FindMonitored(&server, family))
+        if (!problem && monitored.Find(&server, family))
             problem = "it is a server above once more, which the dialog does not add twice";
         if (problem) {
             text += Format("\n# Not listed: discovery found \"%s\", which this file cannot name\n# (%s).\n",
@@ -95,7 +95,7 @@ std::string AnswersTemplate(const CDbServerList& servers, Family family, std::st
         available.erase(first);
         auto entry = std::make_unique<CMonitoredServer>();
         entry->AssignFromServer(server);
-        monitored.AddMonitored(std::move(entry), family);
+        monitored.Add(std::move(entry), family);
         text += Section(server);
     }
     if (count == 0)
