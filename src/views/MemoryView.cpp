@@ -5,15 +5,11 @@
 
 namespace tavview {
 
-// The order of CompareIgnoringCase; texts it holds equal but of different
-// lengths (one goes on with NUL bytes) go shorter first.
+// Texts in lower case compare byte by byte as CompareIgnoringCase compares
+// the texts themselves; a text that only adds NUL bytes to another comes after it.
 bool MemoryListControl::KeyOrder::operator()(const Key& a, const Key& b) const {
-    const int order = tavtext::CompareIgnoringCase(a.text, b.text);
-    if (order != 0)
-        return order < 0;
-    if (a.text.size() != b.text.size())
-        return a.text.size() < b.text.size();
-    return a.serial < b.serial;
+    const int order = a.folded.compare(b.folded);
+    return order != 0 ? order < 0 : a.serial < b.serial;
 }
 
 void MemoryListControl::IndexData(const void* data, const Key& key) {
@@ -30,14 +26,14 @@ void MemoryListControl::UnindexData(const void* data, const Key& key) {
 }
 
 void* MemoryListControl::GetItemData(int index) {
-    return ValidIndex(index) ? items_.find_by_order(static_cast<size_t>(index))->second : nullptr;
+    return ValidIndex(index) ? items_.find_by_order(static_cast<size_t>(index))->second.data : nullptr;
 }
 
 int MemoryListControl::AddString(const std::string& text) {
-    Key key{text, next_serial_++};
+    Key key{tavtext::LowerCase(text), next_serial_++};
     const int index = static_cast<int>(items_.order_of_key(key));
     IndexData(nullptr, key);
-    items_.insert({std::move(key), nullptr});
+    items_.insert({std::move(key), Item{text, nullptr}});
     if (current_ >= index)
         ++current_;
     return index;
@@ -47,8 +43,8 @@ void MemoryListControl::SetItemData(int index, void* data) {
     if (!ValidIndex(index))
         return;
     const auto item = items_.find_by_order(static_cast<size_t>(index));
-    UnindexData(item->second, item->first);
-    item->second = data;
+    UnindexData(item->second.data, item->first);
+    item->second.data = data;
     IndexData(data, item->first);
 }
 
@@ -56,7 +52,7 @@ void MemoryListControl::DeleteString(int index) {
     if (!ValidIndex(index))
         return;
     const auto item = items_.find_by_order(static_cast<size_t>(index));
-    UnindexData(item->second, item->first);
+    UnindexData(item->second.data, item->first);
     items_.erase(item);
     if (current_ == index)
         current_ = -1;
@@ -65,7 +61,7 @@ void MemoryListControl::DeleteString(int index) {
 }
 
 std::string MemoryListControl::GetText(int index) {
-    return ValidIndex(index) ? items_.find_by_order(static_cast<size_t>(index))->first.text : std::string();
+    return ValidIndex(index) ? items_.find_by_order(static_cast<size_t>(index))->second.text : std::string();
 }
 
 // The items that begin with a text follow one another from the first place
@@ -73,8 +69,9 @@ std::string MemoryListControl::GetText(int index) {
 void MemoryListControl::SelectStringPrefix(const std::string& text) {
     if (multiple_)
         return;
-    const auto first = items_.lower_bound(Key{text, 0});
-    if (first != items_.end() && tavtext::StartsWithIgnoringCase(first->first.text, text))
+    const std::string folded = tavtext::LowerCase(text);
+    const auto first = items_.lower_bound(Key{folded, 0});
+    if (first != items_.end() && first->first.folded.starts_with(folded))
         current_ = static_cast<int>(items_.order_of_key(first->first));
 }
 
@@ -83,8 +80,9 @@ void MemoryListControl::SetCurSel(int index) {
 }
 
 int MemoryListControl::FindExact(const std::string& text) const {
-    const auto first = items_.lower_bound(Key{text, 0});
-    if (first == items_.end() || !tavtext::EqualsIgnoringCase(first->first.text, text))
+    const std::string folded = tavtext::LowerCase(text);
+    const auto first = items_.lower_bound(Key{folded, 0});
+    if (first == items_.end() || first->first.folded != folded)
         return -1;
     return static_cast<int>(items_.order_of_key(first->first));
 }

@@ -41,21 +41,25 @@ public:
     int FindData(const void* data) const;
 
 private:
-    // An item's place: its text in the list's order, then, among equal texts,
-    // the order of adding, as a sorted list box puts a new item after those
-    // that sort equal to it.
+    // An item's place: its text in lower case, which orders the list as
+    // CompareIgnoringCase does, then, among equal texts, the order of adding,
+    // as a sorted list box puts a new item after those that sort equal to it.
     struct Key {
-        std::string text;
+        std::string folded;
         uint64_t serial = 0;
     };
     struct KeyOrder {
         bool operator()(const Key& a, const Key& b) const;
     };
-    // The items by place, each with its data. The tree counts the items below
-    // each node, so that an item is reached by its index and an index found
-    // from an item in logarithmic time: thousands of servers are moved one
-    // by one between the lists.
-    using Items = __gnu_pbds::tree<Key, void*, KeyOrder, __gnu_pbds::rb_tree_tag,
+    struct Item {
+        std::string text;
+        void* data = nullptr;
+    };
+    // The items by place. The tree counts the items below each node, so that
+    // an item is reached by its index and an index found from an item in
+    // logarithmic time: thousands of servers are moved one by one between
+    // the lists.
+    using Items = __gnu_pbds::tree<Key, Item, KeyOrder, __gnu_pbds::rb_tree_tag,
                                    __gnu_pbds::tree_order_statistics_node_update>;
 
     bool ValidIndex(int index) const { return index >= 0 && index < static_cast<int>(items_.size()); }
