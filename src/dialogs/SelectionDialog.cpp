@@ -32,14 +32,6 @@ void SetEntryFromProperties(CMonitoredServer& entry, const CServerPropertiesDlg&
     entry.SetPassword(dialog.password.c_str());
 }
 
-// True when an item of the list refers to the record.
-bool ListHoldsReference(ListBox& list, const void* reference) {
-    for (int index = 0, count = list.GetCount(); index < count; ++index)
-        if (list.GetItemData(index) == reference)
-            return true;
-    return false;
-}
-
 }  // namespace
 
 CServerSelectDlg::CServerSelectDlg(Family family, CDbServerList& servers, CMonitoredSet& monitored)
@@ -70,12 +62,14 @@ bool CServerSelectDlg::OnInitDialog() {
     const int count = AvailableCount();
     view_->EnableButton(IDC_REMOVE_FROM_MONITOR, count != 0);
     ListBox& available = view_->List(IDC_AVAILABLE_LIST);
+    available_records_.clear();
     for (int index = 0; index < count; ++index) {
         CDbServer* server = servers_.GetAt(index, family_);
         if (!server)
             continue;
         const int item = available.AddString(server->GetServerName());
         available.SetItemData(item, server);
+        available_records_.insert(server);
     }
     return true;
 }
@@ -119,6 +113,7 @@ void CServerSelectDlg::OnAddToMonitor() {
     if (result == DIALOG_OK) {
         SetEntryFromProperties(*entry, properties);
         available.DeleteString(availableIndex);
+        available_records_.erase(server);
     } else if (result == DIALOG_CANCEL) {
         monitored_.Remove(entry, family_);
         monitor.DeleteString(monitorIndex);
@@ -148,7 +143,7 @@ void CServerSelectDlg::OnRemoveFromMonitor() {
     // server appear twice.
     if (server && !monitored_.Find(server, family_)) {
         ListBox& available = view_->List(IDC_AVAILABLE_LIST);
-        if (!ListHoldsReference(available, server)) {
+        if (available_records_.insert(server).second) {
             const int item = available.AddString(server->GetServerName());
             available.SetItemData(item, server);
         }

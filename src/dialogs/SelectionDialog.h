@@ -3,10 +3,12 @@
 #define TAV_DIALOGS_SELECTIONDIALOG_H
 
 #include <string>
+#include <unordered_set>
 
 #include "dialogs/DialogView.h"
 #include "discovery/Family.h"
 
+class CDbServer;
 class CDbServerList;
 class CMonitoredSet;
 
@@ -39,6 +41,9 @@ private:
     CDbServerList& servers_;
     CMonitoredSet& monitored_;
     ISelectView* view_ = nullptr;
+    // The records "Database Servers Available" lists: only the handlers add
+    // and remove its items.
+    std::unordered_set<const CDbServer*> available_records_;
     std::string available_text_;
     std::string monitor_text_;
 };
