@@ -5,7 +5,9 @@
 // servers; a run whose cost grows with the count alone takes about 20 times
 // as long for the second, one with a step that grows with its square far
 // longer. The figures go to standard output; the exit status is 1 when the
-// ratio is above 25.
+// ratio is above 25. The files go below TMPDIR: on a disk other programs keep
+// busy their times vary with the disk, on a memory file system (/dev/shm)
+// they measure the program. "bench_monitor N" times N servers alone.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
