@@ -8,7 +8,7 @@
 #include "dialogs/PropertiesDialog.h"
 #include "discovery/ServerList.h"
 #include "FuzzSupport.h"
-#include "generate/InstallParams.h"
+#include "monitor/MonitoredSet.h"
 #include "password/PasswordEncoding.h"
 #include "registry/MemoryRegistry.h"
 #include "views/AnswersView.h"
@@ -103,9 +103,8 @@ void PlayOver(const std::string& text, bool discovered) {
             servers.Add(std::move(server), Family::Oracle);
         }
     }
-    CInstallParams params;
-    params.SetReport(quiet);
-    CServerSelectDlg dialog(Family::Oracle, servers, params);
+    CMonitoredSet monitored;
+    CServerSelectDlg dialog(Family::Oracle, servers, monitored);
 
     Status failure;
     const int result = Play(dialog, text, quiet, &failure);
@@ -119,17 +118,17 @@ void PlayOver(const std::string& text, bool discovered) {
     }
     FUZZ_CHECK(result == DIALOG_OK || result == DIALOG_CANCEL, "the dialog ended with %d", result);
     if (result != DIALOG_OK) return;
-    for (int i = 0; i < params.GetMonitoredCount(Family::Oracle); ++i) {
-        CheckPassword(*params.GetMonitoredAt(i, Family::Oracle), text);
-        CheckEditKeepsPassword(dialog, *params.GetMonitoredAt(i, Family::Oracle));
+    for (int i = 0; i < monitored.Count(Family::Oracle); ++i) {
+        CheckPassword(*monitored.At(i, Family::Oracle), text);
+        CheckEditKeepsPassword(dialog, *monitored.At(i, Family::Oracle));
     }
     // A discovered instance is moved at most once; its service name, which the
     // properties dialog does not show, tells the entries that came from it.
     for (int k = 0; k < servers.GetCount(Family::Oracle); ++k) {
         const std::string service = servers.GetAt(k, Family::Oracle)->GetServiceName();
         int entries = 0;
-        for (int i = 0; i < params.GetMonitoredCount(Family::Oracle); ++i)
-            entries += params.GetMonitoredAt(i, Family::Oracle)->GetServiceName() == service;
+        for (int i = 0; i < monitored.Count(Family::Oracle); ++i)
+            entries += monitored.At(i, Family::Oracle)->GetServiceName() == service;
         FUZZ_CHECK(entries <= 1, "%s is monitored %d times", service.c_str(), entries);
     }
 }

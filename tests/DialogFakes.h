@@ -4,7 +4,7 @@
 #define TAV_TESTS_DIALOGFAKES_H
 
 #include "discovery/ServerList.h"
-#include "generate/InstallParams.h"
+#include "monitor/MonitoredSet.h"
 #include "password/PasswordEncoding.h"
 #include "registry/MemoryRegistry.h"
 
@@ -43,10 +43,10 @@ inline std::string Decode(const CMonitoredServer& entry) {
 }
 
 // The monitored set, a line an entry, each password decoded.
-inline std::string MonitoredSet(const CInstallParams& params) {
+inline std::string MonitoredSet(const CMonitoredSet& monitored) {
     std::string lines;
-    for (int i = 0; i < params.GetMonitoredCount(Family::Oracle); ++i) {
-        const CMonitoredServer& entry = *params.GetMonitoredAt(i, Family::Oracle);
+    for (int i = 0; i < monitored.Count(Family::Oracle); ++i) {
+        const CMonitoredServer& entry = *monitored.At(i, Family::Oracle);
         lines += entry.GetServerName() + " (" + std::to_string(SlotOf(entry.GetServerFamily())) + ") login=" +
                  entry.GetLogin() + " password=" + Decode(entry) + " version=" + entry.GetServerVersion() +
                  " home=" + entry.GetDollarServer() + " errorlog=" + entry.GetErrorlogName() + "\n";

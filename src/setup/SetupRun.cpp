@@ -11,7 +11,9 @@
 
 #include "dialogs/SelectionDialog.h"
 #include "discovery/ServerList.h"
+#include "generate/ConfigurationWriter.h"
 #include "generate/InstallParams.h"
+#include "monitor/MonitoredSet.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryReader.h"
 #include "registry/MachineRegistry.h"
@@ -94,7 +96,7 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
     CDbServerList servers(*registry);
     servers.SetReport(log);
     CInstallParams params;
-    params.SetReport(log);
+    CMonitoredSet monitored;
 
     if (coll_trace[0])
         coll_message(nullptr, RECORD_MODULE, __LINE__, "t", "ixe0005", "Passed parms from INI %s.",
@@ -125,10 +127,11 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
     }
     servers.DiscoverFamily(family);
 
-    if (ShowServerDialog(family, servers, params, log) != 0)
+    if (ShowServerDialog(family, servers, monitored, log) != 0)
         return 1;
     log.ConsoleAndLog("\n\n");
-    const GenerationResult generated = params.GenerateConfiguration();
+    CConfigurationWriter writer(params, monitored, log);
+    const GenerationResult generated = writer.GenerateConfiguration();
     if (generated.outcome == GenerationResult::END_PROCESS) *processExit = generated.process_exit;
     // A run that could not put every file in place has not configured the agents.
     if (generated.outcome != GenerationResult::CONFIGURED)
@@ -173,8 +176,8 @@ void CopyLocalSettings(const char* iniPath) {
     if (staged.Close(file)) staged.Place(written);
 }
 
-int ShowServerDialog(Family family, CDbServerList& servers, CInstallParams& params, CReport& report) {
-    CServerSelectDlg dialog(family, servers, params);
+int ShowServerDialog(Family family, CDbServerList& servers, CMonitoredSet& monitored, CReport& report) {
+    CServerSelectDlg dialog(family, servers, monitored);
     Status failure;
     int result = tavview::RunSelectDialog(dialog, report, &failure);
     if (result == DIALOG_OK) return 0;
