@@ -59,6 +59,11 @@ int FamilyOf(const std::string& word) {
     return FamilyOfProduct(tavtext::LowerCase(word).c_str());
 }
 
+// A line for the person on the error stream, named as this program's.
+void Problem(const std::string& line) {
+    fprintf(stderr, "tavdiscover: %s\n", line.c_str());
+}
+
 int Usage(const char* problem) {
     fprintf(stderr, "tavdiscover: %s\n%s", problem, USAGE);
     return 2;
@@ -169,18 +174,17 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<tavplat::RegistryReader> registry;
     if (snapshots.empty()) {
-        std::vector<std::string> problems;
-        registry = tavreg::OpenMachineRegistry(&problems);
-        for (const std::string& line : problems) fprintf(stderr, "%s\n", line.c_str());
+        tavreg::MachineRegistry machine = tavreg::OpenMachineRegistry();
+        for (const std::string& line : machine.problems) Problem(line);
+        registry = std::move(machine.reader);
     } else {
+        // Snapshots named here are what the person asked for: one that cannot be read ends the run.
         auto memory = std::make_unique<tavreg::MemoryRegistry>();
         for (const std::string& file : snapshots) {
-            std::string error;
-            std::vector<std::string> warnings;
-            bool loaded = memory->LoadFile(file, &error, &warnings);
-            for (const std::string& line : warnings) fprintf(stderr, "tavdiscover: %s\n", line.c_str());
-            if (!loaded) {
-                fprintf(stderr, "tavdiscover: %s\n", error.c_str());
+            const tavreg::LoadResult loaded = memory->LoadFile(file);
+            for (const std::string& line : loaded.warnings) Problem(line);
+            if (!loaded.Ok()) {
+                Problem(loaded.error);
                 return 1;
             }
         }
