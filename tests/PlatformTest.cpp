@@ -55,6 +55,16 @@ TEST(FileSystem, OperationsOnWindowsPathsAndGeneratedTextInCrLf) {
     EXPECT_EQ(tavplat::RenameFile(file.c_str(), renamed.c_str()), 0);
     EXPECT_TRUE(tavplat::FileAccess(file.c_str(), 0) != 0 && errno == ENOENT);
     EXPECT_EQ(ReadBinary(native / "sub" / "b.txt"), "[Section]\r\nkey=value\r\n\r\nlast\r\n");
+    // A move into place replaces the file there; one that cannot be made says why in one line.
+    WriteFile(native / "sub" / "new.txt", "new");
+    const tavplat::FileOutcome moved = tavplat::MoveIntoPlace((sub + "\\new.txt").c_str(), renamed.c_str());
+    EXPECT_TRUE(moved.Ok()) << moved.code << " " << moved.why;
+    EXPECT_EQ(ReadBinary(native / "sub" / "b.txt"), "new");
+    const tavplat::FileOutcome missing = tavplat::MoveIntoPlace((sub + "\\new.txt").c_str(), renamed.c_str());
+    EXPECT_EQ(missing.code, WINDOWS ? 2 : ENOENT);
+    EXPECT_TRUE(!missing.why.empty() && !missing.why.ends_with(".") && missing.why.find('\n') == std::string::npos)
+        << missing.why;
+    EXPECT_EQ(ReadBinary(native / "sub" / "b.txt"), "new");
     EXPECT_EQ(tavplat::RemoveFile(renamed.c_str()), 0);
     EXPECT_TRUE(tavplat::RemoveFile(renamed.c_str()) != 0 && errno == ENOENT);
 }
