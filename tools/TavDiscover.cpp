@@ -64,6 +64,14 @@ void Problem(const std::string& line) {
     fprintf(stderr, "tavdiscover: %s\n", line.c_str());
 }
 
+// The exit status once the report is out: a report that could not be written
+// (a full disk, a closed pipe) is a failure, said once.
+int Flushed() {
+    if (fflush(stdout) == 0 && !ferror(stdout)) return 0;
+    Problem(std::string("cannot write the report: ") + std::strerror(errno));
+    return 1;
+}
+
 int Usage(const char* problem) {
     fprintf(stderr, "tavdiscover: %s\n%s", problem, USAGE);
     return 2;
@@ -196,19 +204,18 @@ int main(int argc, char** argv) {
             ReadInstallPaths(*registry, words.empty() ? nullptr : words[0].c_str(), StandardReport());
         printf("BinPath : %s\nDllPath : %s\nEtcPath : %s\nLogPath : %s\n", paths.bin.c_str(), paths.dll.c_str(),
                paths.etc.c_str(), paths.log.c_str());
-        return 0;
+        return Flushed();
     }
 
     if (json || answersTemplate) {
         const std::string text = json ? JsonReport(*registry, families) : AnswersTemplateFor(*registry, family);
         fwrite(text.data(), 1, text.size(), stdout);
-        return fflush(stdout) == 0 ? 0 : 1;
+        return Flushed();
     }
 
     CDbServerList list(*registry);
     list.DiscoverFamily(family);
     for (int i = 0; i < list.GetCount(family); ++i)
         list.GetAt(i, family)->Dump(stdout);
-    fflush(stdout);
-    return 0;
+    return Flushed();
 }
