@@ -153,7 +153,7 @@ TEST(RegistryConformance, MachineRegistryAnswersAsTheGoldenRegistry) {
 // room, as RegQueryValueExA adds it. Without Software\Wow6432Node the machine
 // has one view. Open keys share the tree: a deleted key answers
 // REG_KEY_DELETED, and the registry object going away leaves them usable.
-TEST(MemoryRegistry, DirectEditsAndOpenKeys) {
+TEST(MemoryRegistry, EditsReadAsTheAnsiCallsGiveThemAndOpenKeysOutliveDeletion) {
     auto registry = std::make_unique<MemoryRegistry>();
     registry->SetValue("Software\\U", "sz", VALUE_SZ, {'A', 'B'});
     registry->SetValue("Software\\U", "binary", VALUE_BINARY, {'A', 'B'});
