@@ -4,6 +4,7 @@
 #define TAV_MACHINE_REGISTRYVALUES_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,8 +74,10 @@ void ForEachSubKey(tavplat::RegistryKey& key, uint32_t nameCapacity, Visit visit
 // alike) and sets *text to the text of each one named name, ignoring case.
 void TakeNamedValue(tavplat::RegistryKey& key, uint32_t capacity, const char* name, std::string* text);
 
-// The data of one value as text, or false when the query fails.
-[[nodiscard]] bool QueryText(tavplat::RegistryKey& key, const char* valueName, uint32_t dataCapacity, std::string* text);
+// The data of one value as text, or nothing when the query fails or the data
+// does not fit in dataCapacity bytes.
+[[nodiscard]] std::optional<std::string> QueryText(tavplat::RegistryKey& key, const char* valueName,
+                                                   uint32_t dataCapacity);
 
 // The environment variable's value; empty when it is not set.
 [[nodiscard]] std::string EnvironmentText(const char* name);
