@@ -75,8 +75,14 @@ for reg in regs:
 # its family, and a snapshot that cannot be read ends the run.
 def discover(*words, reg=f"{fixtures}/informix-servers.reg"):
     return subprocess.run([tool, "--registry", reg, *words], capture_output=True)
+# A report that cannot be written fails and says so once, after what the lookups said.
+with open("/dev/full", "wb") as full:
+    unwritten = subprocess.run([tool, "--registry", f"{fixtures}/informix-servers.reg", "--json"], stdout=full,
+                               stderr=subprocess.PIPE)
 if (discover("--json", "ifx", "informix").stdout != discover("--json", "informix").stdout or
-        discover("4").stdout != discover("informix").stdout or discover("informix", reg="missing.reg").returncode != 1):
+        discover("4").stdout != discover("informix").stdout or discover("informix", reg="missing.reg").returncode != 1 or
+        unwritten.returncode != 1 or unwritten.stderr.count(b"cannot write") != 1 or
+        not unwritten.stderr.endswith(b"\ntavdiscover: cannot write the report: No space left on device\n")):
     failures += 1
     print("FAIL: the command line")
 print(f"{failures} failures")
