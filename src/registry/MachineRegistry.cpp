@@ -5,6 +5,7 @@
 #include "platform/Process.h"
 
 #include <cstdlib>
+#include <utility>
 #include <iterator>
 
 namespace tavreg {
