@@ -17,7 +17,7 @@ namespace tavplat {
 [[nodiscard]] FILE* OpenFile(const char* path, const char* mode);
 int RemoveFile(const char* path);          // _unlink
 int RenameFile(const char* from, const char* to);
-[[nodiscard]] int MakeDirectory(const char* path);       // _mkdir
+[[nodiscard]] int MakeDirectory(const char* path);         // _mkdir
 [[nodiscard]] int FileAccess(const char* path, int mode);  // _access
 
 // How a step of the file system ended: code 0, or the system's error code

@@ -38,7 +38,7 @@ public:
     // out = length without it; dataLength in = capacity in bytes, out = bytes
     // returned. The value type is not asked for.
     [[nodiscard]] virtual long EnumValue(uint32_t index, char* name, uint32_t* nameLength,
-                           unsigned char* data, uint32_t* dataLength) = 0;
+                                         unsigned char* data, uint32_t* dataLength) = 0;
     // RegEnumKeyExA.
     [[nodiscard]] virtual long EnumKey(uint32_t index, char* name, uint32_t* nameLength) = 0;
     // RegQueryValueExA.
@@ -50,7 +50,7 @@ public:
     virtual ~RegistryReader() = default;
     // RegOpenKeyExA below HKEY_LOCAL_MACHINE. Null on failure, with the code in *error.
     [[nodiscard]] virtual std::unique_ptr<RegistryKey> OpenKey(const char* path, unsigned access,
-                                                 long* error = nullptr) = 0;
+                                                               long* error = nullptr) = 0;
     // True when the machine keeps two views of HKEY_LOCAL_MACHINE\Software, so
     // that KEY_WOW64_64 and KEY_WOW64_32 open different keys: 64-bit
     // Windows, whatever the process. With one view the flags change nothing.
