@@ -60,14 +60,24 @@ TEST(EntryPointTable, PatternsMatchTheWholeText) {
 // snapshots one cannot be read, and is named; the other holds the maker's paths,
 // which the variables repeat, as the registry of a Windows test machine has none.
 TEST(EntryPoint, EachCallGivesItsResultItsOutputAndItsSetupLog) {
-    struct Row { const char* name; const char* parms; int skip; Etc etc; const char* answers; int result; std::string out, err, log; };
+    struct Row {
+        const char* name;
+        const char* parms;
+        int skip;
+        Etc etc;
+        const char* answers;
+        int result;
+        std::string out, err, log;
+    };
     const std::string REFUSED = "IXE0015E TAVIXEXT(*) tavsetup logfile product version description. TAVNOVU.\n";
     const std::string FULL_DISK = "Can't write 'etc\\Oracle_DB.bat': " + std::string(std::strerror(ENOSPC)) +
                                   "; nothing was configured\n";
-    const std::string HELD_FILE = "Finished generating etc\\Oracle_DB.bat file\nCan't replace 'etc\\TUOVMA_DB.ini': *; "
-                                  "the configuration is incomplete: the files finished above are in place, these are not:\n"
+    const std::string HELD_FILE = "Finished generating etc\\Oracle_DB.bat file\n"
+                                  "Can't replace 'etc\\TUOVMA_DB.ini': *; the configuration is incomplete: "
+                                  "the files finished above are in place, these are not:\n"
                                   "  etc\\TUOVMA_DB.ini\n  etc\\tuoinc.ini\n";
-    const std::string GENERATED = "Finished generating etc\\Oracle_DB.bat file\nFinished generating etc\\TUOVMA_DB.ini file\n";
+    const std::string GENERATED = "Finished generating etc\\Oracle_DB.bat file\n"
+                                  "Finished generating etc\\TUOVMA_DB.ini file\n";
     // Standard output of a run past the parameter string: its two line ends, then
     // what the install-path lookup and the runtime's settings say (the machine's own).
     const std::string RUN = "\n\n*";
@@ -88,8 +98,8 @@ TEST(EntryPoint, EachCallGivesItsResultItsOutputAndItsSetupLog) {
          "IXE0020E TAVIXEXT(*) Could not open logfile! TAVNOVU.\n", ""},
         {"keyword with a version in it", "setup.log Oracle8 9.2", 0, NONE, nullptr, 1,
          RUN + "\noracle8 is not a supported product\n", "", STARTED + "oracle8 is not a supported product\n"},
-        {"keyword cut short", "setup.log orac 9.2", 0, NONE, nullptr, 1, RUN + "\norac is not a supported product\n", "",
-         STARTED + "orac is not a supported product\n"},
+        {"keyword cut short", "setup.log orac 9.2", 0, NONE, nullptr, 1,
+         RUN + "\norac is not a supported product\n", "", STARTED + "orac is not a supported product\n"},
         {"keyword with a digit", "setup.log oracle9 9.2", 0, NONE, nullptr, 1,
          RUN + "\noracle9 is not a supported product\n", "", STARTED + "oracle9 is not a supported product\n"},
         {"long log name and long keyword", longParms.c_str(), 0, NONE, nullptr, 1, RUN + "\n" + UNSUPPORTED, "",
@@ -99,11 +109,12 @@ TEST(EntryPoint, EachCallGivesItsResultItsOutputAndItsSetupLog) {
         {"cancel in the dialog", "setup.log oracle 1.0", 0, READY, "[cancel]\n", 1, RUN + "\n", "", STARTED},
         {"unknown answer", "setup.log oracle 1.0", 0, READY, "[frob]\n", 1, RUN + "\nUnable to display dialog: RC=13\n",
          "answers.txt:1: unknown section \"frob\"; *\n", STARTED},
-        {"full disk at the batch file", "setup.log oracle 1.0", 0, FULL, "[new DB]\n[ok]\n", 1, RUN + "\n\n\n" + FULL_DISK, "",
-         STARTED + "\n\n" + FULL_DISK},
+        {"full disk at the batch file", "setup.log oracle 1.0", 0, FULL, "[new DB]\n[ok]\n", 1,
+         RUN + "\n\n\n" + FULL_DISK, "", STARTED + "\n\n" + FULL_DISK},
         {"generated file held by a directory", "setup.log oracle 1.0", 0, HELD, "[new DB]\n[ok]\n", 1,
          RUN + "\n\n\n" + HELD_FILE, "", STARTED + "\n\n" + HELD_FILE},
-        {"no configuration directory", "setup.log oracle 1.0", 0, MISSING, "[new DB]\n[ok]\n", 100, "", "", ""},  // the process ends
+        // The include file cannot be opened: the process ends.
+        {"no configuration directory", "setup.log oracle 1.0", 0, MISSING, "[new DB]\n[ok]\n", 100, "", "", ""},
     };
     for (const Row& row : ROWS) {
         SCOPED_TRACE(row.name);

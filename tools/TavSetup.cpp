@@ -179,7 +179,8 @@ Step ParseArguments(int argc, char** argv, Options& options, bool& help) {
 Step ExportSettings(const Options& options) {
     if (!options.registries.empty()) {
 #if defined(_WIN32)
-        return Step::Failed(EXIT_USAGE, "--registry serves POSIX builds; on Windows import the snapshot with regedit /S");
+        return Step::Failed(EXIT_USAGE,
+                            "--registry serves POSIX builds; on Windows import the snapshot with regedit /S");
 #else
         std::string list;
         for (const std::string& file : options.registries) {

@@ -31,10 +31,10 @@ FileOutcome MoveIntoPlace(const char* from, const char* to) {
         return {};
     const DWORD error = GetLastError();
     // One line: the system's sentence without its full stop and line end.
-    FileOutcome outcome{error ? static_cast<long>(error) : -1, SystemErrorText(static_cast<long>(error))};
-    while (!outcome.why.empty() && (outcome.why.back() == '\n' || outcome.why.back() == '\r' || outcome.why.back() == '.'))
-        outcome.why.pop_back();
-    return outcome;
+    std::string why = SystemErrorText(static_cast<long>(error));
+    while (!why.empty() && (why.back() == '\n' || why.back() == '\r' || why.back() == '.'))
+        why.pop_back();
+    return {error ? static_cast<long>(error) : -1, why};
 }
 
 int MakeDirectory(const char* path) {
