@@ -90,9 +90,9 @@ bool IsLocalSettingsHeader(const std::string& line) {
 // result of TavSetUp; *processExit is set when the process must end instead.
 int RunSetup(const char* iniPath, char* parms, int* processExit) {
     CSetupLog log;
-    std::vector<std::string> problems;
-    auto registry = tavreg::OpenMachineRegistry(&problems);
-    for (const std::string& line : problems) log.Error(line + "\n");
+    const tavreg::MachineRegistry machine = tavreg::OpenMachineRegistry();
+    for (const std::string& line : machine.problems) log.Error(line + "\n");
+    tavplat::RegistryReader* const registry = machine.reader.get();
     CDbServerList servers(*registry);
     servers.SetReport(log);
     CInstallParams params;
