@@ -17,6 +17,7 @@
 #include "registry/MachineRegistry.h"
 #include "report/Report.h"
 #include "runtime/CollectorRuntime.h"
+#include "runtime/RuntimeState.h"
 #include "setup/SetupLog.h"
 #include "machine/InstallPaths.h"
 #include "text/Text.h"
@@ -187,6 +188,9 @@ int ShowServerDialog(int family, CDbServerList& servers, CInstallParams& params,
 }
 
 TAV_EXPORT int TavSetUp(int skip, const char* iniPath, int /*reserved*/, char* parms) {
+    // The run owns the runtime's state from here to its return: a host that
+    // calls again starts from scratch, with its files closed.
+    tavrun::Session session;
     // Nothing may unwind into the host installer's frames.
     try {
         coll_init_settings(&coll_settings);
