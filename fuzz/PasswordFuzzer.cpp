@@ -43,8 +43,6 @@ bool IsEncodedForm(const std::string& value) {
     return value.size() == ENCODED_LENGTH && value.find_first_not_of("0123456789ABCDEF") == std::string::npos;
 }
 
-}  // namespace
-
 // What the selection dialog shows for a stored value: the password, or the error text in its place.
 std::string Shown(const DecodedPassword& decoded) {
     return decoded.status.Ok() ? decoded.password : decoded.status.text;
