@@ -177,9 +177,10 @@ TEST(EntryPoint, ThreeCallsInOneProcessLeaveWhatThreeProcessesLeave) {
         {"-xdd", "S3", "[new DB]\nlogin = third\npassword = ~third\n[ok]\n"},
     };
 #ifdef _WIN32
-    const std::string program = std::string("Z:") + bin + "/tavsetup.exe";
+    // cmd /c drops the first and the last quote of a line that starts with one: a pair around it all.
+    const std::string program = std::string("Z:") + bin + "/tavsetup.exe", outer = "\"";
 #else
-    const std::string program = std::string(bin) + "/tavsetup";
+    const std::string program = std::string(bin) + "/tavsetup", outer;
 #endif
     TempDir processes, inProcess, consoles;
     for (const TempDir* dir : {&processes, &inProcess}) {
@@ -193,7 +194,8 @@ TEST(EntryPoint, ThreeCallsInOneProcessLeaveWhatThreeProcessesLeave) {
             WriteFile("answers.txt", call.answers);
             std::string parms = "setup.log oracle 1.0";
             if (dir == &processes) {
-                const std::string command = "\"" + program + "\" --output \"" + consoles.file("console.txt") + "\" " + parms;
+                const std::string command =
+                    outer + "\"" + program + "\" --output \"" + consoles.file("console.txt") + "\" " + parms + outer;
                 EXPECT_EQ(std::system(command.c_str()), 0) << command << "\n" << ReadText(consoles.file("console.txt"));
                 continue;
             }
