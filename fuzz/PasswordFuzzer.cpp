@@ -1,6 +1,7 @@
 // Fuzz target: the password encoding. The input is a password (or a stored
 // value) and up to three key parts, separated by NULs. A stored value must
 // decode without harm; a password that encodes must come back when decoded.
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -53,7 +54,8 @@ std::string Shown(const DecodedPassword& decoded) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> parts = tavfuzz::Split(tavfuzz::Text(data, size), '\0');
     const std::string password = parts[0];
-    const PasswordKey key(parts.begin() + 1, parts.end());
+    // Up to three key parts: the C interface is called with no more.
+    const PasswordKey key(parts.begin() + 1, parts.begin() + std::min<size_t>(parts.size(), 4));
 
     // The password taken as a stored value: decoded, its result is a
     // password the encoding could have held, or a failure; the C interface

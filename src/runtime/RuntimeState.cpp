@@ -7,8 +7,9 @@
 
 #include <cstdio>
 
-// Constant-initialised, so that it is usable before any other initialiser runs.
-constinit RuntimeState coll_state;
+// Nothing uses the runtime before main; the references below are bound at
+// compile time, whenever the object itself is initialised.
+RuntimeState coll_state;
 
 CollSettings& coll_settings = coll_state.settings;
 int16_t (&coll_trace)[COLL_TRACE_LEVELS] = coll_state.trace;
