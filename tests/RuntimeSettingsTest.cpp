@@ -173,3 +173,20 @@ TEST(CollInitSettings, VariableTable) {
         EXPECT_EQ(std::vector<int16_t>(coll_trace, coll_trace + COLL_TRACE_LEVELS), levels);
     }
 }
+
+// The texts a caller put in stay the caller's when the session ends, even where a filled field
+// points at one (out_dir at home); those the fill made are freed, the shared prefix once.
+TEST(CollInitSettings, SessionFreesOnlyWhatTheFillMade) {
+    std::string home = "C:\\callers\\home";
+    ScopedEnv out("COLL_OUT", nullptr), prefix("COLL_PREFIX", "P"), local("COLL_PREFIX_LOCAL", nullptr);
+    CollSettings s = {};
+    {
+        tavrun::Session session;
+        s.home = home.data();
+        coll_init_settings(&s);
+        EXPECT_EQ(s.out_dir, home.data());
+        EXPECT_EQ(s.prefix_local, s.prefix);
+        EXPECT_STREQ(s.prefix, "P");
+    }
+    EXPECT_EQ(home, "C:\\callers\\home");
+}
