@@ -37,9 +37,10 @@ struct OracleMachine {
 
 // The entry's password decoded with its own login and server name; an empty one as stored.
 inline std::string Decode(const CMonitoredServer& entry) {
-    const char* clear = entry.GetPassword().empty() ? "(stored as \"\")" :
-        decode_password(entry.GetPassword().c_str(), entry.GetLogin().c_str(), entry.GetServerName().c_str(), nullptr);
-    return clear ? clear : "(null)";
+    if (entry.GetPassword().empty()) return "(stored as \"\")";
+    const DecodedPassword decoded = DecodePassword(entry.GetPassword(), {entry.GetLogin(), entry.GetServerName()});
+    if (!decoded.status.Ok()) return decoded.status.text;
+    return decoded.password.empty() ? "(null)" : decoded.password;
 }
 
 // The monitored set, a line an entry, each password decoded.

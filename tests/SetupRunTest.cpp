@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <map>
+#include <regex>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -194,4 +197,80 @@ TEST(LocalSettings, SectionsAreCopiedAsWritten) {
         EXPECT_EQ(copy, ReadText("tavtset.ini")) << settings;
         for (const auto& file : fs::directory_iterator(".")) EXPECT_NE(".tmp", file.path().extension().string()) << "left behind";
     }
+}
+
+namespace {
+
+// Every file under dir, by its path relative to dir, with what varies from run to run put aside:
+// the setup log's time stamps and the time in trace records.
+std::map<std::string, std::string> RunFiles(const fs::path& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        if (!entry.is_regular_file()) continue;
+        std::string text = std::regex_replace(ReadBinary(entry.path()),
+            std::regex("[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] \\d\\d:\\d\\d:\\d\\d \\d{4}"), "<TIME>");
+        files[fs::relative(entry.path(), dir).generic_string()] = Normalized(text);
+    }
+    return files;
+}
+
+std::string Names(const std::map<std::string, std::string>& files) {
+    std::string names;
+    for (const auto& file : files) names += (names.empty() ? "" : " ") + file.first;
+    return names;
+}
+
+}  // namespace
+
+// A host that calls TavSetUp three times in one process gets what three processes of tavsetup
+// leave in the same directory: each call starts with the runtime as a fresh process has it and
+// ends with its message file closed. The calls differ in their trace levels, server id and answers.
+TEST(EntryPoint, ThreeCallsInOneProcessLeaveWhatThreeProcessesLeave) {
+    const char* bin = std::getenv("TAV_BIN_DIR");
+    if (!bin) GTEST_SKIP() << "TAV_BIN_DIR names the directory of tavsetup";
+    struct Call { const char* debug; const char* serverId; const char* answers; };
+    const Call CALLS[] = {
+        {"-xd", nullptr, "[new DB]\nlogin = mon\npassword = ~first\n[ok]\n"},
+        {nullptr, nullptr, "[new DB]\npassword = ~second\n[new OTHER]\npassword = ~other\n[ok]\n"},
+        {"-xdd", "S3", "[new DB]\nlogin = third\npassword = ~third\n[ok]\n"},
+    };
+#ifdef _WIN32
+    // cmd /c drops the first and the last quote of a line that starts with one: a pair around it all.
+    const std::string program = std::string("Z:") + bin + "/tavsetup.exe", outer = "\"";
+#else
+    const std::string program = std::string(bin) + "/tavsetup", outer;
+#endif
+    TempDir processes, inProcess, consoles;
+    for (const TempDir* dir : {&processes, &inProcess}) {
+        ScopedCwd cwd(dir->path());
+        WriteFile("paths.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n");
+        fs::create_directory("etc");
+        ScopedEnv registry("TAVNOVU_REGISTRY", "paths.reg"), etc("ETCPATH", "etc"), logs("LOGPATH", "L:\\logs");
+        ScopedEnv answers("TAVNOVU_ANSWERS", "answers.txt"), home("COLL_HOME", "."), computer("COMPUTERNAME", "DBHOST");
+        for (const Call& call : CALLS) {
+            ScopedEnv debug("COLL_DEBUG", call.debug), server("COLL_SERVERID", call.serverId);
+            WriteFile("answers.txt", call.answers);
+            std::string parms = "setup.log oracle 1.0";
+            if (dir == &processes) {
+                const std::string command =
+                    outer + "\"" + program + "\" --output \"" + consoles.file("console.txt") + "\" " + parms + outer;
+                EXPECT_EQ(std::system(command.c_str()), 0) << command << "\n" << ReadText(consoles.file("console.txt"));
+                continue;
+            }
+            testing::internal::CaptureStdout();
+            testing::internal::CaptureStderr();
+            EXPECT_EQ(TavSetUp(0, nullptr, 0, parms.data()), 0);
+            testing::internal::GetCapturedStdout();
+            testing::internal::GetCapturedStderr();
+        }
+    }
+    const std::map<std::string, std::string> expected = RunFiles(processes.path()), actual = RunFiles(inProcess.path());
+    EXPECT_EQ(Names(actual), Names(expected));
+    for (const auto& [name, text] : expected)
+        EXPECT_EQ(actual.count(name) ? actual.at(name) : "(missing)", text) << name;
+    // Not a comparison of nothing: the traced calls' message files, and the files of every answers.
+    EXPECT_EQ(Names(expected), "DBHOST_av_S3_ixcfg.out DBHOST_av_ixcfg.out answers.txt etc/Oracle_DB.bat "
+                               "etc/Oracle_OTHER.bat etc/TUOVMA_DB.ini etc/TUOVMA_OTHER.ini etc/tuoinc.ini paths.reg setup.log");
+    EXPECT_TRUE(Matches(expected.at("etc/Oracle_DB.bat"), "SET COLL_LOGON=third\r\nSET COLL_PASSWORD=third\r\n"));
+    EXPECT_TRUE(Matches(expected.at("DBHOST_av_S3_ixcfg.out"), "IXE0005T (hhmmss) TAVIXEXT(*) Passed parms"));
 }

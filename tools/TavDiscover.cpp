@@ -201,8 +201,8 @@ int main(int argc, char** argv) {
     }
 
     if (installPaths) {
-        const InstallPaths paths =
-            ReadInstallPaths(*registry, words.empty() ? nullptr : words[0].c_str(), StandardReport());
+        CReport report;
+        const InstallPaths paths = ReadInstallPaths(*registry, words.empty() ? nullptr : words[0].c_str(), report);
         printf("BinPath : %s\nDllPath : %s\nEtcPath : %s\nLogPath : %s\n", paths.bin.c_str(), paths.dll.c_str(),
                paths.etc.c_str(), paths.log.c_str());
         return Flushed();

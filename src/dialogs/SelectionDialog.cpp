@@ -183,9 +183,9 @@ void CServerSelectDlg::OnEditServer() {
     const std::string login = entry->GetLogin();
     const std::string name = entry->GetServerName();
     // Shown as it would be typed, so that OK without a change keeps it.
-    const char* clear =
-        password_as_typed(decode_password(entry->GetPassword().c_str(), login.c_str(), name.c_str(), nullptr));
-    properties.password = clear ? clear : "";
+    // An error text stands in the field in place of the password.
+    const DecodedPassword decoded = DecodePassword(entry->GetPassword(), {login, name});
+    properties.password = PasswordAsTyped(decoded.status.Ok() ? decoded.password : decoded.status.text);
 
     UpdateDataToControls();
     if (view_->RunProperties(properties) == DIALOG_OK)

@@ -19,6 +19,7 @@
 #include "registry/MachineRegistry.h"
 #include "report/Report.h"
 #include "runtime/CollectorRuntime.h"
+#include "runtime/RuntimeState.h"
 #include "setup/SetupLog.h"
 #include "machine/InstallPaths.h"
 #include "text/Text.h"
@@ -190,6 +191,9 @@ int ShowServerDialog(Family family, CDbServerList& servers, CMonitoredSet& monit
 }
 
 TAV_EXPORT int TavSetUp(int skip, const char* iniPath, int /*reserved*/, char* parms) {
+    // The run owns the runtime's state from here to its return: a host that
+    // calls again starts from scratch, with its files closed.
+    tavrun::Session session;
     // Nothing may unwind into the host installer's frames.
     try {
         coll_init_settings(&coll_settings);

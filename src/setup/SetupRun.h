@@ -15,6 +15,8 @@ class CMonitoredSet;
 class CReport;
 
 // The one export. Returns 0 (done), 1 (refused or cancelled) or 2 (no setup log).
+// Each call starts the collector runtime as a fresh process has it and
+// releases it on return, so that a host may call again in the same process.
 TAV_EXPORT int TavSetUp(int skip, const char* iniPath, int reserved, char* parms);
 
 // Copies the "[Local Settings]" sections of the installer's settings file
