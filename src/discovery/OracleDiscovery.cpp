@@ -267,7 +267,7 @@ void CDbServerList::OracleViewPass() {
         int counter = 0;
         ForEachValue(*allHomes, ORACLE_NAME_CAPACITY, ORACLE_DATA_CAPACITY, [&](const RegValue& value) {
             if (EqualsIgnoringCase(value.name, "HOME_COUNTER"))
-                counter = DecimalNumber(value.text);
+                counter = tavtext::LeadingInteger(value.text);
             return true;
         });
         allHomes.reset();

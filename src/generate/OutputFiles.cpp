@@ -10,29 +10,12 @@
 
 #include "generate/GenerationRules.h"
 #include "platform/FileSystem.h"
-
-namespace {
-
-// Formats into the buffer's present room first, and grows it only when the
-// text does not fit: most texts are formatted once. Returns the text's length.
-size_t FormatInto(std::string& out, const char* format, va_list args) {
-    if (out.size() < 256) out.resize(256);
-    va_list retry;
-    va_copy(retry, args);
-    int needed = std::vsnprintf(out.data(), out.size(), format, args);
-    if (needed >= 0 && static_cast<size_t>(needed) >= out.size()) {
-        out.resize(static_cast<size_t>(needed) + 1);
-        needed = std::vsnprintf(out.data(), out.size(), format, retry);
-    }
-    va_end(retry);
-    return needed < 0 ? 0 : static_cast<size_t>(needed);
-}
-
-}  // namespace
+#include "text/Text.h"
 
 std::string_view CConfigurationWriter::Format(const char* format, va_list args) {
-    const size_t length = FormatInto(format_buffer_, format ? format : "", args);
-    return std::string_view(format_buffer_.data(), length);
+    // The buffer is reused by every line: most lines are formatted once, in place.
+    const long length = tavtext::FormatInto(format_buffer_, format ? format : "", args);
+    return std::string_view(format_buffer_.data(), length < 0 ? 0 : static_cast<size_t>(length));
 }
 
 void CConfigurationWriter::WriteGenerated(GeneratedFile file, const char* format, ...) {

@@ -36,11 +36,4 @@ std::string EnvironmentText(const char* name) {
     return tavplat::EnvironmentValue(name).value_or("");
 }
 
-int DecimalNumber(const std::string& text) {
-    const long value = std::strtol(text.c_str(), nullptr, 10);
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<int>(value);
-}
-
 }  // namespace tavdisc

@@ -82,9 +82,6 @@ void TakeNamedValue(tavplat::RegistryKey& key, uint32_t capacity, const char* na
 // The environment variable's value; empty when it is not set.
 [[nodiscard]] std::string EnvironmentText(const char* name);
 
-// atoi's reading of a decimal number, held within the range of an int.
-[[nodiscard]] int DecimalNumber(const std::string& text);
-
 }  // namespace tavdisc
 
 #endif

@@ -4,6 +4,7 @@
 
 #include "platform/FileSystem.h"
 #include "runtime/RuntimeInternals.h"
+#include "text/Text.h"
 
 #include <cctype>
 #include <climits>
@@ -119,17 +120,12 @@ std::string LocalTimeDigits() {
     return digits;
 }
 
+// An empty text counts as a failed format, as the collectors' records always had it.
 std::string FormatText(const char* format, va_list args) {
-    if (format == nullptr)
-        return FORMAT_ERROR_TEXT;
-    va_list measure;
-    va_copy(measure, args);
-    int length = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
+    std::string text;
+    const long length = tavtext::FormatInto(text, format, args);
     if (length <= 0)
         return FORMAT_ERROR_TEXT;
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
     text.resize(static_cast<size_t>(length));
     return text;
 }
@@ -167,7 +163,7 @@ void ReadBackupCount() {
         coll_state.backup_count = coll_trace[4] != 0 ? 5 : 1;
         return;
     }
-    int64_t n = coll_decimal(value);
+    int64_t n = tavtext::LeadingInteger(value);
     coll_free(value, RECORD_MODULE, __LINE__, "value");
     if (n <= -10)
         coll_state.backup_count = static_cast<int32_t>(-n > MAX_BACKUPS ? MAX_BACKUPS : -n);
@@ -192,7 +188,7 @@ void RotateBackups(int32_t count) {
 
 void ReadWrapLimit() {
     char* value = coll_getenv("COLL_WRAPLINES", COLL_ENV_QUIET, "30000");
-    int32_t n = coll_decimal(value);
+    int32_t n = tavtext::LeadingInteger(value);
     coll_free(value, RECORD_MODULE, __LINE__, "value");
     coll_state.wrap_limit = n < 0 ? 0 : n;
 }

@@ -48,10 +48,6 @@ struct RuntimeState {
 // The one state of the process.
 extern RuntimeState coll_state;
 
-// A decimal integer as the C runtime reads one (leading blanks, a sign, digits;
-// 0 when there are none), clamped to 32 bits. Null reads as 0.
-int32_t coll_decimal(const char* text);
-
 // The module a record names: the base name of what the caller passed as its
 // file, so that a caller's path never reaches the record.
 std::string coll_module_of(const char* file);

@@ -33,7 +33,7 @@ bool IsEmpty(const char* text) {
 
 void ReadZeroFillSwitch() {
     const std::optional<std::string> value = tavplat::EnvironmentValue("COLL_ZEROMEM");
-    uint16_t converted = value ? static_cast<uint16_t>(coll_decimal(value->c_str())) : 0;
+    uint16_t converted = value ? static_cast<uint16_t>(tavtext::LeadingInteger(value->c_str())) : 0;
     coll_state.zero_fill = (converted == ZERO_FILL_UNREAD) ? 0 : converted;
 }
 
@@ -167,7 +167,7 @@ void FillMaxReadSize(CollSettings* s) {
     if (s->maxreadsz_errorlog != 0)
         return;
     if (char* value = coll_getenv("MAXREADSZ_ERRORLOG", COLL_ENV_QUIET, nullptr)) {
-        s->maxreadsz_errorlog = coll_decimal(value);
+        s->maxreadsz_errorlog = tavtext::LeadingInteger(value);
         coll_free(value, RECORD_MODULE, __LINE__, "maxreadsz");
         return;
     }
@@ -181,7 +181,7 @@ void FillNoSignals(CollSettings* s) {
     if (s->nosignals != 0)
         return;
     if (char* value = coll_getenv("COLL_NOSIGNALS", COLL_ENV_TRACE, nullptr)) {
-        int32_t number = coll_decimal(value);
+        int32_t number = tavtext::LeadingInteger(value);
         number = number < INT16_MIN ? INT16_MIN : (number > INT16_MAX ? INT16_MAX : number);
         s->nosignals = static_cast<int16_t>(number);
         coll_free(value, RECORD_MODULE, __LINE__, "nosignals");
@@ -189,17 +189,6 @@ void FillNoSignals(CollSettings* s) {
 }
 
 }  // namespace
-
-int32_t coll_decimal(const char* text) {
-    if (text == nullptr)
-        return 0;
-    long long value = std::strtoll(text, nullptr, 10);
-    if (value > INT32_MAX)
-        return INT32_MAX;
-    if (value < INT32_MIN)
-        return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
 
 size_t coll_alloc_size(size_t request) {
     // No object may be larger than PTRDIFF_MAX; this also keeps the rounding from wrapping.
