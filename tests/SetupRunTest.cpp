@@ -193,10 +193,24 @@ TEST(LocalSettings, SectionsAreCopiedAsWritten) {
         WriteFile("tavtset.ini", std::string("earlier copy") + TEXT_EOL);
         if (settings == "/") fs::create_directory("installer.ini");
         else if (!settings.empty()) WriteFile("installer.ini", settings);
-        CopyLocalSettings("installer.ini");
+        EXPECT_TRUE(CopyLocalSettings("installer.ini").Ok()) << settings;
         EXPECT_EQ(copy, ReadText("tavtset.ini")) << settings;
         for (const auto& file : fs::directory_iterator(".")) EXPECT_NE(".tmp", file.path().extension().string()) << "left behind";
     }
+}
+
+// A copy that cannot be put in place is a failure that names the file, and
+// leaves nothing of ours behind.
+TEST(LocalSettings, ACopyThatCannotBePutInPlaceIsAFailure) {
+    TempDir dir;
+    ScopedCwd cwd(dir.path());
+    WriteFile("installer.ini", "[Local Settings]\nA=1\n");
+    fs::create_directory("tavtset.ini");
+    const Status copied = CopyLocalSettings("installer.ini");
+    EXPECT_FALSE(copied.Ok());
+    EXPECT_TRUE(copied.text.starts_with("Can't replace 'tavtset.ini': ")) << copied.text;
+    EXPECT_TRUE(fs::is_directory("tavtset.ini"));
+    for (const auto& file : fs::directory_iterator(".")) EXPECT_NE(".tmp", file.path().extension().string()) << "left behind";
 }
 
 namespace {

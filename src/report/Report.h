@@ -10,7 +10,7 @@
 // The outcome of an operation: code 0 and no text when it succeeded;
 // otherwise a non-zero code (an errno or a Windows error code, as the
 // operation documents) and one line that says what went wrong.
-struct Status {
+struct [[nodiscard]] Status {
     long code = 0;
     std::string text;
 

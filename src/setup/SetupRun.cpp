@@ -1,8 +1,10 @@
 // The installation exit's entry point: one call of TavSetUp is one setup run.
 #include "setup/SetupRun.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <new>
@@ -118,7 +120,9 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
     log.LogStamped("Starting Database Monitor Installation\n");
 
     FillInstallParams(params, ReadInstallPaths(*registry, nullptr, log));
-    CopyLocalSettings(iniPath);
+    // The agents then read the local settings of an earlier copy, or none: the person hears why.
+    if (const Status copied = CopyLocalSettings(iniPath); !copied.Ok())
+        log.ConsoleAndLog(copied.text + "; the installer's local settings do not reach the agents' files\n");
 
     LowerCaseInPlace(tokens.product);
     const Family family = FamilyOfProduct(tokens.product);
@@ -143,10 +147,10 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
 
 }  // namespace
 
-void CopyLocalSettings(const char* iniPath) {
-    if (!iniPath || !*iniPath) return;
+Status CopyLocalSettings(const char* iniPath) {
+    if (!iniPath || !*iniPath) return Status::Success();
     FILE* input = tavplat::OpenFile(iniPath, "r");
-    if (!input) return;
+    if (!input) return Status::Success();
     std::string copy;
     std::string line;
     bool copying = false;
@@ -167,14 +171,18 @@ void CopyLocalSettings(const char* iniPath) {
     // counts as missing: the copy of an earlier run stays.
     const bool readWhole = !std::ferror(input);
     std::fclose(input);
-    if (!readWhole) return;
+    if (!readWhole) return Status::Success();
     // Staged, so that a full disk leaves the earlier copy rather than half a new one.
     CStagedFileSet staged;
     int file = staged.Open(TEST_SETTINGS_FILE, "w");
-    if (file < 0) return;
+    if (file < 0) {
+        const int error = errno;
+        return Status::Failure(error, tavtext::Format("Can't write '%s': %s", TEST_SETTINGS_FILE, std::strerror(error)));
+    }
     std::fwrite(copy.data(), 1, copy.size(), staged.Stream(file));
     const int written = file;
-    if (staged.Close(file)) staged.Place(written);
+    if (!staged.Close(file)) return staged.Failure();
+    return staged.Place(written);
 }
 
 int ShowServerDialog(Family family, CDbServerList& servers, CMonitoredSet& monitored, CReport& report) {

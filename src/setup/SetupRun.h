@@ -9,6 +9,7 @@
 #endif
 
 #include "discovery/Family.h"
+#include "report/Report.h"
 
 class CDbServerList;
 class CMonitoredSet;
@@ -20,8 +21,10 @@ class CReport;
 TAV_EXPORT int TavSetUp(int skip, const char* iniPath, int reserved, char* parms);
 
 // Copies the "[Local Settings]" sections of the installer's settings file
-// into "tavtset.ini" in the current directory.
-void CopyLocalSettings(const char* iniPath);
+// into "tavtset.ini" in the current directory. A settings file that is
+// missing or cannot be read is no failure: there is nothing to copy, and an
+// earlier copy stays. A copy that cannot be written or put in place is.
+[[nodiscard]] Status CopyLocalSettings(const char* iniPath);
 
 // Runs the selection dialog over the servers found. Returns 0 after OK, 1
 // after Cancel, or the system's error code when the dialog could not be shown.
