@@ -39,9 +39,10 @@ std::string Play(const std::string& title, const Found& found, Run run) {
 TEST(AnswersPlay, FilesAndCasesLeaveTheirGoldenResults) {
     ScopedCwd fixtures(std::string(TAV_TEST_DATA) + "/fixtures/dialogs");
     std::string report;
+    CReport channels;
     for (const char* name : {"../../../examples/answers.txt", "answers_crlf.txt", "answers_nul.txt", "missing.txt"})
-        report += Play(name, {ORCL, SALES}, [name](CServerSelectDlg& dialog, Status* failure) {
-            return tavview::RunAnswersSelectDialog(dialog, name, StandardReport(), failure);
+        report += Play(name, {ORCL, SALES}, [name, &channels](CServerSelectDlg& dialog, Status* failure) {
+            return tavview::RunAnswersSelectDialog(dialog, name, channels, failure);
         });
     const std::string cases = ReadBinary("answers_cases.txt");
     for (size_t at = cases.find("\n=== "), body, next; at != std::string::npos; at = next) {
@@ -49,8 +50,8 @@ TEST(AnswersPlay, FilesAndCasesLeaveTheirGoldenResults) {
         const std::string title = cases.substr(at + 5, body - at - 5);
         const std::string text = cases.substr(body + 1, next == std::string::npos ? next : next - body);
         const Found found = title.find("nothing discovered") == std::string::npos ? Found{ORCL, SALES} : Found{};
-        report += Play(title, found, [&text](CServerSelectDlg& dialog, Status* failure) {
-            return tavview::RunAnswersSelectText(dialog, text, "answers.txt", StandardReport(), failure);
+        report += Play(title, found, [&text, &channels](CServerSelectDlg& dialog, Status* failure) {
+            return tavview::RunAnswersSelectText(dialog, text, "answers.txt", channels, failure);
         });
     }
     EXPECT_EQ(report, ReadBinary("../../golden/dialogs/answers_cases.txt"));

@@ -112,8 +112,10 @@ TEST(InstallParameters, RegistryPathsWinOverTheVariables) {
 // files "given" before, "console.txt" and the files "expected" after; <ETC>: the temporary directory, <CWD>: current.
 TEST(GoldenFiles, EveryScenarioByteForByte) {
     ScopedEnv machine("COMPUTERNAME", "HostA");
+    int scenarios = 0;
     for (const auto& scenario : fs::directory_iterator(fs::path(TAV_TEST_DATA) / "golden" / "generate")) {
         if (!scenario.is_directory()) continue;
+        ++scenarios;
         const fs::path source = scenario.path();
         SCOPED_TRACE(source.filename().string());
         TempDir temp;
@@ -141,12 +143,16 @@ TEST(GoldenFiles, EveryScenarioByteForByte) {
         for (const auto& [name, text] : expected) EXPECT_EQ(actual[name], text) << name;
         EXPECT_EQ(actual.size(), expected.size());
     }
+    EXPECT_GT(scenarios, 0) << "no scenario under golden/generate";
 }
 
 TEST(GenerationRules, OracleVersionSybaseOcsAndNamedInstance) {
-    for (const std::string& rule : DataLines(fs::path(TAV_TEST_DATA) / "fixtures" / "generate" / "rules.txt")) {
+    const std::vector<std::string> rules = DataLines(fs::path(TAV_TEST_DATA) / "fixtures" / "generate" / "rules.txt");
+    EXPECT_FALSE(rules.empty()) << "no rule in rules.txt";
+    for (const std::string& rule : rules) {
         SCOPED_TRACE(rule);
         const std::vector<std::string> f = Split(rule, '|');
+        ASSERT_GT(f.size(), 4u) << "a rule names at least one line it expects";
         ScopedEnv computer("COMPUTERNAME", f.at(3) == "-" ? nullptr : f[3].c_str());
         Workspace w;
         w.set.Add(Entry(f[1] + "||H:\\syb|" + f[2]), FamilyAtSlot(std::stoi(f[0])));

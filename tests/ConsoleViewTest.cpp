@@ -25,6 +25,7 @@ using namespace tavtest;
 // fixtures/dialogs/SCRIPT at it: "< text" waits for the text, "> line" types the line, "^D" ends
 // the input, "! text" has not shown so far. The child ends printing the result and the monitored set.
 void Play(const char* script, const Found& found, void (*setup)() = [] {}) {
+    SCOPED_TRACE(script);
     std::ifstream lines(std::string(TAV_TEST_DATA) + "/fixtures/dialogs/" + script);
     ASSERT_TRUE(lines.is_open()) << script;
     int terminal = -1;
@@ -36,7 +37,8 @@ void Play(const char* script, const Found& found, void (*setup)() = [] {}) {
         CMonitoredSet monitored;
         CServerSelectDlg dialog(Family::Oracle, machine.servers, monitored);
         Status failure;
-        const int result = tavview::RunSelectDialog(dialog, StandardReport(), &failure);
+        CReport report;
+        const int result = tavview::RunSelectDialog(dialog, report, &failure);
         std::printf("%sRESULT %d %ld, %d monitored\n%s", failure.text.empty() ? "" : (failure.text + "\n").c_str(),
                     result, failure.code, monitored.Count(Family::Oracle), MonitoredSet(monitored).c_str());
         std::fflush(nullptr);
@@ -71,10 +73,19 @@ void Play(const char* script, const Found& found, void (*setup)() = [] {}) {
 
 }  // namespace
 
-TEST(ConsoleView, ScriptsPlayedAtTheKeyboardOrRefusedWithoutTerminal) {
-    Play("console_add.txt", {SALES, ORCL});  // the password not echoed
-    Play("console_refused.txt", {ORCL});      // the dialog kept open; end of input cancels
-    Play("console_commands.txt", {});         // bad commands explained; ">>" disabled
+TEST(ConsoleView, AServerAddedAtTheKeyboardKeepsItsPasswordUnechoed) {
+    Play("console_add.txt", {SALES, ORCL});
+}
+
+TEST(ConsoleView, ARefusedEntryKeepsTheDialogOpenAndTheEndOfInputCancels) {
+    Play("console_refused.txt", {ORCL});
+}
+
+TEST(ConsoleView, BadCommandsAreExplainedAndRemovingFromAnEmptyListIsRefused) {
+    Play("console_commands.txt", {});
+}
+
+TEST(ConsoleView, AHostWithoutATerminalIsRefused) {
     Play("host_no_terminal.txt", {ORCL}, [] { setenv(tavview::ANSWERS_VARIABLE, "", 1), std::freopen("/dev/null", "r", stdin); });
 }
 

@@ -67,7 +67,8 @@ TEST(InstallPaths, EachMachinePrintsWhatItReadsOrWhyItCouldNotAndGivesItsPaths) 
     for (const Row& row : ROWS) {
         SCOPED_TRACE(row.machine);
         testing::internal::CaptureStdout();
-        const InstallPaths paths = ReadInstallPaths(net, row.machine.c_str(), StandardReport());
+        CReport report;
+        const InstallPaths paths = ReadInstallPaths(net, row.machine.c_str(), report);
         EXPECT_EQ(row.printed, testing::internal::GetCapturedStdout());
         EXPECT_EQ(row.paths, paths.bin + "|" + paths.dll + "|" + paths.etc + "|" + paths.log);
     }

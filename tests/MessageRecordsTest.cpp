@@ -99,6 +99,7 @@ TEST(CollMessage, LongRecordsWholeFailedWritesToTheErrorStreamAndStarAborts) {
 TEST(CollOutputPath, JoinsTheSettings) {
     const CollSettings saved = coll_settings;
     for (std::vector<std::string> r : Rows("runtime/output_path.txt")) {
+        SCOPED_TRACE(r.at(0) + "|" + r.at(1) + "|" + r.at(2) + "|" + r.at(3));
         auto field = [&r](size_t i) { return r.at(i) == "~" ? nullptr : r[i].data(); };
         coll_settings.out_dir = field(0);
         coll_settings.hostname = field(1);
@@ -142,6 +143,7 @@ TEST(CollOpenOutput, BackupsAndWrapping) {
 // A message file that cannot be opened is tried once more as "colx.out"; then records go to standard output.
 TEST(CollOpenOutput, FailureRetriesOnceWithColxThenGivesUp) {
     for (const bool retryOpens : {true, false}) {
+        SCOPED_TRACE(retryOpens ? "colx.out can be made" : "nothing can be made");
         TempDir dir;
         std::string outDir = retryOpens ? dir.str() : dir.file("missing");
         ScopedEnv backups("COLL_NUMOUTBAK", "0");

@@ -157,7 +157,8 @@ TEST(CollInitSettings, VariableTable) {
             EXPECT_EQ(actual, value) << name;
         }
         const std::string text = Normalized(records.Text());
-        for (const std::string& needle : Split(r.at(2), ';')) {
+        // An empty cell names no record to look for.
+        if (!r.at(2).empty()) for (const std::string& needle : Split(r.at(2), ';')) {
             const bool absent = needle[0] == '!';
             EXPECT_EQ(text.find(needle.substr(absent)) == std::string::npos, absent) << needle << " in " << text;
         }

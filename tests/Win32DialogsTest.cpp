@@ -154,7 +154,8 @@ protected:
         OracleMachine machine(found);
         CServerSelectDlg dialog(Family::Oracle, machine.servers, monitored_);
         Status failure;
-        const auto run = [&] { return tavview::RunSelectDialog(dialog, StandardReport(), &failure); };
+        CReport report;
+        const auto run = [&] { return tavview::RunSelectDialog(dialog, report, &failure); };
         if (display_) {
             const int result = Robot::Drive(run, script);
             EXPECT_NE(result, -1) << "the dialog failed with error " << failure.code;
