@@ -80,9 +80,10 @@ bool InstallOnce(int count, const fs::path& etc, Times* times) {
 
     CMonitoredSet monitored;
     CServerSelectDlg dialog(Family::Sybase, servers, monitored);
-    Status failure;
     const Clock::time_point played = Clock::now();
-    const int result = tavview::RunAnswersSelectText(dialog, ANSWERS, "answers.txt", quiet, &failure);
+    const tavview::SelectOutcome ended = tavview::RunAnswersSelectText(dialog, ANSWERS, "answers.txt", quiet);
+    const int result = ended.result;
+    const Status& failure = ended.failure;
     times->play = Seconds(played);
     if (result != DIALOG_OK || monitored.Count(Family::Sybase) != count) {
         std::fprintf(stderr, "the answers did not monitor %d servers: %d, %s\n", count, result, failure.text.c_str());

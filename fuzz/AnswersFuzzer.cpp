@@ -32,7 +32,9 @@ const Instance INSTANCES[] = {
 
 // The answers view's interface, in one place.
 int Play(CServerSelectDlg& dialog, const std::string& text, CReport& report, Status* failure) {
-    return tavview::RunAnswersSelectText(dialog, text, ANSWERS_NAME, report, failure);
+    const tavview::SelectOutcome ended = tavview::RunAnswersSelectText(dialog, text, ANSWERS_NAME, report);
+    *failure = ended.failure;
+    return ended.result;
 }
 
 // The person opens a monitored server with "&Edit" and presses OK.

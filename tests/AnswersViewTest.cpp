@@ -20,10 +20,11 @@ std::string Play(const std::string& title, const Found& found, Run run) {
     OracleMachine machine(found);
     CMonitoredSet monitored;
     CServerSelectDlg dialog(Family::Oracle, machine.servers, monitored);
-    Status failure;
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
-    const int result = run(dialog, &failure);
+    const tavview::SelectOutcome ended = run(dialog);
+    const int result = ended.result;
+    const Status& failure = ended.failure;
     const std::string console = testing::internal::GetCapturedStdout(), record = testing::internal::GetCapturedStderr();
     const std::string error = failure.text.empty() ? "" : failure.text + "\n";
     return "=== " + title + "\nresult " + std::to_string(result) + ", error " + std::to_string(failure.code != 0) +
@@ -41,8 +42,8 @@ TEST(AnswersPlay, FilesAndCasesLeaveTheirGoldenResults) {
     std::string report;
     CReport channels;
     for (const char* name : {"../../../examples/answers.txt", "answers_crlf.txt", "answers_nul.txt", "missing.txt"})
-        report += Play(name, {ORCL, SALES}, [name, &channels](CServerSelectDlg& dialog, Status* failure) {
-            return tavview::RunAnswersSelectDialog(dialog, name, channels, failure);
+        report += Play(name, {ORCL, SALES}, [name, &channels](CServerSelectDlg& dialog) {
+            return tavview::RunAnswersSelectDialog(dialog, name, channels);
         });
     const std::string cases = ReadBinary("answers_cases.txt");
     for (size_t at = cases.find("\n=== "), body, next; at != std::string::npos; at = next) {
@@ -50,8 +51,8 @@ TEST(AnswersPlay, FilesAndCasesLeaveTheirGoldenResults) {
         const std::string title = cases.substr(at + 5, body - at - 5);
         const std::string text = cases.substr(body + 1, next == std::string::npos ? next : next - body);
         const Found found = title.find("nothing discovered") == std::string::npos ? Found{ORCL, SALES} : Found{};
-        report += Play(title, found, [&text, &channels](CServerSelectDlg& dialog, Status* failure) {
-            return tavview::RunAnswersSelectText(dialog, text, "answers.txt", channels, failure);
+        report += Play(title, found, [&text, &channels](CServerSelectDlg& dialog) {
+            return tavview::RunAnswersSelectText(dialog, text, "answers.txt", channels);
         });
     }
     EXPECT_EQ(report, ReadBinary("../../golden/dialogs/answers_cases.txt"));

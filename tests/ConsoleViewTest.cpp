@@ -36,9 +36,10 @@ void Play(const char* script, const Found& found, void (*setup)() = [] {}) {
         OracleMachine machine(found);
         CMonitoredSet monitored;
         CServerSelectDlg dialog(Family::Oracle, machine.servers, monitored);
-        Status failure;
         CReport report;
-        const int result = tavview::RunSelectDialog(dialog, report, &failure);
+        const tavview::SelectOutcome ended = tavview::RunSelectDialog(dialog, report);
+        const int result = ended.result;
+        const Status& failure = ended.failure;
         std::printf("%sRESULT %d %ld, %d monitored\n%s", failure.text.empty() ? "" : (failure.text + "\n").c_str(),
                     result, failure.code, monitored.Count(Family::Oracle), MonitoredSet(monitored).c_str());
         std::fflush(nullptr);

@@ -155,7 +155,11 @@ protected:
         CServerSelectDlg dialog(Family::Oracle, machine.servers, monitored_);
         Status failure;
         CReport report;
-        const auto run = [&] { return tavview::RunSelectDialog(dialog, report, &failure); };
+        const auto run = [&] {
+            const tavview::SelectOutcome ended = tavview::RunSelectDialog(dialog, report);
+            failure = ended.failure;
+            return ended.result;
+        };
         if (display_) {
             const int result = Robot::Drive(run, script);
             EXPECT_NE(result, -1) << "the dialog failed with error " << failure.code;

@@ -69,10 +69,16 @@ public:
 // True where RunModalDialog can show dialogs at all.
 bool WindowedDialogsAvailable();
 
+// How a modal run ended: the result the handler ended it with, or -1 when the
+// dialog could not be shown or a handler failed, with the system's error code
+// (never 0) in error.
+struct [[nodiscard]] ModalOutcome {
+    int result = -1;
+    long error = 0;
+};
+
 // Runs the dialog of template templateId modally, owned by owner (null: none).
-// Returns the result the handler ended it with, or -1 when it could not be
-// shown or a handler failed, with a non-zero system error code in *lastError.
-int RunModalDialog(int templateId, DialogWindow* owner, DialogHandler& handler, long* lastError);
+ModalOutcome RunModalDialog(int templateId, DialogWindow* owner, DialogHandler& handler);
 
 }  // namespace tavplat
 

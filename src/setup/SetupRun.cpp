@@ -187,10 +187,10 @@ Status CopyLocalSettings(const char* iniPath) {
 
 int ShowServerDialog(Family family, CDbServerList& servers, CMonitoredSet& monitored, CReport& report) {
     CServerSelectDlg dialog(family, servers, monitored);
-    Status failure;
-    int result = tavview::RunSelectDialog(dialog, report, &failure);
-    if (result == DIALOG_OK) return 0;
-    if (result == DIALOG_CANCEL) return 1;
+    const tavview::SelectOutcome ended = tavview::RunSelectDialog(dialog, report);
+    if (ended.result == DIALOG_OK) return 0;
+    if (ended.result == DIALOG_CANCEL) return 1;
+    const Status& failure = ended.failure;
     if (!failure.text.empty()) report.Error(failure.text + "\n");
     report.ConsoleF("Unable to display dialog: RC=%d\n", static_cast<int>(failure.code));
     std::fflush(stdout);

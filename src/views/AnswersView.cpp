@@ -360,19 +360,22 @@ private:
     AnswersSelectView& view_;
 };
 
-int Failed(const char* name, const AnswersError& error, long errorCode, Status* failure) {
+SelectOutcome Failed(const char* name, const AnswersError& error, long errorCode) {
     const std::string where = error.line > 0 ? tavtext::Format("%s:%d", name, error.line) : name;
-    *failure = Status::Failure(errorCode, where + ": " + error.message);
-    return -1;
+    return SelectOutcome::Failed(Status::Failure(errorCode, where + ": " + error.message));
 }
 
-bool ReadWholeFile(const char* path, std::string* text, long* errorCode) {
+// The file's bytes, or the errno that stopped the reading.
+struct FileText {
+    std::string text;
+    long error = 0;
+};
+
+FileText ReadWholeFile(const char* path) {
     errno = 0;
     FILE* file = tavplat::OpenFile(path, "rb");
-    if (!file) {
-        *errorCode = errno ? errno : ANSWERS_UNREADABLE;
-        return false;
-    }
+    if (!file)
+        return FileText{std::string(), errno ? errno : ANSWERS_UNREADABLE};
     std::string content;
     char chunk[4096];
     size_t got;
@@ -380,12 +383,9 @@ bool ReadWholeFile(const char* path, std::string* text, long* errorCode) {
         content.append(chunk, got);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    if (failed) {
-        *errorCode = errno ? errno : ANSWERS_UNREADABLE;
-        return false;
-    }
-    *text = std::move(content);
-    return true;
+    if (failed)
+        return FileText{std::string(), errno ? errno : ANSWERS_UNREADABLE};
+    return FileText{std::move(content), 0};
 }
 
 }  // namespace
@@ -402,13 +402,13 @@ const char* NameOutOfReach(std::string_view name) {
     return nullptr;
 }
 
-int RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& text, const char* name,
-                         CReport& report, Status* failure) {
+SelectOutcome RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& text, const char* name,
+                                   CReport& report) {
     std::vector<Action> actions;
     AnswersError error;
     AnswersParser parser;
     if (!parser.Parse(text, &actions, &error))
-        return Failed(name, error, ANSWERS_INVALID, failure);
+        return Failed(name, error, ANSWERS_INVALID);
 
     AnswersSelectView view(report);
     dialog.SetView(&view);
@@ -416,23 +416,21 @@ int RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& text, cons
     const int result = player.Play(actions, &error);
     dialog.SetView(nullptr);
     if (result < 0)
-        return Failed(name, error, ANSWERS_INVALID, failure);
-    return result;
+        return Failed(name, error, ANSWERS_INVALID);
+    return SelectOutcome::Ended(result);
 }
 
-int RunAnswersSelectDialog(CServerSelectDlg& dialog, const char* path, CReport& report,
-                           Status* failure) {
+SelectOutcome RunAnswersSelectDialog(CServerSelectDlg& dialog, const char* path, CReport& report) {
     if (!path || !*path) {
         AnswersError error{0, "no answers file named"};
-        return Failed("answers", error, ANSWERS_UNREADABLE, failure);
+        return Failed("answers", error, ANSWERS_UNREADABLE);
     }
-    std::string text;
-    long errorCode = 0;
-    if (!ReadWholeFile(path, &text, &errorCode)) {
-        AnswersError error{0, "cannot read the answers file: " + std::string(std::strerror(static_cast<int>(errorCode)))};
-        return Failed(path, error, errorCode, failure);
+    const FileText read = ReadWholeFile(path);
+    if (read.error != 0) {
+        AnswersError error{0, "cannot read the answers file: " + std::string(std::strerror(static_cast<int>(read.error)))};
+        return Failed(path, error, read.error);
     }
-    return RunAnswersSelectText(dialog, text, path, report, failure);
+    return RunAnswersSelectText(dialog, read.text, path, report);
 }
 
 }  // namespace tavview

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "report/Report.h"
+#include "views/SelectOutcome.h"
 
 class CServerSelectDlg;
 
@@ -17,16 +18,14 @@ namespace tavview {
 constexpr const char* ANSWERS_VARIABLE = "TAVNOVU_ANSWERS";
 
 // Runs the selection dialog from the answers file at path. The properties
-// dialog's message boxes go to the report's console. Returns 1 (OK), 2
-// (Cancel) or -1 when the file cannot be read or parsed or names a server that
-// discovery did not find; then *failure holds a non-zero code and a line that
-// names the file and the line in it.
-int RunAnswersSelectDialog(CServerSelectDlg& dialog, const char* path, CReport& report,
-                           Status* failure);
+// dialog's message boxes go to the report's console. It fails when the file
+// cannot be read or parsed or names a server that discovery did not find,
+// with a line that names the file and the line in it.
+SelectOutcome RunAnswersSelectDialog(CServerSelectDlg& dialog, const char* path, CReport& report);
 
 // The same over answers already read; name stands for the file in messages.
-int RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& text, const char* name,
-                         CReport& report, Status* failure);
+SelectOutcome RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& text, const char* name,
+                                   CReport& report);
 
 // Why a section header [monitor NAME] cannot carry name unchanged (blanks at
 // either end are trimmed, control characters refused, "*" means every server),

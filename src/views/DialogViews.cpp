@@ -15,19 +15,18 @@
 
 namespace tavview {
 
-int RunSelectDialog(CServerSelectDlg& dialog, CReport& report, Status* failure) {
+SelectOutcome RunSelectDialog(CServerSelectDlg& dialog, CReport& report) {
     const std::optional<std::string> answers = tavplat::EnvironmentValue(ANSWERS_VARIABLE);
     if (answers && !answers->empty())
-        return RunAnswersSelectDialog(dialog, answers->c_str(), report, failure);
+        return RunAnswersSelectDialog(dialog, answers->c_str(), report);
     if (tavplat::WindowedDialogsAvailable())
-        return RunWindowedSelectDialog(dialog, failure);
+        return RunWindowedSelectDialog(dialog);
     if (tavplat::StdinIsTerminal())
-        return RunConsoleSelectDialog(dialog, stdin, stdout);
-    *failure = Status::Failure(
+        return SelectOutcome::Ended(RunConsoleSelectDialog(dialog, stdin, stdout));
+    return SelectOutcome::Failed(Status::Failure(
         ENOTTY, tavtext::Format("Cannot show \"Configure Database Agents\": standard input is not a "
                                 "terminal and %s names no answers file",
-                                ANSWERS_VARIABLE));
-    return -1;
+                                ANSWERS_VARIABLE)));
 }
 
 }  // namespace tavview

@@ -74,8 +74,8 @@ public:
 
     int RunProperties(CServerPropertiesDlg& dialog) override {
         PropertiesHandler handler(dialog);
-        long ignored = 0;  // the handlers treat -1 as "neither OK nor Cancel"
-        return tavplat::RunModalDialog(IDD_SERVER_PROPERTIES, &window_, handler, &ignored);
+        // The handlers treat -1 as "neither OK nor Cancel"; the code adds nothing for them.
+        return tavplat::RunModalDialog(IDD_SERVER_PROPERTIES, &window_, handler).result;
     }
 
     void SetFocusToDialog() override { window_.SetFocusToDialog(); }
@@ -138,15 +138,14 @@ private:
 
 }  // namespace
 
-int RunWindowedSelectDialog(CServerSelectDlg& dialog, Status* failure) {
+SelectOutcome RunWindowedSelectDialog(CServerSelectDlg& dialog) {
     SelectHandler handler(dialog);
-    long lastError = 0;
-    const int result = tavplat::RunModalDialog(IDD_SERVER_SELECT, nullptr, handler, &lastError);
+    const tavplat::ModalOutcome modal = tavplat::RunModalDialog(IDD_SERVER_SELECT, nullptr, handler);
     // The view dies with the handler; the dialog must not keep pointing at it.
     dialog.SetView(nullptr);
-    if (result < 0)
-        *failure = Status::Failure(lastError, "");
-    return result;
+    if (modal.result < 0)
+        return SelectOutcome::Failed(Status::Failure(modal.error, ""));
+    return SelectOutcome::Ended(modal.result);
 }
 
 }  // namespace tavview

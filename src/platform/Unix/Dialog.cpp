@@ -9,10 +9,8 @@ bool WindowedDialogsAvailable() {
     return false;
 }
 
-int RunModalDialog(int /*templateId*/, DialogWindow* /*owner*/, DialogHandler& /*handler*/, long* lastError) {
-    if (lastError != nullptr)
-        *lastError = ENOSYS;
-    return -1;
+ModalOutcome RunModalDialog(int /*templateId*/, DialogWindow* /*owner*/, DialogHandler& /*handler*/) {
+    return ModalOutcome{-1, ENOSYS};
 }
 
 }  // namespace tavplat

@@ -217,7 +217,7 @@ bool WindowedDialogsAvailable() {
     return true;
 }
 
-int RunModalDialog(int templateId, DialogWindow* owner, DialogHandler& handler, long* lastError) {
+ModalOutcome RunModalDialog(int templateId, DialogWindow* owner, DialogHandler& handler) {
     ModalRun run;
     run.handler = &handler;
     HWND ownerWindow = owner != nullptr ? static_cast<HWND>(owner->NativeHandle()) : nullptr;
@@ -227,13 +227,11 @@ int RunModalDialog(int templateId, DialogWindow* owner, DialogHandler& handler, 
                         ownerWindow, DialogProc, reinterpret_cast<LPARAM>(&run));
     const DWORD systemError = GetLastError();
     if (result > 0)
-        return static_cast<int>(result);
+        return ModalOutcome{static_cast<int>(result), 0};
     DWORD code = run.handler_error != 0 ? run.handler_error : systemError;
     if (code == 0)
         code = UNKNOWN_DIALOG_FAILURE;
-    if (lastError != nullptr)
-        *lastError = static_cast<long>(code);
-    return -1;
+    return ModalOutcome{-1, static_cast<long>(code)};
 }
 
 }  // namespace tavplat
