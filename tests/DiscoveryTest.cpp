@@ -1,7 +1,8 @@
 // Server records, the server list, the parameter-file readers and discovery.
 // tests/scripts/native-discover-golden.sh checks every fixture's records; the
 // cases here are what its golden files do not show.
-#include "discovery/ServerList.h"
+#include "discovery/Discovery.h"
+#include "discovery/OracleParameterFile.h"
 #include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
 #include "machine/InstallPaths.h"
@@ -64,9 +65,9 @@ private:
 // Discovery as a setup run makes it (what parameter files print is dropped):
 // each record as "name@view", SQL Server records with their cluster name.
 Texts Discover(tavplat::RegistryReader& registry, Family family) {
-    CDbServerList list(registry);
+    CDbServerList list;
     testing::internal::CaptureStdout();
-    list.DiscoverFamily(family);
+    DiscoveryOf(family)(list, registry, StandardReport());
     testing::internal::GetCapturedStdout();
     Texts records;
     for (int i = 0; i < list.GetCount(family); ++i) {
@@ -80,8 +81,7 @@ Texts Discover(tavplat::RegistryReader& registry, Family family) {
 }  // namespace
 
 TEST(ServerList, FindByNameFoldsAsciiLettersOnlyAndTakesTheFirst) {
-    MemoryRegistry registry;
-    CDbServerList list(registry);
+    CDbServerList list;
     std::vector<CDbServer*> filed;
     for (const char* name : {"Sales", "SALES", "M\xc4NNER[1"}) {
         filed.push_back(list.Add(std::make_unique<CMsSqlServer>(), Family::MsSql));
@@ -93,6 +93,59 @@ TEST(ServerList, FindByNameFoldsAsciiLettersOnlyAndTakesTheFirst) {
     EXPECT_EQ(nullptr, list.FindByName(Family::Sybase, "Sales"));
     EXPECT_EQ(nullptr, list.GetAt(3, Family::MsSql));
     EXPECT_EQ(nullptr, list.Add(std::make_unique<CSybaseServer>(), FamilyAtSlot(FAMILY_SLOTS)));  // no such slot: released
+}
+
+// The index by name follows records filed after a look-up and records renamed
+// after their filing; the first filed of a name wins, each family apart.
+TEST(ServerList, FindByNameFollowsLaterFilingsAndRenames) {
+    CDbServerList list;
+    auto file = [&](Family family, const char* name) {
+        CDbServer* server = list.Add(std::make_unique<CSybaseServer>(), family);
+        server->SetServerName(name);
+        return server;
+    };
+    CDbServer* first = file(Family::MsSql, "Sales");
+    EXPECT_EQ(first, list.FindByName(Family::MsSql, "SALES"));
+    CDbServer* second = file(Family::MsSql, "sales");
+    CDbServer* other = file(Family::Sybase, "SALES");
+    EXPECT_EQ(first, list.FindByName(Family::MsSql, "sales"));
+    EXPECT_EQ(other, list.FindByName(Family::Sybase, "sales"));
+    first->SetServerName("North");
+    EXPECT_EQ(second, list.FindByName(Family::MsSql, "Sales"));
+    EXPECT_EQ(first, list.FindByName(Family::MsSql, "NORTH"));
+    second->SetServerName("north");
+    EXPECT_EQ(first, list.FindByName(Family::MsSql, "north"));
+    EXPECT_EQ(nullptr, list.FindByName(Family::MsSql, "sales"));
+    first->SetServerName("");
+    EXPECT_EQ(second, list.FindByName(Family::MsSql, "North"));
+    EXPECT_EQ(first, list.FindByName(Family::MsSql, ""));
+    EXPECT_EQ(other, list.FindByName(Family::Sybase, "Sales"));
+}
+
+// A home key scanned on its own is read in the machine's view, and its
+// records are filed as they come, twins included; no parameter file is read.
+TEST(Discovery, OracleHomeScannedOnItsOwn) {
+    MemoryRegistry machine;
+    machine.SetString("Software\\ORACLE\\HOME0", "ORACLE_HOME", "C:\\ora92");
+    machine.SetString("Software\\ORACLE\\HOME0", "ORACLE_SID", "ORCL");
+    machine.SetString("Software\\ORACLE\\HOME0", "ORA_ORCL_AUTOSTART", "TRUE");
+    machine.SetString("Software\\ORACLE\\HOME0", "ORA_ORCL_PFILE", "C:\\absent\\init.ora");
+    CDbServerList list;
+    testing::internal::CaptureStdout();
+    ScanOracleHome(list, machine, "Software\\Oracle\\HOME0", StandardReport());
+    ScanOracleHome(list, machine, "Software\\Oracle\\HOME0", StandardReport());
+    ScanOracle10gHome(list, machine, "Software\\Oracle\\HOME0", StandardReport());
+    testing::internal::GetCapturedStdout();
+    Texts records;
+    for (int i = 0; i < list.GetCount(Family::Oracle); ++i) {
+        const auto& server = static_cast<const COracleServer&>(*list.GetAt(i, Family::Oracle));
+        records.push_back(server.GetServerName() + "@" + server.GetRegistryView() + " " +
+                          server.GetServerVersion() + " " + server.GetInitoraFilename() + " " +
+                          std::to_string(server.GetIsServerValid()));
+    }
+    const Texts expected = {"ORCL@64 8.1.X C:\\absent\\init.ora 1", "ORCL@64 8.1.X C:\\absent\\init.ora 1",
+                            "ORCL@64 10.1  1"};
+    EXPECT_EQ(expected, records);
 }
 
 // The keywords a host installer names a family by, matched whole.

@@ -2,7 +2,7 @@
 // does, and prints every record found; or lists the maker's installation paths;
 // or reports what discovery finds as JSON, or as an answers file.
 #include "machine/RegistryValues.h"
-#include "discovery/ServerList.h"
+#include "discovery/Discovery.h"
 #include "platform/RegistryReader.h"
 #include "registry/CodePage.h"
 #include "registry/MachineRegistry.h"
@@ -99,9 +99,8 @@ std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<Fami
                                    {"LogPath", Utf8(paths.log)}};
     inventory["families"] = Json::array();
     for (Family family : families) {
-        CDbServerList list(registry);
-        list.SetReport(report);
-        list.DiscoverFamily(family);
+        CDbServerList list;
+        DiscoveryOf(family)(list, registry, report);
         Json servers = Json::array();
         for (int i = 0; i < list.GetCount(family); ++i)
             servers.push_back(ServerJson(*list.GetAt(i, family)));
@@ -112,9 +111,8 @@ std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<Fami
 
 std::string AnswersTemplateFor(tavplat::RegistryReader& registry, Family family) {
     ErrorStreamReport report;
-    CDbServerList list(registry);
-    list.SetReport(report);
-    list.DiscoverFamily(family);
+    CDbServerList list;
+    DiscoveryOf(family)(list, registry, report);
     return tavview::AnswersTemplate(list, family, tavdisc::EnvironmentText("COMPUTERNAME"));
 }
 
@@ -201,8 +199,8 @@ int main(int argc, char** argv) {
         return fflush(stdout) == 0 ? 0 : 1;
     }
 
-    CDbServerList list(*registry);
-    list.DiscoverFamily(family);
+    CDbServerList list;
+    DiscoveryOf(family)(list, *registry, StandardReport());
     for (int i = 0; i < list.GetCount(family); ++i)
         list.GetAt(i, family)->Dump(stdout);
     fflush(stdout);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dialogs/SelectionDialog.h"
-#include "discovery/ServerList.h"
+#include "discovery/Discovery.h"
 #include "generate/InstallParams.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryReader.h"
@@ -91,8 +91,7 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
     std::vector<std::string> problems;
     auto registry = tavreg::OpenMachineRegistry(&problems);
     for (const std::string& line : problems) log.Error(line + "\n");
-    CDbServerList servers(*registry);
-    servers.SetReport(log);
+    CDbServerList servers;
     CInstallParams params;
     params.SetReport(log);
 
@@ -123,7 +122,7 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
         log.ConsoleAndLogF("%s is not a supported product\n", tokens.product);
         return 1;
     }
-    servers.DiscoverFamily(family);
+    DiscoveryOf(family)(servers, *registry, log);
 
     if (ShowServerDialog(family, servers, params, log) != 0)
         return 1;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "discovery/ServerList.h"
+#include "discovery/Discovery.h"
 #include "generate/InstallParams.h"
 #include "text/Text.h"
 #include "views/AnswersView.h"
