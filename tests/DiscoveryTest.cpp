@@ -63,7 +63,7 @@ private:
 };
 
 // Discovery as a setup run makes it (what parameter files print is dropped):
-// each record as "name@view", SQL Server records with their cluster name.
+// each record as "name@view", and its cluster name when it has one.
 Texts Discover(tavplat::RegistryReader& registry, Family family) {
     CDbServerList list;
     testing::internal::CaptureStdout();
@@ -72,8 +72,8 @@ Texts Discover(tavplat::RegistryReader& registry, Family family) {
     Texts records;
     for (int i = 0; i < list.GetCount(family); ++i) {
         const CDbServer& server = *list.GetAt(i, family);
-        records.push_back(server.GetServerName() + "@" + server.GetRegistryView() +
-                          (family == Family::MsSql ? " " + server.GetClusterServer() : ""));
+        const std::string cluster = server.GetClusterServer();
+        records.push_back(server.GetServerName() + "@" + server.GetRegistryView() + (cluster.empty() ? "" : " " + cluster));
     }
     return records;
 }
@@ -223,9 +223,9 @@ TEST(Discovery, EveryFixtureClosesItsKeysAndUsesItsBuffers) {
         {"informix", {"key 100", "value 80/80"}}, {"paths", {"value 99/264"}}};
     const std::map<std::string, Texts> RECORDS = {
         {"oracle-views", {"ORCL@64", "ORCL@64", "DW@64", "ORA32@32"}},
-        {"mssql-views", {"SALES@64 SQLVS1", "HR@32 ", "DBHOST01@32 DBHOST01"}},
+        {"mssql-views", {"SALES@64 SQLVS1", "HR@32", "DBHOST01@32 DBHOST01"}},
         {"mssql-instances", {"DBHOST01@64 DBHOST01", "SALES@64 SQLVS1", "HR@64 DBHOST01"}},
-        {"mssql-broken", {"ALPHA@64 "}},
+        {"mssql-broken", {"ALPHA@64"}},
         {"sybase-views", {"CAF\xc9_\"PROD\"@32", "TAB\tBED@32"}},
         {"sybase-servers", {"SYBPROD@64", "SYBTEST@64"}},
         {"informix-views", {"srv64@64", "DBHOST01@32"}}};
