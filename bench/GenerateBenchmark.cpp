@@ -13,7 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "generate/ConfigurationWriter.h"
 #include "generate/InstallParams.h"
+#include "monitor/MonitoredSet.h"
+#include "report/Report.h"
 
 namespace fs = std::filesystem;
 
@@ -52,6 +55,7 @@ Times GenerateOnce(const fs::path& etc) {
     params.SetStored("BINPATH", "C:\\veltra\\bin");
     params.SetStored("PORTNUMBER", "1999");
     params.SetStored("COMPUTERNAME", "BENCHHOST");
+    CMonitoredSet monitored;
     for (int i = 0; i < SERVERS; ++i) {
         auto entry = std::make_unique<CMonitoredServer>();
         const std::string name = "SYB" + std::to_string(i);
@@ -61,10 +65,12 @@ Times GenerateOnce(const fs::path& etc) {
         entry->SetServerVersion(i % 2 ? "12.5.1" : "11.9.2");
         entry->SetLogin("sa");
         entry->SetPassword("c2VjcmV0");
-        params.AddMonitored(std::move(entry), Family::Sybase);
+        monitored.Add(std::move(entry), Family::Sybase);
     }
+    CReport console;
+    CConfigurationWriter writer(params, monitored, console);
     const Stopwatch watch;
-    params.GenerateConfiguration();
+    writer.GenerateConfiguration();
     return watch.Elapsed();
 }
 

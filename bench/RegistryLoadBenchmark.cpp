@@ -210,16 +210,15 @@ int main(int argc, char** argv) {
     long before = PeakResidentKilobytes();
 
     tavreg::MemoryRegistry registry;
-    std::string message;
     auto start = std::chrono::steady_clock::now();
     std::clock_t cpuStart = std::clock();
-    bool loaded = registry.LoadFile(path, &message);
+    const tavreg::LoadResult loaded = registry.LoadFile(path);
     double cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     double loadSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     long peak = PeakResidentKilobytes();
     if (!keep) std::filesystem::remove_all(dir, error);
-    if (!loaded) {
-        std::fprintf(stderr, "load failed: %s\n", message.c_str());
+    if (!loaded.Ok()) {
+        std::fprintf(stderr, "load failed: %s\n", loaded.error.c_str());
         return 1;
     }
     // CPU time too: on a busy machine the elapsed time says little about the loader

@@ -8,7 +8,7 @@
 #include "dialogs/PropertiesDialog.h"
 #include "discovery/ServerList.h"
 #include "FuzzSupport.h"
-#include "generate/InstallParams.h"
+#include "monitor/MonitoredSet.h"
 #include "password/PasswordEncoding.h"
 #include "views/AnswersView.h"
 #include "views/MemoryView.h"
@@ -17,11 +17,8 @@ namespace {
 
 constexpr const char* ANSWERS_NAME = "answers.txt";
 
-// The texts decode_password gives instead of a password, and the text it
-// answers with no password at all: a password typed as one of them decodes
-// to it, so they count as faults only when the file does not hold them.
-const char* const DECODE_ERRORS[] = {"Error incorrect password length", "Error invalid password 2",
-                                     "Error invalid password 3"};
+// The text that stands for no password at all: a password typed as it
+// decodes to none, so that counts as a fault only when the file holds no such text.
 constexpr const char* NO_PASSWORD = "NONE";
 
 struct Instance {
@@ -48,10 +45,14 @@ public:
     }
 };
 
+DecodedPassword Decode(const CMonitoredServer& entry) {
+    return DecodePassword(entry.GetPassword(), {entry.GetLogin(), entry.GetServerName()});
+}
+
+// As the selection dialog shows it: an error text in place of the password.
 std::string Decoded(const CMonitoredServer& entry) {
-    const char* clear = decode_password(entry.GetPassword().c_str(), entry.GetLogin().c_str(),
-                                        entry.GetServerName().c_str(), nullptr);
-    return clear ? clear : "";
+    const DecodedPassword decoded = Decode(entry);
+    return decoded.status.Ok() ? decoded.password : decoded.status.text;
 }
 
 // Editing a server without typing keeps its password; an empty one (or
@@ -72,18 +73,12 @@ void CheckEditKeepsPassword(CServerSelectDlg& dialog, CMonitoredServer& entry) {
 void CheckPassword(const CMonitoredServer& entry, const std::string& text) {
     const std::string stored = entry.GetPassword();
     if (stored.empty()) return;  // an emptied field stays empty
-    const char* clear =
-        decode_password(stored.c_str(), entry.GetLogin().c_str(), entry.GetServerName().c_str(), nullptr);
-    if (!clear) {
-        FUZZ_CHECK(text.find(NO_PASSWORD) != std::string::npos,
-                   "server \"%s\": password \"%s\" does not decode with login \"%s\"", entry.GetServerName().c_str(),
-                   stored.c_str(), entry.GetLogin().c_str());
-        return;
-    }
-    for (const char* error : DECODE_ERRORS)
-        FUZZ_CHECK(std::string(clear) != error || text.find(error) != std::string::npos,
-                   "server \"%s\": password \"%s\" decodes with login \"%s\" to \"%s\"",
-                   entry.GetServerName().c_str(), stored.c_str(), entry.GetLogin().c_str(), clear);
+    const DecodedPassword decoded = Decode(entry);
+    FUZZ_CHECK(decoded.status.Ok(), "server \"%s\": password \"%s\" decodes with login \"%s\" to \"%s\"",
+               entry.GetServerName().c_str(), stored.c_str(), entry.GetLogin().c_str(), decoded.status.text.c_str());
+    FUZZ_CHECK(!decoded.password.empty() || text.find(NO_PASSWORD) != std::string::npos,
+               "server \"%s\": password \"%s\" does not decode with login \"%s\"", entry.GetServerName().c_str(),
+               stored.c_str(), entry.GetLogin().c_str());
 }
 
 void PlayOver(const std::string& text, bool discovered) {
@@ -100,9 +95,8 @@ void PlayOver(const std::string& text, bool discovered) {
             servers.Add(std::move(server), Family::Oracle);
         }
     }
-    CInstallParams params;
-    params.SetReport(quiet);
-    CServerSelectDlg dialog(Family::Oracle, servers, params);
+    CMonitoredSet monitored;
+    CServerSelectDlg dialog(Family::Oracle, servers, monitored);
 
     Status failure;
     const int result = Play(dialog, text, quiet, &failure);
@@ -116,17 +110,17 @@ void PlayOver(const std::string& text, bool discovered) {
     }
     FUZZ_CHECK(result == DIALOG_OK || result == DIALOG_CANCEL, "the dialog ended with %d", result);
     if (result != DIALOG_OK) return;
-    for (int i = 0; i < params.GetMonitoredCount(Family::Oracle); ++i) {
-        CheckPassword(*params.GetMonitoredAt(i, Family::Oracle), text);
-        CheckEditKeepsPassword(dialog, *params.GetMonitoredAt(i, Family::Oracle));
+    for (int i = 0; i < monitored.Count(Family::Oracle); ++i) {
+        CheckPassword(*monitored.At(i, Family::Oracle), text);
+        CheckEditKeepsPassword(dialog, *monitored.At(i, Family::Oracle));
     }
     // A discovered instance is moved at most once; its service name, which the
     // properties dialog does not show, tells the entries that came from it.
     for (int k = 0; k < servers.GetCount(Family::Oracle); ++k) {
         const std::string service = servers.GetAt(k, Family::Oracle)->GetServiceName();
         int entries = 0;
-        for (int i = 0; i < params.GetMonitoredCount(Family::Oracle); ++i)
-            entries += params.GetMonitoredAt(i, Family::Oracle)->GetServiceName() == service;
+        for (int i = 0; i < monitored.Count(Family::Oracle); ++i)
+            entries += monitored.At(i, Family::Oracle)->GetServiceName() == service;
         FUZZ_CHECK(entries <= 1, "%s is monitored %d times", service.c_str(), entries);
     }
 }

@@ -1,7 +1,9 @@
 // Fuzz target: the password encoding. The input is a password (or a stored
 // value) and up to three key parts, separated by NULs. A stored value must
 // decode without harm; a password that encodes must come back when decoded.
+#include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,9 +18,8 @@ constexpr size_t ENCODED_LENGTH = 88;
 
 using Coder = char* (*)(const char*, ...);
 
-// The encoding's interface, in one place: the key parts as a list ended by a
-// null, none at all for the runtime settings' key.
-char* Call(Coder coder, const char* text, const std::vector<std::string>& key) {
+// The C interface, whose key parts are a list ended by a null.
+char* Call(Coder coder, const char* text, const PasswordKey& key) {
     switch (key.size()) {
     case 0: return coder(text, nullptr);
     case 1: return coder(text, key[0].c_str(), nullptr);
@@ -43,32 +44,41 @@ bool IsEncodedForm(const std::string& value) {
     return value.size() == ENCODED_LENGTH && value.find_first_not_of("0123456789ABCDEF") == std::string::npos;
 }
 
+// What the selection dialog shows for a stored value: the password, or the error text in its place.
+std::string Shown(const DecodedPassword& decoded) {
+    return decoded.status.Ok() ? decoded.password : decoded.status.text;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> parts = tavfuzz::Split(tavfuzz::Text(data, size), '\0');
     const std::string password = parts[0];
-    const std::vector<std::string> key(parts.begin() + 1, parts.end());
+    // Up to three key parts: the C interface is called with no more.
+    const PasswordKey key(parts.begin() + 1, parts.begin() + std::min<size_t>(parts.size(), 4));
 
     // The password taken as a stored value: decoded, its result is a
-    // password the encoding could have held, or one of the error texts.
-    const char* decoded = Call(decode_password, password.c_str(), key);
-    if (decoded && IsEncodedForm(password))
-        FUZZ_CHECK(std::strlen(decoded) <= PASSWORD_MAX_LENGTH && !std::strchr(decoded, '\t'),
-                   "a stored value decodes to \"%s\"", decoded);
+    // password the encoding could have held, or a failure; the C interface
+    // gives the same text.
+    const DecodedPassword decoded = DecodePassword(password, key);
+    if (decoded.status.Ok() && IsEncodedForm(password))
+        FUZZ_CHECK(decoded.password.size() <= PASSWORD_MAX_LENGTH && decoded.password.find('\t') == std::string::npos,
+                   "a stored value decodes to \"%s\"", decoded.password.c_str());
+    FUZZ_CHECK(Copy(Call(decode_password, password.c_str(), key)) == Shown(decoded),
+               "\"%s\" decodes to \"%s\" through the C interface only", password.c_str(), Shown(decoded).c_str());
 
-    const char* encoded = Call(encode_password, password.c_str(), key);
+    const std::optional<std::string> encoded = EncodePassword(password, key);
     if (!encoded) {
         FUZZ_CHECK(!Storable(password), "\"%s\" could be stored but was refused", password.c_str());
         return 0;
     }
-    const std::string value = Copy(encoded);
+    const std::string& value = *encoded;
     const std::string expected = IsMarker(password[0]) ? password.substr(1) : password;
     if (expected.empty() || expected == NO_PASSWORD) return 0;  // a marker alone, or "no password"
     FUZZ_CHECK(IsMarker(password[0]) || IsEncodedForm(value), "\"%s\" was stored as \"%s\"", password.c_str(),
                value.c_str());
-    const std::string back = Copy(Call(decode_password, value.c_str(), key));
-    FUZZ_CHECK(back == expected, "\"%s\" was stored as \"%s\" and decodes to \"%s\"", password.c_str(),
-               value.c_str(), back.c_str());
+    const DecodedPassword back = DecodePassword(value, key);
+    FUZZ_CHECK(back.status.Ok() && back.password == expected, "\"%s\" was stored as \"%s\" and decodes to \"%s\"",
+               password.c_str(), value.c_str(), Shown(back).c_str());
     return 0;
 }

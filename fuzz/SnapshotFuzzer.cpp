@@ -32,12 +32,6 @@ bool BeyondAscii(const std::string& bytes) {
 
 bool namesExact = true;
 
-// The loader's interface, in one place.
-bool Load(tavreg::MemoryRegistry& registry, const std::string& bytes, std::string* error,
-          std::vector<std::string>* warnings) {
-    return registry.LoadText(bytes, SNAPSHOT_NAME, error, warnings);
-}
-
 // Every value of the key, by RegEnumValueA and again by RegQueryValueExA with
 // the name enumeration gave. Capacities exceed anything the input can make.
 void CheckValues(RegistryKey& key, const std::string& path, uint32_t capacity) {
@@ -88,15 +82,13 @@ void CheckKey(RegistryReader& registry, const std::string& path, uint32_t capaci
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tavreg::MemoryRegistry registry;
-    std::string error;
     const std::string bytes = tavfuzz::Text(data, size);
     namesExact = !BeyondAscii(bytes);
-    std::vector<std::string> warnings;
-    const bool loaded = Load(registry, bytes, &error, &warnings);
-    for (const std::string& line : warnings)  // one line each, fit for a terminal
+    const tavreg::LoadResult loaded = registry.LoadText(bytes, SNAPSHOT_NAME);
+    for (const std::string& line : loaded.warnings)  // one line each, fit for a terminal
         FUZZ_CHECK(line.rfind(SNAPSHOT_NAME, 0) == 0 && !tavtext::HasControlCharacter(line),
                    "a warning names the file and holds no control character: \"%s\"", line.c_str());
-    if (!loaded) {
+    if (const std::string& error = loaded.error; !loaded.Ok()) {
         const std::string where = std::string(SNAPSHOT_NAME) + ":";
         FUZZ_CHECK(error.rfind(where, 0) == 0 && error.size() > where.size() && error.find('\n') == std::string::npos,
                    "a refused snapshot gets one line naming the file and the line, not \"%s\"", error.c_str());

@@ -1,6 +1,7 @@
 // The answers-file view: the documented format played through the dialog
 // handlers, and one message naming the file and line for every fault.
 #include "views/AnswersView.h"
+#include "views/AnswersTemplate.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +18,8 @@ using namespace tavtest;
 template <typename Run>
 std::string Play(const std::string& title, const Found& found, Run run) {
     OracleMachine machine(found);
-    CInstallParams params;
-    CServerSelectDlg dialog(Family::Oracle, machine.servers, params);
+    CMonitoredSet monitored;
+    CServerSelectDlg dialog(Family::Oracle, machine.servers, monitored);
     Status failure;
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
@@ -27,7 +28,7 @@ std::string Play(const std::string& title, const Found& found, Run run) {
     const std::string error = failure.text.empty() ? "" : failure.text + "\n";
     return "=== " + title + "\nresult " + std::to_string(result) + ", error " + std::to_string(failure.code != 0) +
            "\n" + error + console + (record.empty() ? "" : "record " + record.substr(0, record.find(' ')) + "\n") +
-           MonitoredSet(params);
+           MonitoredSet(monitored);
 }
 
 }  // namespace
@@ -61,4 +62,34 @@ TEST(AnswersPlay, NamesASectionCannotCarry) {
         EXPECT_NE(tavview::NameOutOfReach(name), nullptr) << name;
     for (const char* name : {"ORCL", "O R", "**", "MSSQL$SALES"})
         EXPECT_EQ(tavview::NameOutOfReach(name), nullptr) << name;
+}
+
+// The template names a server only where playing the file would reach that
+// very server: not a second one with equal texts, nor one whose name an
+// earlier server left out still holds.
+TEST(AnswersTemplate, ListsEachServerThePlayWouldReachOnce) {
+    const ServerFields orcl9 = {"orcl", "", "C:\\oracle\\ora9", "9.0.1"};
+    const ServerFields blank = {" ORCL", "", "", ""};
+    const std::pair<Found, const char*> CASES[] = {
+        {{ORCL, SALES}, "ORCL SALES"},
+        {{ORCL, ORCL, SALES}, "ORCL (once more) SALES"},
+        {{ORCL, ORCL, orcl9, SALES}, "ORCL (once more) (left out) SALES"},
+        {{orcl9, ORCL}, "orcl ORCL"},
+        {{blank, ORCL}, "(name) ORCL"},
+        {{}, ""},
+    };
+    for (const auto& [found, expected] : CASES) {
+        OracleMachine machine(found);
+        const std::string text = tavview::AnswersTemplate(machine.servers, Family::Oracle, "HOST");
+        std::string listed;
+        for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos && at + 1 < text.size();) {
+            const std::string line = text.substr(at + 1, text.find('\n', at + 1) - at - 1);
+            ++at;
+            if (line.starts_with("[monitor ")) listed += line.substr(9, line.size() - 10) + " ";
+            else if (line.starts_with("# (it is a server above once more")) listed += "(once more) ";
+            else if (line.starts_with("# (the server of that name left out")) listed += "(left out) ";
+            else if (line.starts_with("# (the name begins")) listed += "(name) ";
+        }
+        EXPECT_EQ(listed, found.empty() ? "" : std::string(expected) + " ") << text;
+    }
 }

@@ -1,12 +1,14 @@
-// The install-parameter table, the monitored set and the generated agent files, whose
-// tables are tests/golden/generate/*/ (scenarios) and tests/fixtures/generate/rules.txt.
+// The install-parameter table and the generated agent files, whose tables are
+// tests/golden/generate/*/ (scenarios) and tests/fixtures/generate/rules.txt.
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
 #include <map>
 
+#include "generate/ConfigurationWriter.h"
 #include "generate/InstallParams.h"
+#include "monitor/MonitoredSet.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "TestSupport.h"
@@ -54,24 +56,31 @@ std::map<std::string, std::string> FilesBelow(const fs::path& root) {
     return files;
 }
 
+// The parameters, the set and a writer of them that speaks on standard output.
+struct Generation {
+    CInstallParams p;
+    CMonitoredSet set;
+    CReport console;
+    CConfigurationWriter writer{p, set, console};
+};
+
 // What a generation says, and what it came to.
-std::string Generate(CInstallParams& p, GenerationResult* result = nullptr) {
+std::string Generate(CConfigurationWriter& writer, GenerationResult* result = nullptr) {
     GenerationResult ignored;
     testing::internal::CaptureStdout();
-    (result ? *result : ignored) = p.GenerateConfiguration();
+    (result ? *result : ignored) = writer.GenerateConfiguration();
     return testing::internal::GetCapturedStdout();
 }
 
-// A table whose configuration directory "etc" lies in a temporary current directory.
-struct Workspace {
+// A generation whose configuration directory "etc" lies in a temporary current directory.
+struct Workspace : Generation {
     TempDir temp;
     ScopedCwd cwd{temp.path()};
     std::string etc = temp.file("etc");
-    CInstallParams p;
     explicit Workspace(std::initializer_list<const char*> oracle = {}) {
         fs::create_directory(etc);
         p.SetStored("ETCPATH", etc.c_str());
-        for (const char* name : oracle) p.AddMonitored(Entry(name), Family::Oracle);
+        for (const char* name : oracle) set.Add(Entry(name), Family::Oracle);
     }
     std::string EtcFile(const std::string& name) const { return etc + "\\" + name; }
     std::string Native(const std::string& name) const { return (fs::path(etc) / name).string(); }
@@ -79,37 +88,12 @@ struct Workspace {
 
 }  // namespace
 
-// The five texts decide, with their case; the first entry found is returned.
-TEST(MonitoredSet, FindMatchesTheFiveTextsAndReturnsTheFirst) {
-    CSybaseServer server;
-    server.SetServerName("SYB");
-    server.SetServiceName("SYBSQL_SYB");
-    CInstallParams params;
-    params.AddMonitored(Entry("SYB"), Family::Sybase);  // typed in: no service name
-    CMonitoredServer* copies[2];
-    for (CMonitoredServer*& copy : copies) {
-        auto entry = Entry("old||||sa|pw");
-        entry->AssignFromServer(server);
-        copy = params.AddMonitored(std::move(entry), Family::Sybase);
-    }
-    EXPECT_EQ(copies[0]->GetLogin() + copies[0]->GetPassword(), "");  // a record carries no account
-    EXPECT_EQ(params.FindMonitored(&server, Family::Sybase), copies[0]);
-    EXPECT_EQ(params.FindMonitored(&server, Family::Oracle), nullptr);
-    using Setter = void (CDbServer::*)(const char*);
-    for (Setter set : {&CDbServer::SetServerName, &CDbServer::SetServiceName, &CDbServer::SetErrorlogName,
-                       &CDbServer::SetDollarServer, &CDbServer::SetServerVersion}) {
-        CSybaseServer other = server;
-        (other.*set)("syb");
-        EXPECT_EQ(params.FindMonitored(&other, Family::Sybase), nullptr);
-    }
-}
-
 // A line goes out whole whatever its length, one just the size of the first buffer included.
-TEST(InstallParameters, LinesOfAnyLengthGoOutWhole) {
-    CInstallParams params;
+TEST(ConfigurationWriter, LinesOfAnyLengthGoOutWhole) {
+    Generation g;
     for (size_t length : {255, 256, 257, 5000}) {
         testing::internal::CaptureStdout();
-        params.LogWrite(LOG_CONSOLE, "%s", std::string(length, 'x').c_str());
+        g.writer.Tell("%s", std::string(length, 'x').c_str());
         EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string(length, 'x'));
     }
 }
@@ -141,18 +125,18 @@ TEST(GoldenFiles, EveryScenarioByteForByte) {
         auto expected = FilesBelow(temp.path());
         if (fs::exists(source / "expected"))
             for (const auto& [name, text] : FilesBelow(source / "expected")) expected[name] = fill(text);
-        CInstallParams p;
+        Generation g;
         Family family = Family::None;
         for (const std::string& line : DataLines(source / "setup.txt")) {
             const size_t eq = line.find('=');
             ASSERT_NE(eq, std::string::npos) << line;
             const std::string key = line.substr(0, eq), value = fill(line.substr(eq + 1));
             if (key == "FAMILY") family = FamilyAtSlot(std::stoi(value));
-            else if (key == "COMMON_COLLECTOR") p.use_common_collector = std::stoi(value);
-            else if (key == "ENTRY") p.AddMonitored(Entry(value), family);
-            else p.SetStored(key.c_str(), value.c_str());
+            else if (key == "COMMON_COLLECTOR") g.writer.SetCommonCollector(std::stoi(value) == 1);
+            else if (key == "ENTRY") g.set.Add(Entry(value), family);
+            else g.p.SetStored(key.c_str(), value.c_str());
         }
-        EXPECT_EQ(Generate(p), fill(ReadBinary((source / "console.txt").string())));
+        EXPECT_EQ(Generate(g.writer), fill(ReadBinary((source / "console.txt").string())));
         auto actual = FilesBelow(temp.path());
         for (const auto& [name, text] : expected) EXPECT_EQ(actual[name], text) << name;
         EXPECT_EQ(actual.size(), expected.size());
@@ -165,8 +149,8 @@ TEST(GenerationRules, OracleVersionSybaseOcsAndNamedInstance) {
         const std::vector<std::string> f = Split(rule, '|');
         ScopedEnv computer("COMPUTERNAME", f.at(3) == "-" ? nullptr : f[3].c_str());
         Workspace w;
-        w.p.AddMonitored(Entry(f[1] + "||H:\\syb|" + f[2]), FamilyAtSlot(std::stoi(f[0])));
-        Generate(w.p);
+        w.set.Add(Entry(f[1] + "||H:\\syb|" + f[2]), FamilyAtSlot(std::stoi(f[0])));
+        Generate(w.writer);
         std::string files;
         for (const auto& [name, text] : FilesBelow(w.etc)) files += text;
         for (size_t i = 4; i < f.size(); ++i) EXPECT_TRUE(Contains(files, "\r\n" + f[i] + "\r\n")) << f[i];
@@ -180,11 +164,11 @@ TEST(Generation, MissingConfigurationDirectoryAsksToEndTheProcess) {
     const std::map<Family, std::pair<const char*, int>> FAMILIES = {{Family::Oracle, {"tuoinc.ini", 100}},
         {Family::Sybase, {"tusinc.ini", 110}}, {Family::MsSql, {"tuminc.ini", 110}}, {Family::Informix, {"tuiinc.ini", 110}}};
     for (const auto& [family, include] : FAMILIES) {
-        CInstallParams p;
-        p.SetStored("ETCPATH", missing.c_str());
-        p.AddMonitored(Entry("DB"), family);
+        Generation g;
+        g.p.SetStored("ETCPATH", missing.c_str());
+        g.set.Add(Entry("DB"), family);
         GenerationResult result;
-        EXPECT_EQ(Generate(p, &result), "Can't open '" + missing + "\\" + include.first + "' for write\n");
+        EXPECT_EQ(Generate(g.writer, &result), "Can't open '" + missing + "\\" + include.first + "' for write\n");
         EXPECT_TRUE(result.outcome == GenerationResult::END_PROCESS && result.process_exit == include.second) << SlotOf(family);
     }
     EXPECT_FALSE(fs::exists(missing));
@@ -196,9 +180,9 @@ TEST(OutputFiles, ParentDirectoriesAreMadeTopDownLongPathsWholeAndAMissingRootRe
     const std::string d(60, 'd');  // four of these make a path longer than 256
     for (const std::string& name : {std::string("a\\b\\c\\f"), d + "\\" + d + "\\" + d + "\\" + d + "\\f"}) {
         Workspace w;
-        w.p.AddMonitored(Entry(name), Family::MsSql);
+        w.set.Add(Entry(name), Family::MsSql);
         const std::string path = w.EtcFile("MSMSQL_" + name + ".bat");
-        const std::string console = Generate(w.p);
+        const std::string console = Generate(w.writer);
 #if defined(_WIN32)
         if (Contains(console, "nothing was configured") && path.size() > 260) continue;  // the C runtime is held to MAX_PATH
 #endif
@@ -210,7 +194,7 @@ TEST(OutputFiles, ParentDirectoriesAreMadeTopDownLongPathsWholeAndAMissingRootRe
     Workspace w;
     ScopedEnv drives("TAVNOVU_DRIVES", w.temp.file("no-drives").c_str());
     testing::internal::CaptureStdout();
-    EXPECT_EQ(w.p.MakeParentDirectories("Q:\\veltra\\f.ini"), 0);
+    EXPECT_EQ(w.writer.MakeParentDirectories("Q:\\veltra\\f.ini"), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nERROR: can't create 'Q:\\'\n");
 }
 
@@ -225,13 +209,13 @@ TEST(StagedGeneration, AFailedWriteConfiguresNothingAndLeavesTheEarlierFiles) {
             Workspace w{"A", "B"};
             if (rerun) {
                 w.p.SetStored("PORTNUMBER", "1111");
-                Generate(w.p);
+                Generate(w.writer);
                 w.p.SetStored("PORTNUMBER", "2222");
             }
             const auto before = FilesBelow(w.etc);
             GenerationResult result;
             tavplat::FailGeneratedWrite(nth, ENOSPC);
-            const std::string console = Generate(w.p, &result);
+            const std::string console = Generate(w.writer, &result);
             tavplat::FailGeneratedWrite(0, 0);
             EXPECT_EQ(result.outcome, GenerationResult::NOTHING_CONFIGURED);
             EXPECT_EQ(console, "Can't write '" + w.EtcFile(name) + "': " + std::strerror(ENOSPC) +
@@ -248,7 +232,7 @@ TEST(StagedGeneration, AFileThatCannotBePutInPlaceStopsTheMovesAndTheRestIsNamed
     Workspace w{"A", "B"};
     fs::create_directory(w.Native("TUOVMA_A.ini"));
     GenerationResult result;
-    const std::string console = Generate(w.p, &result);
+    const std::string console = Generate(w.writer, &result);
     EXPECT_EQ(result.outcome, GenerationResult::PARTLY_CONFIGURED);
     const std::string moved = "Finished generating " + w.EtcFile("Oracle_A.bat") + " file\nFinished generating " +
                               w.EtcFile("Oracle_B.bat") + " file\nCan't replace '" + w.EtcFile("TUOVMA_A.ini") + "': ";
@@ -284,9 +268,9 @@ TEST(OutputFiles, RegcopyRunsAfterEachInformixFile) {
     WriteFile(program.string(), "#!/bin/sh\nif [ -f TUIVMA_ol1.ini ]; then echo ini; else echo batch; fi >> ../log\n");
     fs::permissions(program, fs::perms::owner_all);
     const ScopedCwd inEtc(w.etc);
-    w.p.AddMonitored(Entry("ol1||" + w.temp.file("ifx")), Family::Informix);
-    w.p.AddMonitored(Entry("ol2||" + w.temp.file("nothing")), Family::Informix);
-    Generate(w.p);
+    w.set.Add(Entry("ol1||" + w.temp.file("ifx")), Family::Informix);
+    w.set.Add(Entry("ol2||" + w.temp.file("nothing")), Family::Informix);
+    Generate(w.writer);
     EXPECT_EQ(ReadBinary(w.temp.file("log")), "batch\nini\n");
     EXPECT_TRUE(fs::exists(w.Native("TUIVMA_ol2.ini")));  // a missing program is no failure
 }

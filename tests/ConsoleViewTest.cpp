@@ -33,12 +33,12 @@ void Play(const char* script, const Found& found, void (*setup)() = [] {}) {
         unsetenv(tavview::ANSWERS_VARIABLE);
         setup();
         OracleMachine machine(found);
-        CInstallParams params;
-        CServerSelectDlg dialog(Family::Oracle, machine.servers, params);
+        CMonitoredSet monitored;
+        CServerSelectDlg dialog(Family::Oracle, machine.servers, monitored);
         Status failure;
         const int result = tavview::RunSelectDialog(dialog, StandardReport(), &failure);
         std::printf("%sRESULT %d %ld, %d monitored\n%s", failure.text.empty() ? "" : (failure.text + "\n").c_str(),
-                    result, failure.code, params.GetMonitoredCount(Family::Oracle), MonitoredSet(params).c_str());
+                    result, failure.code, monitored.Count(Family::Oracle), MonitoredSet(monitored).c_str());
         std::fflush(nullptr);
         _exit(0);
     }

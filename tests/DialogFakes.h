@@ -4,7 +4,7 @@
 #define TAV_TESTS_DIALOGFAKES_H
 
 #include "discovery/ServerList.h"
-#include "generate/InstallParams.h"
+#include "monitor/MonitoredSet.h"
 #include "password/PasswordEncoding.h"
 
 namespace tavtest {
@@ -35,16 +35,17 @@ struct OracleMachine {
 
 // The entry's password decoded with its own login and server name; an empty one as stored.
 inline std::string Decode(const CMonitoredServer& entry) {
-    const char* clear = entry.GetPassword().empty() ? "(stored as \"\")" :
-        decode_password(entry.GetPassword().c_str(), entry.GetLogin().c_str(), entry.GetServerName().c_str(), nullptr);
-    return clear ? clear : "(null)";
+    if (entry.GetPassword().empty()) return "(stored as \"\")";
+    const DecodedPassword decoded = DecodePassword(entry.GetPassword(), {entry.GetLogin(), entry.GetServerName()});
+    if (!decoded.status.Ok()) return decoded.status.text;
+    return decoded.password.empty() ? "(null)" : decoded.password;
 }
 
 // The monitored set, a line an entry, each password decoded.
-inline std::string MonitoredSet(const CInstallParams& params) {
+inline std::string MonitoredSet(const CMonitoredSet& monitored) {
     std::string lines;
-    for (int i = 0; i < params.GetMonitoredCount(Family::Oracle); ++i) {
-        const CMonitoredServer& entry = *params.GetMonitoredAt(i, Family::Oracle);
+    for (int i = 0; i < monitored.Count(Family::Oracle); ++i) {
+        const CMonitoredServer& entry = *monitored.At(i, Family::Oracle);
         lines += entry.GetServerName() + " (" + std::to_string(SlotOf(entry.GetServerFamily())) + ") login=" +
                  entry.GetLogin() + " password=" + Decode(entry) + " version=" + entry.GetServerVersion() +
                  " home=" + entry.GetDollarServer() + " errorlog=" + entry.GetErrorlogName() + "\n";

@@ -235,8 +235,8 @@ TEST(Discovery, EveryFixtureClosesItsKeysAndUsesItsBuffers) {
         if (file.path().extension() != ".reg") continue;
         const std::string name = file.path().stem().string(), kind = name.substr(0, name.find('-'));
         MemoryRegistry machine;
-        std::string error;
-        ASSERT_TRUE(machine.LoadFile(file.path().string(), &error)) << error;
+        const tavreg::LoadResult loaded = machine.LoadFile(file.path().string());
+        ASSERT_TRUE(loaded.Ok()) << loaded.error;
         AuditedRegistry audit(machine);
         Texts records;
         if (kind == "paths") {

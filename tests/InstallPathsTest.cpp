@@ -44,7 +44,7 @@ private:
 }  // namespace
 
 // Each row names the machine to read, what the lookup prints and the paths it finds.
-TEST(InstallPaths, FailuresAndMachinesReachedByName) {
+TEST(InstallPaths, EachMachinePrintsWhatItReadsOrWhyItCouldNotAndGivesItsPaths) {
     Network net;
     net.Machine("LOCAL").SetString(NT_KEY, "CurrentVersion", "5.2");
     net.Machine("LOCAL").SetString(AGENT_KEY, "DIRECTORY", "C:\\Agents");
@@ -65,10 +65,11 @@ TEST(InstallPaths, FailuresAndMachinesReachedByName) {
         {longName, "Could not open remote registry " + longName + "\n" + E53, "|||"},  // the name whole
     };
     for (const Row& row : ROWS) {
+        SCOPED_TRACE(row.machine);
         testing::internal::CaptureStdout();
         const InstallPaths paths = ReadInstallPaths(net, row.machine.c_str(), StandardReport());
-        EXPECT_EQ(row.printed, testing::internal::GetCapturedStdout()) << row.machine;
-        EXPECT_EQ(row.paths, paths.bin + "|" + paths.dll + "|" + paths.etc + "|" + paths.log) << row.machine;
+        EXPECT_EQ(row.printed, testing::internal::GetCapturedStdout());
+        EXPECT_EQ(row.paths, paths.bin + "|" + paths.dll + "|" + paths.etc + "|" + paths.log);
     }
     EXPECT_EQ("\\\\BARE \\\\NOVERSION \\\\DBHOST02 \\\\\\NOSUCHHOST \\\\" + longName + " ", net.connected);
 }

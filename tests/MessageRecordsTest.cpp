@@ -1,10 +1,12 @@
 // Message records, the message output file with its backups, and wrapping.
 #include "runtime/CollectorRuntime.h"
+#include "runtime/RuntimeState.h"
 
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <regex>
@@ -25,10 +27,11 @@ struct NoMessageFile {
     ~NoMessageFile() { coll_output = saved; }
 };
 
-// Settings for a message file in dir: no host, version or server id in its name.
-void UseOutputDirectory(const std::string& dir) {
+// Settings for a message file in dir: no host, version or server id in its name. The settings
+// point into dir's text, which outlives them.
+void UseOutputDirectory(std::string& dir) {
     coll_settings = CollSettings{};
-    coll_settings.out_dir = coll_strdup(dir.c_str());  // kept for the life of the process, as settings are
+    coll_settings.out_dir = dir.data();
 }
 
 // A message file as a list: "W" for the wrap record, the number of each other record; "-" no file.
@@ -108,28 +111,27 @@ TEST(CollOutputPath, JoinsTheSettings) {
     coll_settings = saved;
 }
 
-// The backup count, the wrap limit and the record count live for the process: one process a row.
+// The backup count, the wrap limit and the record count live for a runtime session: one a row.
 TEST(CollOpenOutput, BackupsAndWrapping) {
     for (const std::vector<std::string>& r : Rows("runtime/message_files.txt")) {
         SCOPED_TRACE(r.at(0) + "|" + r.at(1) + "|" + r.at(2) + "|" + r.at(3));
-        InFreshProcess([&r] {
-            TempDir dir;
-            SetEnv("COLL_NUMOUTBAK", OrNull(r[0]));
-            SetEnv("COLL_WRAPLINES", OrNull(r[2]));
-            coll_trace[4] = static_cast<int16_t>(std::stoi(r[1]));
-            UseOutputDirectory(dir.str());
-            int record = 0;
-            for (const std::string& count : Split(r[3], ' ')) {
-                ASSERT_NE(coll_open_output(nullptr), nullptr);
-                for (int i = std::stoi(count); i > 0; --i)
-                    coll_message(nullptr, nullptr, 0, "i", "tst0001", "record %d", ++record);
-            }
-            std::fflush(coll_output);
-            // A text file: the platform's line end.
-            EXPECT_TRUE(ReadBinary(dir.path() / "col.out").ends_with(std::to_string(record) + TEXT_EOL));
-            for (const std::string& file : Split(r.at(4), ';'))
-                EXPECT_EQ(Records(dir.path() / file.substr(0, file.find('='))), file.substr(file.find('=') + 1));
-        });
+        TempDir dir;
+        std::string outDir = dir.str();
+        ScopedEnv backups("COLL_NUMOUTBAK", OrNull(r[0])), wrap("COLL_WRAPLINES", OrNull(r[2]));
+        tavrun::Session session;
+        coll_trace[4] = static_cast<int16_t>(std::stoi(r[1]));
+        UseOutputDirectory(outDir);
+        int record = 0;
+        for (const std::string& count : Split(r[3], ' ')) {
+            ASSERT_NE(coll_open_output(nullptr), nullptr);
+            for (int i = std::stoi(count); i > 0; --i)
+                coll_message(nullptr, nullptr, 0, "i", "tst0001", "record %d", ++record);
+        }
+        std::fflush(coll_output);
+        // A text file: the platform's line end.
+        EXPECT_TRUE(ReadBinary(dir.path() / "col.out").ends_with(std::to_string(record) + TEXT_EOL));
+        for (const std::string& file : Split(r.at(4), ';'))
+            EXPECT_EQ(Records(dir.path() / file.substr(0, file.find('='))), file.substr(file.find('=') + 1));
     }
     int counter = 99;
     FILE* none = nullptr;
@@ -140,18 +142,44 @@ TEST(CollOpenOutput, BackupsAndWrapping) {
 // A message file that cannot be opened is tried once more as "colx.out"; then records go to standard output.
 TEST(CollOpenOutput, FailureRetriesOnceWithColxThenGivesUp) {
     for (const bool retryOpens : {true, false}) {
-        InFreshProcess([retryOpens] {
-            TempDir dir;
-            SetEnv("COLL_NUMOUTBAK", "0");
-            UseOutputDirectory(retryOpens ? dir.str() : dir.file("missing"));
-            fs::create_directory(dir.path() / "col.out");  // a directory where the file should be
-            testing::internal::CaptureStdout();
-            EXPECT_EQ(coll_open_output(nullptr) != nullptr, retryOpens);
-            coll_message(nullptr, SETUP_FILE, 1, "i", "abc0001", "record");
-            EXPECT_EQ(testing::internal::GetCapturedStdout(),
-                      "CAT1995E - Can't open message ouput file: " + std::string(coll_settings.out_dir) +
-                          "\\col.out\n" + (retryOpens ? "" : "ABC0001I TAVIXEXT(1) record\n"));
-            EXPECT_EQ(coll_output_file_name(), retryOpens ? dir.str() + "\\colx.out" : "");
-        });
+        TempDir dir;
+        std::string outDir = retryOpens ? dir.str() : dir.file("missing");
+        ScopedEnv backups("COLL_NUMOUTBAK", "0");
+        tavrun::Session session;
+        UseOutputDirectory(outDir);
+        fs::create_directory(dir.path() / "col.out");  // a directory where the file should be
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(coll_open_output(nullptr) != nullptr, retryOpens);
+        coll_message(nullptr, SETUP_FILE, 1, "i", "abc0001", "record");
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "CAT1995E - Can't open message ouput file: " + outDir + "\\col.out\n" +
+                      (retryOpens ? "" : "ABC0001I TAVIXEXT(1) record\n"));
+        EXPECT_EQ(coll_output_file_name(), retryOpens ? dir.str() + "\\colx.out" : "");
     }
+}
+
+// A session ends as it began: the file it opened closed, its name, backup count and failures forgotten.
+TEST(RuntimeSession, EndsAsItBegan) {
+    TempDir dir;
+    std::string outDir = dir.str();
+    ScopedEnv backups("COLL_NUMOUTBAK", "0");
+    for (const char* round : {"first", "second"}) {
+        SCOPED_TRACE(round);
+        tavrun::Session session;
+        EXPECT_EQ(coll_output, nullptr);
+        EXPECT_EQ(coll_output_file_name(), std::string());
+        EXPECT_EQ(std::count(coll_trace, coll_trace + COLL_TRACE_LEVELS, 0), COLL_TRACE_LEVELS);
+        UseOutputDirectory(outDir);
+        ASSERT_NE(coll_open_output(round), nullptr);
+        coll_trace[0] = 1;
+        coll_message(nullptr, SETUP_FILE, 1, "i", "abc0001", "%s", round);  // not flushed: closing writes it
+        coll_message(nullptr, SETUP_FILE, 1, "@", "to the console: ", "%s", "unused");
+    }
+    EXPECT_EQ(coll_output, nullptr);
+    EXPECT_EQ(ReadText(dir.path() / "first"), "ABC0001I TAVIXEXT(1) first\n");
+    EXPECT_EQ(ReadText(dir.path() / "second"), "ABC0001I TAVIXEXT(1) second\n");
+    NoMessageFile none;
+    testing::internal::CaptureStdout();
+    coll_message(nullptr, SETUP_FILE, 1, "i", "abc0001", "plain");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ABC0001I TAVIXEXT(1) plain\n") << "the prefix is forgotten";
 }

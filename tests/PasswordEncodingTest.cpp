@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <ctime>
+#include <cerrno>
 #include <regex>
 #include <string>
 #include <vector>
@@ -18,16 +18,26 @@ namespace {
 
 using Parts = std::vector<std::string>;
 
-// The function on its first argument and up to four key parts (a null ends the list). Results
-// live in static buffers: copied at once, "~" for null.
+// The C interface on its first argument and up to four key parts (a null ends the list). Results
+// live in the runtime state's buffers: copied at once, "~" for null.
 std::string Call(char* (*function)(const char*, ...), const std::string& first, const Parts& p) {
     auto at = [&p](size_t i) { return i < p.size() ? p[i].c_str() : nullptr; };
     const char* result = function(first.c_str(), at(0), at(1), at(2), at(3), nullptr);
     return result ? result : "~";
 }
 
-std::string Encode(const std::string& password, const Parts& p) { return Call(encode_password, password, p); }
-std::string Decode(const std::string& value, const Parts& p) { return Call(decode_password, value, p); }
+// The stored form, "~" for none.
+std::string Encode(const std::string& password, const Parts& p) { return EncodePassword(password, p).value_or("~"); }
+
+// What decoding shows, as the tables spell it: the password, "~" for none, or the failure's text
+// in its place, which the C interface gives too.
+std::string Decode(const std::string& value, const Parts& p) {
+    const DecodedPassword decoded = DecodePassword(value, p);
+    const std::string shown = !decoded.status.Ok() ? decoded.status.text : decoded.password.empty() ? "~" : decoded.password;
+    EXPECT_EQ(decoded.status.Ok() ? 0 : EINVAL, decoded.status.code) << shown;
+    EXPECT_EQ(Call(decode_password, value, p), shown) << "through the C interface";
+    return shown;
+}
 
 // The settings' logon and server id make the key text when no part is given ("~": null).
 struct DefaultKey {
@@ -98,10 +108,25 @@ TEST(Password, DefaultKeyFromTheSettings) {
     EXPECT_EQ(Decode(value, {}), "Error invalid password 2");
 }
 
-TEST(Password, SameSecondSameValue) {
-    const std::time_t before = std::time(nullptr);
+// The generator is seeded once: two encodings within one second differ in their filler.
+TEST(Password, EachEncodingHasFillerOfItsOwn) {
     const std::string first = Encode("pw", {"a", "b"}), second = Encode("pw", {"a", "b"});
-    if (std::time(nullptr) != before)
-        GTEST_SKIP() << "the clock moved on between the encodings";
-    EXPECT_EQ(first, second);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(Decode(first, {"a", "b"}), "pw");
+    EXPECT_EQ(Decode(second, {"a", "b"}), "pw");
+}
+
+// The C interface: null for nothing to encode, one result buffer of each kind.
+TEST(Password, CInterfaceKeepsOneResultOfEachKind) {
+    EXPECT_EQ(encode_password("", "a", nullptr), nullptr);
+    EXPECT_EQ(Call(encode_password, "~", {"a"}), "");
+    const char* clear = encode_password("~kept", "a", nullptr);
+    const std::string value = Call(encode_password, "pw", {"a"});
+    EXPECT_STREQ(clear, "kept");
+    EXPECT_EQ(Decode(value, {"a"}), "pw");
+    const char* typed = password_as_typed("~x");
+    EXPECT_STREQ(password_as_typed("y"), "y");
+    EXPECT_STREQ(typed, "y") << "a second result of the kind takes the place of the first";
+    EXPECT_EQ(password_as_typed(nullptr), nullptr);
+    EXPECT_EQ(PasswordAsTyped("~x"), "~~x");
 }

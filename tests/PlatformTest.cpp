@@ -35,7 +35,7 @@ TEST(NativePath, DrivesGoUnderTheDrivesDirectoryAndBackslashesBecomeSlashes) {
     EXPECT_EQ(tavplat::NativePath(nullptr), "");
 }
 
-TEST(FileSystem, OperationsOnWindowsPathsAndGeneratedTextInCrLf) {
+TEST(FileSystem, WindowsPathsWorkAndGeneratedTextEndsLinesInCrLf) {
     // A drive of the test's own on POSIX; Windows takes the directory's path as it is.
     TempDir dir;
     ScopedEnv drives("TAVNOVU_DRIVES", dir.str().c_str());
@@ -55,18 +55,30 @@ TEST(FileSystem, OperationsOnWindowsPathsAndGeneratedTextInCrLf) {
     EXPECT_EQ(tavplat::RenameFile(file.c_str(), renamed.c_str()), 0);
     EXPECT_TRUE(tavplat::FileAccess(file.c_str(), 0) != 0 && errno == ENOENT);
     EXPECT_EQ(ReadBinary(native / "sub" / "b.txt"), "[Section]\r\nkey=value\r\n\r\nlast\r\n");
+    // A move into place replaces the file there; one that cannot be made says why in one line.
+    WriteFile(native / "sub" / "new.txt", "new");
+    const tavplat::FileOutcome moved = tavplat::MoveIntoPlace((sub + "\\new.txt").c_str(), renamed.c_str());
+    EXPECT_TRUE(moved.Ok()) << moved.code << " " << moved.why;
+    EXPECT_EQ(ReadBinary(native / "sub" / "b.txt"), "new");
+    const tavplat::FileOutcome missing = tavplat::MoveIntoPlace((sub + "\\new.txt").c_str(), renamed.c_str());
+    EXPECT_EQ(missing.code, WINDOWS ? 2 : ENOENT);
+    EXPECT_TRUE(!missing.why.empty() && !missing.why.ends_with(".") && missing.why.find('\n') == std::string::npos)
+        << missing.why;
+    EXPECT_EQ(ReadBinary(native / "sub" / "b.txt"), "new");
     EXPECT_EQ(tavplat::RemoveFile(renamed.c_str()), 0);
     EXPECT_TRUE(tavplat::RemoveFile(renamed.c_str()) != 0 && errno == ENOENT);
 }
 
-TEST(Process, ProgramsPipesDirectoriesAndTheEnvironment) {
+TEST(Process, RunProgramGivesTheExitCodeOrMinusOneWhenNothingStarts) {
     EXPECT_EQ(tavplat::RunProgram("C:\\no\\such\\program.exe"), -1);
     // The host program without a parameter string refuses (and says so on the error stream).
-    if (const char* bin = std::getenv("TAV_BIN_DIR")) {
-        const std::string host = std::string(WINDOWS ? "Z:" : "") + bin + (WINDOWS ? "/tavsetup.exe" : "/tavsetup");
-        EXPECT_EQ(tavplat::RunProgram(host.c_str()), 1) << host;
-    }
+    const char* bin = std::getenv("TAV_BIN_DIR");
+    ASSERT_NE(bin, nullptr) << "TAV_BIN_DIR names the directory of tavsetup; ctest sets it";
+    const std::string host = std::string(WINDOWS ? "Z:" : "") + bin + (WINDOWS ? "/tavsetup.exe" : "/tavsetup");
+    EXPECT_EQ(tavplat::RunProgram(host.c_str()), 1) << host;
+}
 
+TEST(Process, PipesTheCurrentDirectoryAndTheEnvironment) {
     FILE* pipe = tavplat::OpenCommandPipe("echo hello");
     char line[64] = {};
     EXPECT_TRUE(pipe && std::fgets(line, sizeof line, pipe) && std::string(line).rfind("hello", 0) == 0) << line;

@@ -130,28 +130,30 @@ void CheckConformance(RegistryReader& registry, const std::vector<std::string>& 
     EXPECT_EQ(34, count);
 }
 
-TEST(RegistryConformance, Memory) {
+TEST(RegistryConformance, InMemoryReaderAnswersAsTheGoldenRegistry) {
     MemoryRegistry registry;
     std::vector<std::string> warnings;
-    std::string error;
     for (const char* file : {"conformance-unicode.reg", "conformance-ansi.reg", "conformance-names.reg",
-                             "conformance-badlines.reg", "conformance-views.reg"})
-        ASSERT_TRUE(registry.LoadFile(FIXTURES + file, &error, &warnings)) << error;
+                             "conformance-badlines.reg", "conformance-views.reg"}) {
+        LoadResult loaded = registry.LoadFile(FIXTURES + file);
+        ASSERT_TRUE(loaded.Ok()) << loaded.error;
+        warnings.insert(warnings.end(), loaded.warnings.begin(), loaded.warnings.end());
+    }
     CheckConformance(registry, warnings, false);
 }
 
-TEST(RegistryConformance, Machine) {
+TEST(RegistryConformance, MachineRegistryAnswersAsTheGoldenRegistry) {
     const char* imported = std::getenv("TAV_REGISTRY_IMPORTED");
     if (!imported) GTEST_SKIP() << "the fixtures are not imported into this machine's registry";
-    std::vector<std::string> warnings;  // none from the system's own registry
-    CheckConformance(*OpenMachineRegistry(&warnings), warnings, imported == "wine"s);
+    const MachineRegistry machine = OpenMachineRegistry();  // no problems from the system's own registry
+    CheckConformance(*machine.reader, machine.problems, imported == "wine"s);
 }
 
 // Edits made directly: string data without its NUL gets one when there is
 // room, as RegQueryValueExA adds it. Without Software\Wow6432Node the machine
 // has one view. Open keys share the tree: a deleted key answers
 // REG_KEY_DELETED, and the registry object going away leaves them usable.
-TEST(MemoryRegistry, DirectEditsAndOpenKeys) {
+TEST(MemoryRegistry, EditsReadAsTheAnsiCallsGiveThemAndOpenKeysOutliveDeletion) {
     auto registry = std::make_unique<MemoryRegistry>();
     registry->SetValue("Software\\U", "sz", VALUE_SZ, {'A', 'B'});
     registry->SetValue("Software\\U", "binary", VALUE_BINARY, {'A', 'B'});
@@ -204,8 +206,7 @@ TEST(MachineRegistry, LoadsTheSnapshotsNamedAndReportsTheOnesThatFail) {
     std::string list = FIXTURES + "conformance-ansi.reg::" + faulty + ":" + missing + ":" + FIXTURES +
                        "conformance-unicode.reg";
     tavtest::ScopedEnv env("TAVNOVU_REGISTRY", list.c_str());
-    std::vector<std::string> problems;
-    auto registry = OpenMachineRegistry(&problems);
+    const auto [registry, problems] = OpenMachineRegistry();
     EXPECT_EQ((std::vector<std::string>{faulty + ":7: HKEY_CURRENT_USER is not part of a snapshot of the local "
                                                  "machine (only HKEY_LOCAL_MACHINE); key and its values skipped",
                                         missing + ": cannot open: No such file or directory"}),
@@ -225,21 +226,25 @@ TEST(RegFile, ReadsEverySyntaxElementAndEncodingAsRegeditDoes) {
     const std::string utf16 = tavtest::ReadBinary(FIXTURES + "conformance-unicode.reg");
     const std::string utf8 = tavtest::ReadBinary(FIXTURES + "conformance-utf8.reg");  // the same text
     const std::string ansi = tavtest::ReadBinary(FIXTURES + "conformance-ansi.reg");
-    const std::tuple<std::string, std::string, const char*> cases[] = {
-        {tavtest::ReadBinary(FIXTURES + "loader-syntax.reg"), "", "loader-syntax"},
-        {tavtest::ReadBinary(FIXTURES + "loader-syntax-5.reg"), "", "loader-syntax-5"},
-        {tavtest::ReadBinary(FIXTURES + "loader-many.reg"), "", "loader-many"},
-        {utf16.substr(2), ansi, "conformance"},
-        {utf8, ansi, "conformance"},
-        {std::regex_replace(utf8.substr(3), std::regex("\r\n"), "\n"), ansi, "conformance"},
-        {std::regex_replace(utf8.substr(0, utf8.size() - 2), std::regex("\r\n"), "\r"), ansi, "conformance"}};
-    for (const auto& [text, also, golden] : cases) {
+    const std::tuple<const char*, std::string, std::string, const char*> cases[] = {
+        {"REGEDIT4 syntax", tavtest::ReadBinary(FIXTURES + "loader-syntax.reg"), "", "loader-syntax"},
+        {"version 5 syntax", tavtest::ReadBinary(FIXTURES + "loader-syntax-5.reg"), "", "loader-syntax-5"},
+        {"many keys", tavtest::ReadBinary(FIXTURES + "loader-many.reg"), "", "loader-many"},
+        {"UTF-16 without its byte order mark", utf16.substr(2), ansi, "conformance"},
+        {"UTF-8 with a byte order mark", utf8, ansi, "conformance"},
+        {"UTF-8 with LF", std::regex_replace(utf8.substr(3), std::regex("\r\n"), "\n"), ansi, "conformance"},
+        {"UTF-8 with CR, the last missing", std::regex_replace(utf8.substr(0, utf8.size() - 2), std::regex("\r\n"), "\r"),
+         ansi, "conformance"}};
+    for (const auto& [label, text, also, golden] : cases) {
+        SCOPED_TRACE(label);
         MemoryRegistry registry;
-        std::string error;
-        EXPECT_TRUE(registry.LoadText(text, "v.reg", &error) &&
-                    (also.empty() || registry.LoadText(also, "a.reg", &error))) << error;
+        for (const auto& [bytes, name] : {std::pair{text, "v.reg"}, {also, "a.reg"}}) {
+            if (bytes.empty()) continue;
+            const LoadResult loaded = registry.LoadText(bytes, name);
+            EXPECT_TRUE(loaded.Ok() && loaded.warnings.empty()) << loaded.error << loaded.warnings.size();
+        }
         std::string key = golden == "conformance"s ? "Software\\TavRegConformance" : "Software";
-        EXPECT_EQ(tavtest::ReadBinary(GOLDEN + golden + ".txt"), DumpRegistryKey(registry, key)) << text.substr(0, 40);
+        EXPECT_EQ(tavtest::ReadBinary(GOLDEN + golden + ".txt"), DumpRegistryKey(registry, key));
     }
 }
 
@@ -250,26 +255,26 @@ TEST(RegFile, RefusesOrPassesOverFaultyLinesWithTheFileAndLine) {
     for (size_t at = all.find("=== "); at != std::string::npos; ++cases) {
         size_t eol = all.find('\n', at), next = all.find("\n=== ", eol);
         std::string text = all.substr(eol + 1, next == std::string::npos ? next : next - eol);
-        std::string expected = "test.reg:" + all.substr(at + 4, eol - at - 4), error;
+        std::string expected = "test.reg:" + all.substr(at + 4, eol - at - 4);
+        SCOPED_TRACE(expected);
         MemoryRegistry registry;
-        std::vector<std::string> warnings;
         bool refused = std::stoi(all.substr(at + 4)) == 1;
-        EXPECT_EQ(!refused, registry.LoadText(text, "test.reg", &error, &warnings)) << expected;
-        EXPECT_EQ(refused ? expected : "", error);
-        EXPECT_EQ(refused ? std::vector<std::string>() : std::vector{expected}, warnings);
+        const LoadResult loaded = registry.LoadText(text, "test.reg");
+        EXPECT_EQ(refused ? expected : "", loaded.error);
+        EXPECT_EQ(refused ? std::vector<std::string>() : std::vector{expected}, loaded.warnings);
         std::string dump = DumpRegistryKey(registry, "Software\\M");
-        EXPECT_EQ(text.find("\"kept\"") != std::string::npos, dump.find("\"kept\"") != std::string::npos) << expected;
-        EXPECT_EQ(std::string::npos, dump.find("\"skipped")) << expected;
+        EXPECT_EQ(text.find("\"kept\"") != std::string::npos, dump.find("\"kept\"") != std::string::npos);
+        EXPECT_EQ(std::string::npos, dump.find("\"skipped"));
         at = next == std::string::npos ? next : next + 1;
     }
     EXPECT_EQ(40, cases);
     // A file faulty throughout names the first hundred lines and counts the rest.
     std::string text = "REGEDIT4\n";
     for (int i = 0; i < 102; ++i) text += "bad\n";
-    std::vector<std::string> warnings;
-    EXPECT_TRUE(MemoryRegistry().LoadText(text, "test.reg", nullptr, &warnings));
-    EXPECT_EQ(101u, warnings.size());
-    EXPECT_EQ("test.reg: 2 more warnings not listed", warnings.back());
+    const LoadResult loaded = MemoryRegistry().LoadText(text, "test.reg");
+    EXPECT_TRUE(loaded.Ok()) << loaded.error;
+    ASSERT_EQ(101u, loaded.warnings.size());
+    EXPECT_EQ("test.reg: 2 more warnings not listed", loaded.warnings.back());
 }
 
 // LoadFile reads a megabyte at a time: a CR LF pair (here inside hex data,
@@ -298,14 +303,16 @@ TEST(RegFile, FilesReadInPiecesGiveWhatTheWholeTextGives) {
             for (char c : text) bytes += {c, '\0'};
         }
         tavtest::WriteFile(dir.file("p.reg"), bytes);
+        SCOPED_TRACE("encoding " + std::to_string(encoding) + ", cut " + std::to_string(offset) + " into " +
+                     Escaped(pattern));
         MemoryRegistry whole, pieces;
-        std::string error;
-        std::vector<std::string> wholeWarnings, pieceWarnings;
-        ASSERT_TRUE(whole.LoadText(bytes, dir.file("p.reg"), &error, &wholeWarnings)) << error;
-        ASSERT_TRUE(pieces.LoadFile(dir.file("p.reg"), &error, &pieceWarnings)) << error;
-        EXPECT_EQ(DumpRegistryKey(whole, "Software\\P"), DumpRegistryKey(pieces, "Software\\P")) << encoding << offset;
-        EXPECT_EQ(1u, wholeWarnings.size());
-        EXPECT_EQ(wholeWarnings, pieceWarnings) << encoding << offset;
+        const LoadResult wholeLoaded = whole.LoadText(bytes, dir.file("p.reg"));
+        const LoadResult pieceLoaded = pieces.LoadFile(dir.file("p.reg"));
+        ASSERT_TRUE(wholeLoaded.Ok()) << wholeLoaded.error;
+        ASSERT_TRUE(pieceLoaded.Ok()) << pieceLoaded.error;
+        EXPECT_EQ(DumpRegistryKey(whole, "Software\\P"), DumpRegistryKey(pieces, "Software\\P"));
+        EXPECT_EQ(1u, wholeLoaded.warnings.size());
+        EXPECT_EQ(wholeLoaded.warnings, pieceLoaded.warnings);
     }
 }
 

@@ -39,11 +39,11 @@ struct FakeView : tavview::MemorySelectView {
 // A dialog over a machine, opened as a view opens it.
 struct OpenDialog {
     OracleMachine machine;
-    CInstallParams params;
+    CMonitoredSet monitored;
     FakeView view;
     CServerSelectDlg dialog;
 
-    explicit OpenDialog(const Found& found) : machine(found), dialog(Family::Oracle, machine.servers, params) {
+    explicit OpenDialog(const Found& found) : machine(found), dialog(Family::Oracle, machine.servers, monitored) {
         dialog.SetView(&view);
         EXPECT_TRUE(dialog.OnInitDialog());
         dialog.OnMonitorSetFocus();
@@ -61,7 +61,7 @@ struct OpenDialog {
         dialog.OnMonitorSetFocus();
         dialog.OnRemoveFromMonitor();
     }
-    CMonitoredServer& Entry(int index) { return *params.GetMonitoredAt(index, Family::Oracle); }
+    CMonitoredServer& Entry(int index) { return *monitored.At(index, Family::Oracle); }
     // Both lists' texts, "monitored | available".
     static std::string Texts(tavview::MemoryListControl& list) {
         std::string texts;
@@ -97,7 +97,7 @@ TEST(SelectAdd, OkMovesTheServerBetweenSortedListsCancelLeavesThem) {
     OpenDialog open({{"test", "", "", ""}, SALES, ORCL});
     open.view.cancel = true;
     open.Add("ORCL");
-    EXPECT_EQ(open.Lists() + " " + MonitoredSet(open.params) + open.Buttons(), " | ORCL,SALES,test 100");
+    EXPECT_EQ(open.Lists() + " " + MonitoredSet(open.monitored) + open.Buttons(), " | ORCL,SALES,test 100");
 
     open.view.cancel = false;
     open.Add("test");
@@ -109,7 +109,7 @@ TEST(SelectAdd, OkMovesTheServerBetweenSortedListsCancelLeavesThem) {
     open.view.failure = -1;
     open.Add("SALES");
     open.dialog.OnNewServer();
-    EXPECT_EQ(open.Lists() + " " + std::to_string(open.params.GetMonitoredCount(Family::Oracle)),
+    EXPECT_EQ(open.Lists() + " " + std::to_string(open.monitored.Count(Family::Oracle)),
               "ORCL,SALES,test | SALES 3");
 }
 
@@ -117,7 +117,7 @@ TEST(SelectRemove, ServerReturnsUnderItsDiscoveredNameUnlessRenamedAndNeverTwice
     OpenDialog open({ORCL, SALES});
     open.Add("ORCL", {{IDC_LOGIN, "system"}});
     open.Remove("ORCL");
-    EXPECT_EQ(open.Lists() + MonitoredSet(open.params), " | ORCL,SALES");
+    EXPECT_EQ(open.Lists() + MonitoredSet(open.monitored), " | ORCL,SALES");
     open.Add("ORCL", {{IDC_SERVER_NAME, "PROD"}});
     EXPECT_EQ(open.Lists(), "ORCL | SALES");  // the text it was added with
     open.Remove("ORCL");
@@ -190,5 +190,52 @@ TEST(SelectGuards, NoCurrentItemNoReferenceOrServerAlreadyStoodForDoesNothing) {
     open.dialog.OnNewServer();
     open.Add("ORCL");
     EXPECT_EQ(open.view.shown.size(), 1u);
-    EXPECT_EQ(open.params.GetMonitoredCount(Family::Oracle), 1);
+    EXPECT_EQ(open.monitored.Count(Family::Oracle), 1);
+}
+
+// The in-memory list box sorts as the system's does: ignoring case, a new item
+// after those equal to it. "+text" adds (the index it got in brackets), "-n"
+// deletes item n, "=text" finds an exact text, "^text" selects by prefix,
+// "@n" finds the item that refers to the nth item added.
+TEST(MemoryList, SortsFindsAndSelectsAsASortedListBox) {
+    const std::pair<std::vector<std::string>, const char*> CASES[] = {
+        {{"+b", "+A", "+a", "+B"}, "[0][0][1][3] A,a,b,B cur -1"},
+        {{"+b", "+A", "+a", "+B", "=B", "=a", "=c", "="}, "[0][0][1][3] =2 =0 =-1 =-1 A,a,b,B cur -1"},
+        {{"+ab", "+a", "+abc", "+b", "^AB", "+0"}, "[0][0][2][3][0] 0,a,ab,abc,b cur 2"},
+        {{"+ab", "+b", "^b", "^x", "-0"}, "[0][1] b cur 0"},
+        {{"+x", "+y", "+z", "@1", "-0", "@2", "-1", "@0"}, "[0][1][2] @1 @1 @-1 y cur -1"},
+        {{"+a\\0", "+a", "=a", "^a"}, "[0][0] =0 a,a\\0 cur 0"},
+    };
+    for (const auto& [steps, expected] : CASES) {
+        tavview::MemoryListControl list(false);
+        std::vector<int> data(3);
+        int added = 0;
+        std::string log;
+        for (std::string step : steps) {
+            const char op = step[0];
+            std::string text = step.substr(1);
+            if (text.size() >= 2 && text.ends_with("\\0")) text = text.substr(0, text.size() - 2) + '\0';
+            if (op == '+') {
+                const int index = list.AddString(text);
+                log += "[" + std::to_string(index) + "]";
+                if (added < 3) list.SetItemData(index, &data[added++]);
+            } else if (op == '-') {
+                list.DeleteString(std::stoi(text));
+            } else if (op == '=') {
+                log += " =" + std::to_string(list.FindExact(text));
+            } else if (op == '^') {
+                list.SelectStringPrefix(text);
+            } else if (op == '@') {
+                log += " @" + std::to_string(list.FindData(&data[std::stoi(text)]));
+            }
+        }
+        std::string texts;
+        for (int i = 0; i < list.GetCount(); ++i) {
+            std::string text = list.GetText(i);
+            if (!text.empty() && text.back() == '\0') text = text.substr(0, text.size() - 1) + "\\0";
+            texts += (i ? "," : "") + text;
+        }
+        EXPECT_EQ(log + " " + texts + " cur " + std::to_string(list.GetCurSel()), expected)
+            << testing::PrintToString(steps);
+    }
 }

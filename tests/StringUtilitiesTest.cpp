@@ -1,5 +1,6 @@
 // String and time utilities of the collector runtime.
 #include "runtime/CollectorRuntime.h"
+#include "runtime/RuntimeState.h"
 
 #include "TestSupport.h"
 
@@ -56,10 +57,15 @@ TEST(CollTimestamp, Styles) {
     char buffer[COLL_TIMESTAMP_SIZE];
     for (const auto& [style, pattern] : {std::pair<int, std::string>{1, full + "/\\d\\d/\\d\\d " + time},
                                          {3, since1900 + "\\d{10}"}, {4, since1900 + "\\d{10}000"},
-                                         {0, full + "\\d{10}"}, {99, full + "\\d{10}"}})
+                                         {0, full + "\\d{10}"}, {99, full + "\\d{10}"}}) {
+        const std::string stamp = tavrun::Timestamp(style);
+        EXPECT_TRUE(std::regex_match(stamp, std::regex(pattern))) << stamp;
         EXPECT_TRUE(std::regex_match(coll_timestamp(buffer, style), std::regex(pattern))) << buffer;
+    }
     const size_t length = std::strlen(coll_timestamp(buffer, 2));
     EXPECT_TRUE(length > 0 && length < COLL_TIMESTAMP_SIZE);
+    EXPECT_EQ(tavrun::Timestamp(2).size(), length);
+    // Without a buffer of the caller's, one buffer that each call overwrites.
     EXPECT_EQ(coll_timestamp(nullptr, 1), coll_timestamp(nullptr, 3));
 }
 

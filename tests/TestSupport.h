@@ -1,6 +1,6 @@
 // Test helpers: environment variables for the life of a scope, temporary
-// directories and the current directory, fresh processes for process-wide
-// state, reading and writing files, and tables of cases kept as fixture files.
+// directories and the current directory, reading and writing files, and
+// tables of cases kept as fixture files.
 #ifndef TAV_TESTS_TESTSUPPORT_H
 #define TAV_TESTS_TESTSUPPORT_H
 
@@ -67,35 +67,6 @@ public:
 private:
     std::filesystem::path path_;
 };
-
-// Runs body in a fresh copy of the test program, where the process-wide state
-// starts empty; the checks inside decide its exit code.
-// The child reports no events of its own: its failures go to the error stream,
-// which the parent shows.
-inline int ChildExitCode() {
-    std::fflush(nullptr);
-    if (!::testing::Test::HasFailure())
-        return 0;
-    const ::testing::TestResult* result = ::testing::UnitTest::GetInstance()->current_test_info()->result();
-    for (int i = 0; i < result->total_part_count(); ++i) {
-        const ::testing::TestPartResult& part = result->GetTestPartResult(i);
-        if (part.failed())
-            std::fprintf(stderr, "%s:%d: %s\n", part.file_name() ? part.file_name() : "?",
-                         part.line_number(), part.message());
-    }
-    std::fflush(stderr);
-    return 1;
-}
-
-template <typename Body>
-void InFreshProcess(Body body) {
-    EXPECT_EXIT(
-        {
-            body();
-            std::_Exit(ChildExitCode());
-        },
-        ::testing::ExitedWithCode(0), "");
-}
 
 inline std::string ReadBinary(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -152,7 +152,7 @@ protected:
     // must fail to show (-1, error 1400, no text to add) and leave the monitored set alone; no script runs.
     int RunSelect(const Found& found, const std::function<void(Robot&)>& script) {
         OracleMachine machine(found);
-        CServerSelectDlg dialog(Family::Oracle, machine.servers, params_);
+        CServerSelectDlg dialog(Family::Oracle, machine.servers, monitored_);
         Status failure;
         const auto run = [&] { return tavview::RunSelectDialog(dialog, StandardReport(), &failure); };
         if (display_) {
@@ -162,12 +162,12 @@ protected:
         }
         EXPECT_EQ(run(), -1);
         EXPECT_EQ(failure.code, 1400);  // ERROR_INVALID_WINDOW_HANDLE: Wine without an X display
-        EXPECT_EQ(failure.text + MonitoredSet(params_), "");
+        EXPECT_EQ(failure.text + MonitoredSet(monitored_), "");
         return -1;
     }
 
     const bool display_ = std::getenv("TAV_TEST_DISPLAY") != nullptr;
-    CInstallParams params_;
+    CMonitoredSet monitored_;
 };
 
 TEST_F(Win32DialogTest, DiscoveredServersAddWithOkOrCloseRemoveAndEdit) {
@@ -206,7 +206,7 @@ TEST_F(Win32DialogTest, DiscoveredServersAddWithOkOrCloseRemoveAndEdit) {
     });
     if (!display_) return;
     EXPECT_EQ(result, DIALOG_OK);
-    EXPECT_EQ(MonitoredSet(params_), "ORCL (1) login=sys password=manager version=9.2.0.1.0 home=C:\\oracle\\ora92 "
+    EXPECT_EQ(MonitoredSet(monitored_), "ORCL (1) login=sys password=manager version=9.2.0.1.0 home=C:\\oracle\\ora92 "
                                      "errorlog=C:\\oracle\\admin\\ORCL\\bdump\\alert_orcl.log\n");
 }
 
@@ -239,7 +239,7 @@ TEST_F(Win32DialogTest, NewServersTheEmptyFieldWarningsAndEditThenCancel) {
     if (!display_) return;
     // The close box only ends the dialog: what was done in it stays.
     EXPECT_EQ(result, DIALOG_CANCEL);
-    EXPECT_EQ(MonitoredSet(params_), "New_Server (5) login= password=(stored as \"\") version= home= errorlog=\nAdded "
+    EXPECT_EQ(MonitoredSet(monitored_), "New_Server (5) login= password=(stored as \"\") version= home= errorlog=\nAdded "
                                      "(5) login=wicket password=wicket version= home= errorlog=" + longLog + "\n");
 }
 

@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +58,19 @@ Family FamilyOf(const std::string& word) {
     if (word.size() == 1 && word[0] >= '1' && word[0] <= '4')
         return FamilyAtSlot(word[0] - '0');
     return FamilyOfProduct(tavtext::LowerCase(word).c_str());
+}
+
+// A line for the person on the error stream, named as this program's.
+void Problem(const std::string& line) {
+    fprintf(stderr, "tavdiscover: %s\n", line.c_str());
+}
+
+// The exit status once the report is out: a report that could not be written
+// (a full disk, a closed pipe) is a failure, said once.
+int Flushed() {
+    if (fflush(stdout) == 0 && !ferror(stdout)) return 0;
+    Problem(std::string("cannot write the report: ") + std::strerror(errno));
+    return 1;
 }
 
 int Usage(const char* problem) {
@@ -167,18 +181,17 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<tavplat::RegistryReader> registry;
     if (snapshots.empty()) {
-        std::vector<std::string> problems;
-        registry = tavreg::OpenMachineRegistry(&problems);
-        for (const std::string& line : problems) fprintf(stderr, "%s\n", line.c_str());
+        tavreg::MachineRegistry machine = tavreg::OpenMachineRegistry();
+        for (const std::string& line : machine.problems) Problem(line);
+        registry = std::move(machine.reader);
     } else {
+        // Snapshots named here are what the person asked for: one that cannot be read ends the run.
         auto memory = std::make_unique<tavreg::MemoryRegistry>();
         for (const std::string& file : snapshots) {
-            std::string error;
-            std::vector<std::string> warnings;
-            bool loaded = memory->LoadFile(file, &error, &warnings);
-            for (const std::string& line : warnings) fprintf(stderr, "tavdiscover: %s\n", line.c_str());
-            if (!loaded) {
-                fprintf(stderr, "tavdiscover: %s\n", error.c_str());
+            const tavreg::LoadResult loaded = memory->LoadFile(file);
+            for (const std::string& line : loaded.warnings) Problem(line);
+            if (!loaded.Ok()) {
+                Problem(loaded.error);
                 return 1;
             }
         }
@@ -186,23 +199,22 @@ int main(int argc, char** argv) {
     }
 
     if (installPaths) {
-        const InstallPaths paths =
-            ReadInstallPaths(*registry, words.empty() ? nullptr : words[0].c_str(), StandardReport());
+        CReport report;
+        const InstallPaths paths = ReadInstallPaths(*registry, words.empty() ? nullptr : words[0].c_str(), report);
         printf("BinPath : %s\nDllPath : %s\nEtcPath : %s\nLogPath : %s\n", paths.bin.c_str(), paths.dll.c_str(),
                paths.etc.c_str(), paths.log.c_str());
-        return 0;
+        return Flushed();
     }
 
     if (json || answersTemplate) {
         const std::string text = json ? JsonReport(*registry, families) : AnswersTemplateFor(*registry, family);
         fwrite(text.data(), 1, text.size(), stdout);
-        return fflush(stdout) == 0 ? 0 : 1;
+        return Flushed();
     }
 
     CDbServerList list;
     DiscoveryOf(family)(list, *registry, StandardReport());
     for (int i = 0; i < list.GetCount(family); ++i)
         list.GetAt(i, family)->Dump(stdout);
-    fflush(stdout);
-    return 0;
+    return Flushed();
 }

@@ -121,38 +121,42 @@ std::string ProgramDirectory(const char* argv0) {
     return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
 }
 
-bool SetEnvironment(const char* name, const std::string& value) {
+// How a step of the program ended: done, or the exit status it ends the
+// program with and the line that tells the person why; main says it once.
+struct [[nodiscard]] Step {
+    int exitCode = 0;
+    std::string why;
+
+    bool Ok() const { return exitCode == 0; }
+    static Step Done() { return Step(); }
+    static Step Failed(int exitCode, std::string why) { return Step{exitCode, std::move(why)}; }
+};
+
+Step SetEnvironment(const char* name, const std::string& value) {
 #if defined(_WIN32)
-    return _putenv_s(name, value.c_str()) == 0;
+    if (_putenv_s(name, value.c_str()) == 0) return Step::Done();
 #else
-    return setenv(name, value.c_str(), 1) == 0;
+    if (setenv(name, value.c_str(), 1) == 0) return Step::Done();
 #endif
+    return Step::Failed(EXIT_USAGE, std::string("cannot set ") + name + ": " + std::strerror(errno));
 }
 
-// Returns false after printing a message when the arguments are bad.
-bool ParseArguments(int argc, char** argv, Options& options, bool& help) {
+Step ParseArguments(int argc, char** argv, Options& options, bool& help) {
     std::vector<std::string> parms;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        auto needValue = [&](const char* option) -> const char* {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "tavsetup: %s needs a value\n", option);
-                return nullptr;
-            }
-            return argv[++i];
-        };
         if (arg == "--") {
             for (++i; i < argc; ++i) parms.push_back(argv[i]);
             break;
         } else if (arg == "--help" || arg == "-h") {
             help = true;
-            return true;
+            return Step::Done();
         } else if (arg == "--skip") {
             options.skip = true;
         } else if (arg == "--directory" || arg == "--output" || arg == "--ini" || arg == "--library" ||
                    arg == "--registry" || arg == "--answers") {
-            const char* value = needValue(arg.c_str());
-            if (!value) return false;
+            if (i + 1 >= argc) return Step::Failed(EXIT_USAGE, arg + " needs a value");
+            const char* value = argv[++i];
             if (arg == "--directory") options.directory = value;
             else if (arg == "--output") options.output = value;
             else if (arg == "--ini") options.ini = value;
@@ -160,8 +164,7 @@ bool ParseArguments(int argc, char** argv, Options& options, bool& help) {
             else if (arg == "--registry") options.registries.push_back(value);
             else options.answers = value;
         } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-            std::fprintf(stderr, "tavsetup: unknown option %s (see --help)\n", arg.c_str());
-            return false;
+            return Step::Failed(EXIT_USAGE, "unknown option " + arg + " (see --help)");
         } else {
             parms.push_back(arg);
         }
@@ -170,55 +173,51 @@ bool ParseArguments(int argc, char** argv, Options& options, bool& help) {
         if (k) options.parms += ' ';
         options.parms += parms[k];
     }
-    return true;
+    return Step::Done();
 }
 
-bool ExportSettings(const Options& options) {
+Step ExportSettings(const Options& options) {
     if (!options.registries.empty()) {
 #if defined(_WIN32)
-        std::fprintf(stderr,
-                     "tavsetup: --registry serves POSIX builds; on Windows import the snapshot "
-                     "with regedit /S\n");
-        return false;
+        return Step::Failed(EXIT_USAGE,
+                            "--registry serves POSIX builds; on Windows import the snapshot with regedit /S");
 #else
         std::string list;
         for (const std::string& file : options.registries) {
             if (!list.empty()) list += LIST_SEPARATOR;
             list += file;
         }
-        SetEnvironment("TAVNOVU_REGISTRY", list);
+        if (Step set = SetEnvironment("TAVNOVU_REGISTRY", list); !set.Ok()) return set;
 #endif
     }
-    if (!options.answers.empty()) SetEnvironment("TAVNOVU_ANSWERS", options.answers);
-    return true;
+    if (!options.answers.empty()) return SetEnvironment("TAVNOVU_ANSWERS", options.answers);
+    return Step::Done();
 }
 
 // A host that cannot choose the working directory of the programs it runs
 // (a Windows Installer custom action) names it here.
-bool ChangeDirectory(const std::string& directory) {
+Step ChangeDirectory(const std::string& directory) {
 #if defined(_WIN32)
-    if (SetCurrentDirectoryA(directory.c_str())) return true;
-    std::fprintf(stderr, "tavsetup: cannot work in %s (error %lu)\n", directory.c_str(),
-                 static_cast<unsigned long>(GetLastError()));
+    if (SetCurrentDirectoryA(directory.c_str())) return Step::Done();
+    return Step::Failed(EXIT_USAGE, "cannot work in " + directory + " (error " + std::to_string(GetLastError()) + ")");
 #else
-    if (chdir(directory.c_str()) == 0) return true;
-    std::fprintf(stderr, "tavsetup: cannot work in %s: %s\n", directory.c_str(), std::strerror(errno));
+    if (chdir(directory.c_str()) == 0) return Step::Done();
+    return Step::Failed(EXIT_USAGE, "cannot work in " + directory + ": " + std::strerror(errno));
 #endif
-    return false;
 }
 
 // Both streams go to the end of the file, unbuffered so that their lines keep their order.
-bool RedirectOutput(const std::string& file) {
-    if (!std::freopen(file.c_str(), "a", stdout)) {
-        std::fprintf(stderr, "tavsetup: cannot write %s: %s\n", file.c_str(), std::strerror(errno));
-        return false;
-    }
+Step RedirectOutput(const std::string& file) {
+    if (!std::freopen(file.c_str(), "a", stdout))
+        return Step::Failed(EXIT_USAGE, "cannot write " + file + ": " + std::strerror(errno));
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 #if defined(_WIN32)
-    return _dup2(_fileno(stdout), _fileno(stderr)) == 0;
+    const bool joined = _dup2(_fileno(stdout), _fileno(stderr)) == 0;
 #else
-    return dup2(fileno(stdout), fileno(stderr)) >= 0;
+    const bool joined = dup2(fileno(stdout), fileno(stderr)) >= 0;
 #endif
+    if (joined) return Step::Done();
+    return Step::Failed(EXIT_USAGE, "cannot send the error stream to " + file + ": " + std::strerror(errno));
 }
 
 // A person reading the output later learns what the result means.
@@ -230,27 +229,33 @@ void TellResult(int result) {
     std::fprintf(stderr, "tavsetup: TavSetUp returned %d: %s\n", result, meaning);
 }
 
-TavSetUpFunction LoadTavSetUp(const std::string& library) {
+// The library's export, or why there is none.
+struct LoadedExport {
+    TavSetUpFunction function = nullptr;
+    Step step;
+};
+
+LoadedExport LoadTavSetUp(const std::string& library) {
 #if defined(_WIN32)
     HMODULE module = LoadLibraryA(library.c_str());
-    if (!module) {
-        std::fprintf(stderr, "tavsetup: cannot load %s (error %lu)\n", library.c_str(),
-                     static_cast<unsigned long>(GetLastError()));
-        return nullptr;
-    }
+    if (!module)
+        return {nullptr, Step::Failed(EXIT_LOAD_FAILURE, "cannot load " + library + " (error " +
+                                                             std::to_string(GetLastError()) + ")")};
     auto function = reinterpret_cast<TavSetUpFunction>(
         reinterpret_cast<void*>(GetProcAddress(module, "TavSetUp")));
 #else
     void* module = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
-        std::fprintf(stderr, "tavsetup: cannot load %s: %s\n", library.c_str(), dlerror());
-        return nullptr;
-    }
+    if (!module) return {nullptr, Step::Failed(EXIT_LOAD_FAILURE, "cannot load " + library + ": " + dlerror())};
     auto function = reinterpret_cast<TavSetUpFunction>(dlsym(module, "TavSetUp"));
 #endif
-    if (!function)
-        std::fprintf(stderr, "tavsetup: %s has no export named TavSetUp\n", library.c_str());
-    return function;
+    if (!function) return {nullptr, Step::Failed(EXIT_LOAD_FAILURE, library + " has no export named TavSetUp")};
+    return {function, Step::Done()};
+}
+
+// Says why the program stops, once, and gives its exit status.
+int Stop(const Step& step) {
+    std::fprintf(stderr, "tavsetup: %s\n", step.why.c_str());
+    return step.exitCode;
 }
 
 }  // namespace
@@ -258,24 +263,26 @@ TavSetUpFunction LoadTavSetUp(const std::string& library) {
 int main(int argc, char** argv) {
     Options options;
     bool help = false;
-    if (!ParseArguments(argc, argv, options, help)) return EXIT_USAGE;
+    if (Step parsed = ParseArguments(argc, argv, options, help); !parsed.Ok()) return Stop(parsed);
     if (help) {
         std::printf(USAGE, LIBRARY_FILE);
         return 0;
     }
-    if (!ExportSettings(options)) return EXIT_USAGE;
+    if (Step exported = ExportSettings(options); !exported.Ok()) return Stop(exported);
     if (options.library.empty())
         options.library = ProgramDirectory(argv[0]) + PATH_SEPARATOR + LIBRARY_FILE;
-    if (!options.directory.empty() && !ChangeDirectory(options.directory)) return EXIT_USAGE;
-    if (!options.output.empty() && !RedirectOutput(options.output)) return EXIT_USAGE;
+    const Step entered = options.directory.empty() ? Step::Done() : ChangeDirectory(options.directory);
+    if (!entered.Ok()) return Stop(entered);
+    const Step redirected = options.output.empty() ? Step::Done() : RedirectOutput(options.output);
+    if (!redirected.Ok()) return Stop(redirected);
 
-    TavSetUpFunction tavSetUp = LoadTavSetUp(options.library);
-    if (!tavSetUp) return EXIT_LOAD_FAILURE;
+    const LoadedExport loaded = LoadTavSetUp(options.library);
+    if (!loaded.step.Ok()) return Stop(loaded.step);
 
     // The library splits the string in place: hand it a writable copy.
     std::vector<char> parms(options.parms.begin(), options.parms.end());
     parms.push_back('\0');
-    int result = tavSetUp(options.skip ? 1 : 0, options.ini.c_str(), 0, parms.data());
+    int result = loaded.function(options.skip ? 1 : 0, options.ini.c_str(), 0, parms.data());
     std::fflush(stdout);
     TellResult(result);
     return result;

@@ -15,7 +15,6 @@ constexpr int IDC_NEW_SERVER = 1002;          // "&New"
 constexpr int IDC_REMOVE_FROM_MONITOR = 1003; // ">>"
 constexpr int IDC_AVAILABLE_LIST = 1005;
 constexpr int IDC_EDIT_SERVER = 1006;         // "&Edit"
-constexpr int IDC_VERIFY = 1007;              // "&Verify", hidden
 // Control ids of template 202 (properties).
 constexpr int IDC_SERVER_NAME = 1004;
 constexpr int IDC_LOGIN = 1005;

@@ -3,6 +3,7 @@
 // the password on OK.
 #include "dialogs/PropertiesDialog.h"
 
+#include <optional>
 #include <string>
 
 #include "password/PasswordEncoding.h"
@@ -64,13 +65,12 @@ void CServerPropertiesDlg::OnOK(IPropertiesView& view) {
     }
     std::string encoded;
     if (!password.empty()) {
-        const char* result =
-            encode_password(password.c_str(), login.c_str(), server_name.c_str(), nullptr);
+        const std::optional<std::string> result = EncodePassword(password, {login, server_name});
         if (!result) {
             view.MessageBox(PASSWORD_NOT_STORABLE_MESSAGE);
             return;
         }
-        encoded = result;
+        encoded = *result;
     }
     if (login.empty())
         view.MessageBox(NO_LOGIN_MESSAGE);

@@ -5,7 +5,7 @@
 
 #include "dialogs/PropertiesDialog.h"
 #include "discovery/ServerList.h"
-#include "generate/InstallParams.h"
+#include "monitor/MonitoredSet.h"
 #include "password/PasswordEncoding.h"
 
 using tavplat::ListBox;
@@ -32,18 +32,10 @@ void SetEntryFromProperties(CMonitoredServer& entry, const CServerPropertiesDlg&
     entry.SetPassword(dialog.password.c_str());
 }
 
-// True when an item of the list refers to the record.
-bool ListHoldsReference(ListBox& list, const void* reference) {
-    for (int index = 0, count = list.GetCount(); index < count; ++index)
-        if (list.GetItemData(index) == reference)
-            return true;
-    return false;
-}
-
 }  // namespace
 
-CServerSelectDlg::CServerSelectDlg(Family family, CDbServerList& servers, CInstallParams& params)
-    : family_(family), servers_(servers), params_(params) {}
+CServerSelectDlg::CServerSelectDlg(Family family, CDbServerList& servers, CMonitoredSet& monitored)
+    : family_(family), servers_(servers), monitored_(monitored) {}
 
 int CServerSelectDlg::AvailableCount() const {
     return servers_.GetCount(family_);
@@ -70,12 +62,14 @@ bool CServerSelectDlg::OnInitDialog() {
     const int count = AvailableCount();
     view_->EnableButton(IDC_REMOVE_FROM_MONITOR, count != 0);
     ListBox& available = view_->List(IDC_AVAILABLE_LIST);
+    available_records_.clear();
     for (int index = 0; index < count; ++index) {
         CDbServer* server = servers_.GetAt(index, family_);
         if (!server)
             continue;
         const int item = available.AddString(server->GetServerName());
         available.SetItemData(item, server);
+        available_records_.insert(server);
     }
     return true;
 }
@@ -102,12 +96,12 @@ void CServerSelectDlg::OnAddToMonitor() {
     if (availableIndex < 0)
         return;
     auto* server = static_cast<CDbServer*>(available.GetItemData(availableIndex));
-    if (!server || params_.FindMonitored(server, family_))
+    if (!server || monitored_.Find(server, family_))
         return;
 
     auto added = std::make_unique<CMonitoredServer>();
     added->AssignFromServer(*server);
-    CMonitoredServer* entry = params_.AddMonitored(std::move(added), family_);
+    CMonitoredServer* entry = monitored_.Add(std::move(added), family_);
     if (!entry)
         return;
     const int monitorIndex = monitor.AddString(entry->GetServerName());
@@ -119,8 +113,9 @@ void CServerSelectDlg::OnAddToMonitor() {
     if (result == DIALOG_OK) {
         SetEntryFromProperties(*entry, properties);
         available.DeleteString(availableIndex);
+        available_records_.erase(server);
     } else if (result == DIALOG_CANCEL) {
-        params_.RemoveMonitored(entry, family_);
+        monitored_.Remove(entry, family_);
         monitor.DeleteString(monitorIndex);
         view_->EnableButton(IDC_REMOVE_FROM_MONITOR, false);
         view_->EnableButton(IDC_EDIT_SERVER, false);
@@ -141,14 +136,14 @@ void CServerSelectDlg::OnRemoveFromMonitor() {
 
     CDbServer* server =
         servers_.FindByName(entry->GetServerFamily(), entry->GetServerName().c_str());
-    params_.RemoveMonitored(entry, family_);
+    monitored_.Remove(entry, family_);
     // The record comes back to "Database Servers Available" only when no other
     // entry still stands for it and it is not listed there already: a monitored
     // server renamed to another discovered server's name must not make that
     // server appear twice.
-    if (server && !params_.FindMonitored(server, family_)) {
+    if (server && !monitored_.Find(server, family_)) {
         ListBox& available = view_->List(IDC_AVAILABLE_LIST);
-        if (!ListHoldsReference(available, server)) {
+        if (available_records_.insert(server).second) {
             const int item = available.AddString(server->GetServerName());
             available.SetItemData(item, server);
         }
@@ -166,7 +161,7 @@ void CServerSelectDlg::OnNewServer() {
 
     auto added = std::make_unique<CMonitoredServer>();
     SetEntryFromProperties(*added, properties);
-    CMonitoredServer* entry = params_.AddMonitored(std::move(added), family_);
+    CMonitoredServer* entry = monitored_.Add(std::move(added), family_);
     if (!entry)
         return;
     ListBox& monitor = view_->List(IDC_MONITOR_LIST);
@@ -188,9 +183,9 @@ void CServerSelectDlg::OnEditServer() {
     const std::string login = entry->GetLogin();
     const std::string name = entry->GetServerName();
     // Shown as it would be typed, so that OK without a change keeps it.
-    const char* clear =
-        password_as_typed(decode_password(entry->GetPassword().c_str(), login.c_str(), name.c_str(), nullptr));
-    properties.password = clear ? clear : "";
+    // An error text stands in the field in place of the password.
+    const DecodedPassword decoded = DecodePassword(entry->GetPassword(), {login, name});
+    properties.password = PasswordAsTyped(decoded.status.Ok() ? decoded.password : decoded.status.text);
 
     UpdateDataToControls();
     if (view_->RunProperties(properties) == DIALOG_OK)

@@ -3,16 +3,18 @@
 #define TAV_DIALOGS_SELECTIONDIALOG_H
 
 #include <string>
+#include <unordered_set>
 
 #include "dialogs/DialogView.h"
 #include "discovery/Family.h"
 
+class CDbServer;
 class CDbServerList;
-class CInstallParams;
+class CMonitoredSet;
 
 class CServerSelectDlg {
 public:
-    CServerSelectDlg(Family family, CDbServerList& servers, CInstallParams& params);
+    CServerSelectDlg(Family family, CDbServerList& servers, CMonitoredSet& monitored);
     virtual ~CServerSelectDlg() = default;
 
     void SetView(ISelectView* view) { view_ = view; }
@@ -28,7 +30,7 @@ public:
 
     Family GetFamily() const { return family_; }
     CDbServerList& GetServers() { return servers_; }
-    CInstallParams& GetParams() { return params_; }
+    CMonitoredSet& GetMonitored() { return monitored_; }
 
 private:
     void UpdateDataFromControls();
@@ -37,8 +39,11 @@ private:
 
     Family family_;
     CDbServerList& servers_;
-    CInstallParams& params_;
+    CMonitoredSet& monitored_;
     ISelectView* view_ = nullptr;
+    // The records "Database Servers Available" lists: only the handlers add
+    // and remove its items.
+    std::unordered_set<const CDbServer*> available_records_;
     std::string available_text_;
     std::string monitor_text_;
 };

@@ -56,9 +56,8 @@ void SybaseViewPass(RegistryViewPass& view) {
             return;
         ForEachSubKey(*serverKeys, SYBASE_SERVER_NAME_CAPACITY, [&](const std::string& name) {
             const std::string path = std::string(SYBASE_SERVERS_KEY) + "\\" + name;
-            std::string type;
             if (auto server = view.Open(path.c_str(), KEY_QUERY)) {
-                if (QueryText(*server, "ServerType", SYBASE_SERVER_TYPE_CAPACITY, &type) && type == "SQLServer")
+                if (QueryText(*server, "ServerType", SYBASE_SERVER_TYPE_CAPACITY) == "SQLServer")
                     servers.push_back(name);
             }
             return true;

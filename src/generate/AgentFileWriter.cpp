@@ -1,6 +1,6 @@
 // The agent configuration files: the identity, the local settings, the
 // services, and the installer's test settings appended.
-#include "generate/InstallParams.h"
+#include "generate/ConfigurationWriter.h"
 
 #include <cstring>
 
@@ -15,144 +15,146 @@ namespace {
 // ---- agent configuration lines ----
 
 // The lines that name the version, which differ by family.
-void WriteIniVersionLines(CInstallParams& p, Family family, const CMonitoredServer& e) {
+void WriteIniVersionLines(CConfigurationWriter& p, Family family, const CMonitoredServer& e) {
     switch (family) {
     case Family::Oracle:
-        p.LogWrite(LOG_INI, "COLL_VERSION=%s\n", OracleVersionCode(e.GetServerVersion()));
+        p.WriteGenerated(GeneratedFile::AgentConfiguration, "COLL_VERSION=%s\n",
+                         OracleVersionCode(e.GetServerVersion()));
         break;
     case Family::Sybase:
-        p.LogWrite(LOG_INI,
-                   "COLL_VERSION=TUS\n"
-                   "COLL_DBVERSION=%s\n"
-                   "SYBASE_OCS=%s\n",
-                   e.GetServerVersion().c_str(),
-                   SybaseOcsDirectory(e.GetDollarServer(), e.GetServerVersion()).c_str());
+        p.WriteGenerated(GeneratedFile::AgentConfiguration,
+                         "COLL_VERSION=TUS\n"
+                         "COLL_DBVERSION=%s\n"
+                         "SYBASE_OCS=%s\n",
+                         e.GetServerVersion().c_str(),
+                         SybaseOcsDirectory(e.GetDollarServer(), e.GetServerVersion()).c_str());
         break;
     case Family::MsSql:
-        p.LogWrite(LOG_INI,
-                   "COLL_CLUSTERSERVER=%s\n"
-                   "COLL_VERSION=TUM\n",
-                   e.GetClusterServer().c_str());
+        p.WriteGenerated(GeneratedFile::AgentConfiguration,
+                         "COLL_CLUSTERSERVER=%s\n"
+                         "COLL_VERSION=TUM\n",
+                         e.GetClusterServer().c_str());
         break;
     case Family::Informix:
-        p.LogWrite(LOG_INI, "COLL_VERSION=TUI\n");
+        p.WriteGenerated(GeneratedFile::AgentConfiguration, "COLL_VERSION=TUI\n");
         break;
     default: break;
     }
 }
 
 // The lines that say where the database lives, which differ by family.
-void WriteIniDatabaseLines(CInstallParams& p, Family family, const CMonitoredServer& e) {
+void WriteIniDatabaseLines(CConfigurationWriter& p, Family family, const CMonitoredServer& e) {
     const std::string home = e.GetDollarServer(), name = e.GetServerName();
     switch (family) {
     case Family::Oracle:
-        p.LogWrite(LOG_INI,
-                   "ORACLE_HOME=%s\n"
-                   "ORACLE_SID=%s\n"
-                   "COLL_DBHOME=%s\n"
-                   "DELMA_PRODUCT=AFF_ALL_ORACLE\n",
-                   home.c_str(), name.c_str(), home.c_str());
+        p.WriteGenerated(GeneratedFile::AgentConfiguration,
+                         "ORACLE_HOME=%s\n"
+                         "ORACLE_SID=%s\n"
+                         "COLL_DBHOME=%s\n"
+                         "DELMA_PRODUCT=AFF_ALL_ORACLE\n",
+                         home.c_str(), name.c_str(), home.c_str());
         break;
     case Family::Sybase:
-        p.LogWrite(LOG_INI, "DELMA_PRODUCT=AFF_ALL_SYBASE\n");
+        p.WriteGenerated(GeneratedFile::AgentConfiguration, "DELMA_PRODUCT=AFF_ALL_SYBASE\n");
         break;
     case Family::MsSql:
-        p.LogWrite(LOG_INI, "MSSQL_HOME=%s\n", home.c_str());
+        p.WriteGenerated(GeneratedFile::AgentConfiguration, "MSSQL_HOME=%s\n", home.c_str());
         break;
     case Family::Informix:
-        p.LogWrite(LOG_INI,
-                   "INFORMIXDIR=%s\n"
-                   "INFORMIXSERVER=%s\n"
-                   "ONCONFIG=onconfig\n"
-                   "INFORMIXSQLHOSTS=\\\\%s\n"
-                   "DELMA_PRODUCT=AFF_ALL_INFORMIX\n",
-                   home.c_str(), name.c_str(), p.GetComputerName().c_str());
+        p.WriteGenerated(GeneratedFile::AgentConfiguration,
+                         "INFORMIXDIR=%s\n"
+                         "INFORMIXSERVER=%s\n"
+                         "ONCONFIG=onconfig\n"
+                         "INFORMIXSQLHOSTS=\\\\%s\n"
+                         "DELMA_PRODUCT=AFF_ALL_INFORMIX\n",
+                         home.c_str(), name.c_str(), p.Params().GetComputerName().c_str());
         break;
     default: break;
     }
 }
 
-void WriteIniLines(CInstallParams& p, const AgentFamily& f, const CMonitoredServer& e, int index) {
+void WriteIniLines(CConfigurationWriter& p, const AgentFamily& f, const CMonitoredServer& e, int index) {
     const std::string name = e.GetServerName();
-    const std::string etcToken = p.GetEtcPath(PARAM_AT_TOKEN);
-    const std::string binToken = p.GetBinPath(PARAM_AT_TOKEN);
+    const std::string etcToken = p.Params().GetEtcPath(PARAM_AT_TOKEN);
+    const std::string binToken = p.Params().GetBinPath(PARAM_AT_TOKEN);
     const char* ownCollector = f.family == Family::Oracle ? OracleVersionCode(e.GetServerVersion())
                                                          : f.product;
-    p.LogWrite(LOG_INI,
-               ";\n"
-               "%s\n"
-               ";Copyright (c) Veltra Corporation. All rights reserved.\n"
-               ";\n"
-               ";This file is generated from tavntsup program.\n"
-               ";\n"
-               "\n"
-               "[Identity]\n"
-               "VelProd=%s\n"
-               "VelVers=301\n"
-               "VelDesc=Veltra %s Monitoring Agent\n"
-               "VelTask=%s\n"
-               "TixDesc=%s Monitoring Agent\n"
-               "TixVers=V301\n"
-               "\n",
-               f.header, f.product, f.description, name.c_str(), f.description);
+    p.WriteGenerated(GeneratedFile::AgentConfiguration,
+                     ";\n"
+                     "%s\n"
+                     ";Copyright (c) Veltra Corporation. All rights reserved.\n"
+                     ";\n"
+                     ";This file is generated from tavntsup program.\n"
+                     ";\n"
+                     "\n"
+                     "[Identity]\n"
+                     "VelProd=%s\n"
+                     "VelVers=301\n"
+                     "VelDesc=Veltra %s Monitoring Agent\n"
+                     "VelTask=%s\n"
+                     "TixDesc=%s Monitoring Agent\n"
+                     "TixVers=V301\n"
+                     "\n",
+                     f.header, f.product, f.description, name.c_str(), f.description);
     if (f.family == Family::Sybase)
-        p.LogWrite(LOG_INI,
-                   "VELTRA_HOME=%s\n"
-                   "INSTANCENAME=%s\n",
-                   etcToken.c_str(), name.c_str());
+        p.WriteGenerated(GeneratedFile::AgentConfiguration,
+                         "VELTRA_HOME=%s\n"
+                         "INSTANCENAME=%s\n",
+                         etcToken.c_str(), name.c_str());
     else
-        p.LogWrite(LOG_INI,
-                   "INSTANCENAME=%s\n"
-                   "VELTRA_HOME=%s\n",
-                   name.c_str(), etcToken.c_str());
-    p.LogWrite(LOG_INI,
-               "\n"
-               "[Local Settings]\n"
-               "COLL_CTL_HOME=%s\n"
-               "TNC_PORTS=(2 135 %s)\n"
-               "TNC_FAMILIES=@Protocol@\n"
-               "COLL_LOGON=%s\n"
-               "COLL_PASSWORD=%s\n"
-               "COLL_ERRORLOG=%s\n",
-               etcToken.c_str(), p.GetPortNumber(PARAM_AT_TOKEN).c_str(), e.GetLogin().c_str(),
-               e.GetPassword().c_str(), e.GetErrorlogName().c_str());
+        p.WriteGenerated(GeneratedFile::AgentConfiguration,
+                         "INSTANCENAME=%s\n"
+                         "VELTRA_HOME=%s\n",
+                         name.c_str(), etcToken.c_str());
+    p.WriteGenerated(GeneratedFile::AgentConfiguration,
+                     "\n"
+                     "[Local Settings]\n"
+                     "COLL_CTL_HOME=%s\n"
+                     "TNC_PORTS=(2 135 %s)\n"
+                     "TNC_FAMILIES=@Protocol@\n"
+                     "COLL_LOGON=%s\n"
+                     "COLL_PASSWORD=%s\n"
+                     "COLL_ERRORLOG=%s\n",
+                     etcToken.c_str(), p.Params().GetPortNumber(PARAM_AT_TOKEN).c_str(), e.GetLogin().c_str(),
+                     e.GetPassword().c_str(), e.GetErrorlogName().c_str());
     WriteIniVersionLines(p, f.family, e);
-    p.LogWrite(LOG_INI,
-               "COLL_SERVERID=@INSTANCENAME@\n"
-               "COLL_HOSTNAME=@COMPUTERNAME@\n"
-               "%s\n"
-               "COLL_USESHM=1\n"
-               "COLL_BINPATH=%s\n"
-               "COLL_HOME=%s\n",
-               f.family == Family::Informix ? "COLL_PREFIX=\\TEMP" : "COLL_PREFIX=TEMP", binToken.c_str(),
-               p.GetLogPath(PARAM_AT_TOKEN).c_str());
+    p.WriteGenerated(GeneratedFile::AgentConfiguration,
+                     "COLL_SERVERID=@INSTANCENAME@\n"
+                     "COLL_HOSTNAME=@COMPUTERNAME@\n"
+                     "%s\n"
+                     "COLL_USESHM=1\n"
+                     "COLL_BINPATH=%s\n"
+                     "COLL_HOME=%s\n",
+                     f.family == Family::Informix ? "COLL_PREFIX=\\TEMP" : "COLL_PREFIX=TEMP", binToken.c_str(),
+                     p.Params().GetLogPath(PARAM_AT_TOKEN).c_str());
     WriteIniDatabaseLines(p, f.family, e);
-    p.LogWrite(LOG_INI, "CONFIG_VERSION=2.0.0\n");
-    if (f.family == Family::MsSql) p.LogWrite(LOG_INI, "TUM_NAMED_INSTANCE=%d\n", IsNamedInstance(name));
-    p.LogWrite(LOG_INI,
-               "\n"
-               "[Services]\n"
-               "Add=SXA%sAgent%d\n"
-               "Add=SXA%sCollector%d\n"
-               "\n"
-               "[SXA%sAgent%d]\n"
-               "Name=%sAGENT%d\n"
-               "Label=Veltra Sentrix Agent for %s Instance %s\n"
-               "Service=%sAGENT.EXE -Hkey \"@VelProd@\\@VelVers@\\@VelTask@\"\n"
-               "Path=%s\n"
-               "Start=Auto\n"
-               "Action=NOStart\n"
-               "\n"
-               "[SXA%sCollector%d]\n"
-               "Name=%sCOLL%d\n"
-               "Label=Veltra Collector for %s Instance %s\n"
-               "Service=%sCOLL.EXE -Hkey \"@VelProd@\\@VelVers@\\@VelTask@\"\n"
-               "Path=%s\n"
-               "Start=Auto\n"
-               "Action=NOStart\n",
-               f.service_key, index, f.service_key, index, f.service_key, index, f.product, index,
-               f.service_key, name.c_str(), f.product, binToken.c_str(), f.service_key, index, f.product,
-               index, f.service_key, name.c_str(), CollectorFor(p, ownCollector), binToken.c_str());
+    p.WriteGenerated(GeneratedFile::AgentConfiguration, "CONFIG_VERSION=2.0.0\n");
+    if (f.family == Family::MsSql)
+        p.WriteGenerated(GeneratedFile::AgentConfiguration, "TUM_NAMED_INSTANCE=%d\n", IsNamedInstance(name));
+    p.WriteGenerated(GeneratedFile::AgentConfiguration,
+                     "\n"
+                     "[Services]\n"
+                     "Add=SXA%sAgent%d\n"
+                     "Add=SXA%sCollector%d\n"
+                     "\n"
+                     "[SXA%sAgent%d]\n"
+                     "Name=%sAGENT%d\n"
+                     "Label=Veltra Sentrix Agent for %s Instance %s\n"
+                     "Service=%sAGENT.EXE -Hkey \"@VelProd@\\@VelVers@\\@VelTask@\"\n"
+                     "Path=%s\n"
+                     "Start=Auto\n"
+                     "Action=NOStart\n"
+                     "\n"
+                     "[SXA%sCollector%d]\n"
+                     "Name=%sCOLL%d\n"
+                     "Label=Veltra Collector for %s Instance %s\n"
+                     "Service=%sCOLL.EXE -Hkey \"@VelProd@\\@VelVers@\\@VelTask@\"\n"
+                     "Path=%s\n"
+                     "Start=Auto\n"
+                     "Action=NOStart\n",
+                     f.service_key, index, f.service_key, index, f.service_key, index, f.product, index,
+                     f.service_key, name.c_str(), f.product, binToken.c_str(), f.service_key, index, f.product,
+                     index, f.service_key, name.c_str(), CollectorFor(p, ownCollector), binToken.c_str());
 }
 
 }  // namespace
@@ -161,7 +163,7 @@ void WriteIniLines(CInstallParams& p, const AgentFamily& f, const CMonitoredServ
 
 // The lines of "tavtset.ini", each ended by "\n", ready to be appended as
 // they are: a "%" in them is text, not a format.
-std::string CInstallParams::ReadLocalSettings() {
+std::string CConfigurationWriter::ReadLocalSettings() {
     std::string lines;
     FILE* file = tavplat::OpenFile("tavtset.ini", "rb");
     if (!file) return lines;
@@ -182,7 +184,7 @@ std::string CInstallParams::ReadLocalSettings() {
     return lines;
 }
 
-void CInstallParams::WriteIniFiles(Family family, int count) {
+void CConfigurationWriter::WriteIniFiles(Family family, int count) {
     const AgentFamily& f = AgentFamilyOf(family);
     // The test settings are read once: per generation, or per call when a
     // writer runs on its own.
@@ -192,15 +194,15 @@ void CInstallParams::WriteIniFiles(Family family, int count) {
         ownSettings = ReadLocalSettings();
         settings = &ownSettings;
     }
-    WriteServerFiles(family, count, {LOG_INI, "agent configuration", f.ini_prefix, ".ini"},
+    WriteServerFiles(family, count, {GeneratedFile::AgentConfiguration, "agent configuration", f.ini_prefix, ".ini"},
                      [&](const CMonitoredServer& entry, int index, const std::string& path) {
-                         LogWrite(LOG_INCLUDE, "Add=%s\n", path.c_str());
+                         WriteGenerated(GeneratedFile::Include, "Add=%s\n", path.c_str());
                          WriteIniLines(*this, f, entry, index);
-                         LogWrite(LOG_INI, "%s", settings->c_str());
+                         WriteGenerated(GeneratedFile::AgentConfiguration, "%s", settings->c_str());
                      });
 }
 
-void CInstallParams::WriteOracleIni(int count) { WriteIniFiles(Family::Oracle, count); }
-void CInstallParams::WriteSybaseIni(int count) { WriteIniFiles(Family::Sybase, count); }
-void CInstallParams::WriteMsSqlIni(int count) { WriteIniFiles(Family::MsSql, count); }
-void CInstallParams::WriteInformixIni(int count) { WriteIniFiles(Family::Informix, count); }
+void CConfigurationWriter::WriteOracleIni(int count) { WriteIniFiles(Family::Oracle, count); }
+void CConfigurationWriter::WriteSybaseIni(int count) { WriteIniFiles(Family::Sybase, count); }
+void CConfigurationWriter::WriteMsSqlIni(int count) { WriteIniFiles(Family::MsSql, count); }
+void CConfigurationWriter::WriteInformixIni(int count) { WriteIniFiles(Family::Informix, count); }

@@ -1,6 +1,6 @@
 // The generation driver: after OK the monitored set is written out family by
 // family, each family's include file listing its agent configuration files.
-#include "generate/InstallParams.h"
+#include "generate/ConfigurationWriter.h"
 
 #include <string>
 
@@ -13,16 +13,16 @@ struct IncludeRow {
     Family family;
     const char* include_name;
     int exit_code;  // when the include file cannot be opened
-    void (CInstallParams::*write_batch)(int);
-    void (CInstallParams::*write_ini)(int);
+    void (CConfigurationWriter::*write_batch)(int);
+    void (CConfigurationWriter::*write_ini)(int);
 };
 
 const IncludeRow INCLUDE_ROWS[] = {
-    {Family::Oracle, "tuoinc.ini", 100, &CInstallParams::WriteOracleBatch, &CInstallParams::WriteOracleIni},
-    {Family::Sybase, "tusinc.ini", 110, &CInstallParams::WriteSybaseBatch, &CInstallParams::WriteSybaseIni},
-    {Family::MsSql, "tuminc.ini", 110, &CInstallParams::WriteMsSqlBatch, &CInstallParams::WriteMsSqlIni},
-    {Family::Informix, "tuiinc.ini", 110, &CInstallParams::WriteInformixBatch,
-     &CInstallParams::WriteInformixIni},
+    {Family::Oracle, "tuoinc.ini", 100, &CConfigurationWriter::WriteOracleBatch, &CConfigurationWriter::WriteOracleIni},
+    {Family::Sybase, "tusinc.ini", 110, &CConfigurationWriter::WriteSybaseBatch, &CConfigurationWriter::WriteSybaseIni},
+    {Family::MsSql, "tuminc.ini", 110, &CConfigurationWriter::WriteMsSqlBatch, &CConfigurationWriter::WriteMsSqlIni},
+    {Family::Informix, "tuiinc.ini", 110, &CConfigurationWriter::WriteInformixBatch,
+     &CConfigurationWriter::WriteInformixIni},
 };
 
 const IncludeRow* IncludeRowOf(Family family) {
@@ -33,22 +33,26 @@ const IncludeRow* IncludeRowOf(Family family) {
 
 }  // namespace
 
-void CInstallParams::ChooseCollector() {
-    const std::string commonCollector = GetBinPath(PARAM_RESOLVED) + "\\tavcoll.exe";
-    if (tavplat::FileAccess(commonCollector.c_str(), 0) == 0) use_common_collector = 0;
+CConfigurationWriter::CConfigurationWriter(const CInstallParams& params, const CMonitoredSet& monitored,
+                                           CReport& report)
+    : params_(params), monitored_(monitored), report_(report) {}
+
+void CConfigurationWriter::ChooseCollector() {
+    const std::string commonCollector = params_.GetBinPath(PARAM_RESOLVED) + "\\tavcoll.exe";
+    if (tavplat::FileAccess(commonCollector.c_str(), 0) == 0) common_collector_ = false;
 }
 
-int CInstallParams::WriteFamilyFiles(Family family, int count) {
+int CConfigurationWriter::WriteFamilyFiles(Family family, int count) {
     const IncludeRow* row = IncludeRowOf(family);
     if (!row) return 0;
-    const std::string includePath = GetEtcPath(PARAM_RESOLVED) + "\\" + row->include_name;
+    const std::string includePath = params_.GetEtcPath(PARAM_RESOLVED) + "\\" + row->include_name;
     include_file_ = staged_.Open(includePath, "w");
     if (include_file_ < 0) {
-        LogWrite(LOG_CONSOLE, "Can't open '%s' for write\n", includePath.c_str());
+        Tell("Can't open '%s' for write\n", includePath.c_str());
         return row->exit_code;
     }
-    LogWrite(LOG_INCLUDE, "\n");
-    LogWrite(LOG_INCLUDE, "[Include]\n");
+    WriteGenerated(GeneratedFile::Include, "\n");
+    WriteGenerated(GeneratedFile::Include, "[Include]\n");
     (this->*row->write_batch)(count);
     (this->*row->write_ini)(count);
     // The include file goes in place after its family's files: it never
@@ -58,7 +62,7 @@ int CInstallParams::WriteFamilyFiles(Family family, int count) {
     return 0;
 }
 
-GenerationResult CInstallParams::GenerateConfiguration() {
+GenerationResult CConfigurationWriter::GenerateConfiguration() {
     ChooseCollector();
     const std::string settings = ReadLocalSettings();
     generation_settings_ = &settings;
@@ -66,7 +70,7 @@ GenerationResult CInstallParams::GenerateConfiguration() {
     int exitCode = 0;
     for (int slot = 0; slot < FAMILY_SLOTS && exitCode == 0 && !staged_.Failed(); ++slot) {
         const Family family = FamilyAtSlot(slot);
-        const int count = GetMonitoredCount(family);
+        const int count = monitored_.Count(family);
         if (count == 0) continue;
         if (!IncludeRowOf(family)) break;  // no files for an unknown family, nor for the ones after it
         exitCode = WriteFamilyFiles(family, count);

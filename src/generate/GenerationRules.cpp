@@ -82,8 +82,8 @@ ResolvedParameters ResolveParameters(const CInstallParams& params) {
             params.GetComputerName()};
 }
 
-const char* CollectorFor(const CInstallParams& p, const char* ownCollector) {
-    return p.use_common_collector == 1 ? COMMON_COLLECTOR : ownCollector;
+const char* CollectorFor(const CConfigurationWriter& writer, const char* ownCollector) {
+    return writer.UsesCommonCollector() ? COMMON_COLLECTOR : ownCollector;
 }
 
 // The program is Informix's own, started directly (no command interpreter);

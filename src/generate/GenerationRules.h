@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "generate/InstallParams.h"
+#include "generate/ConfigurationWriter.h"
 
 namespace tavgen {
 
@@ -43,9 +43,9 @@ struct ResolvedParameters {
 };
 ResolvedParameters ResolveParameters(const CInstallParams& params);
 
-// The collector program the agent starts: the common one when the driver
-// chose it, else the family's own.
-const char* CollectorFor(const CInstallParams& params, const char* ownCollector);
+// The collector program the agent starts: the common one when the writer
+// uses it, else the family's own.
+const char* CollectorFor(const CConfigurationWriter& writer, const char* ownCollector);
 
 // directory\<prefix><name><extension>
 std::string OutputPath(const std::string& directory, const char* prefix, const std::string& name,

@@ -1,74 +1,11 @@
 // The install-parameter table: the seven install parameters with their read
-// modes and fallbacks, and the monitored set.
+// modes and fallbacks.
 #include "generate/InstallParams.h"
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "platform/Process.h"
 #include "runtime/CollectorRuntime.h"
-
-// ---- CMonitoredServer --------------------------------------------------------
-
-void CMonitoredServer::AssignFromServer(const CDbServer& server) {
-    static_cast<CServerFields&>(*this) = server;
-    login.clear();
-    password.clear();
-}
-
-// ---- construction ------------------------------------------------------------
-
-// The common collector is written only where the driver decides for it; with
-// 0 as the start an absent "tavcoll.exe" is never named in the agents' files.
-CInstallParams::CInstallParams() : use_common_collector(0) {}
-
-// The staged set, destroyed with the table, removes what an interrupted
-// generation left unplaced. The setup log is CloseSetupLog's.
-CInstallParams::~CInstallParams() {
-    // The entries of a family go in the reverse order of their adding.
-    for (auto& sequence : monitored_)
-        while (!sequence.empty()) sequence.pop_back();
-}
-
-// ---- the monitored set ---------------------------------------------------------
-
-CMonitoredServer* CInstallParams::AddMonitored(std::unique_ptr<CMonitoredServer> entry, Family family) {
-    if (!entry || !IsFamilySlot(family)) return nullptr;
-    monitored_[SlotOf(family)].push_back(std::move(entry));
-    return monitored_[SlotOf(family)].back().get();
-}
-
-void CInstallParams::RemoveMonitored(CMonitoredServer* entry, Family family) {
-    if (!entry || !IsFamilySlot(family)) return;
-    auto& sequence = monitored_[SlotOf(family)];
-    auto found = std::find_if(sequence.rbegin(), sequence.rend(),
-                              [entry](const auto& held) { return held.get() == entry; });
-    if (found == sequence.rend()) return;
-    sequence.erase(std::next(found).base());
-}
-
-CMonitoredServer* CInstallParams::FindMonitored(const CDbServer* server, Family family) const {
-    if (!server || !IsFamilySlot(family)) return nullptr;
-    for (const auto& entry : monitored_[SlotOf(family)]) {
-        if (entry->GetServerName() == server->GetServerName() &&
-            entry->GetServiceName() == server->GetServiceName() &&
-            entry->GetErrorlogName() == server->GetErrorlogName() &&
-            entry->GetDollarServer() == server->GetDollarServer() &&
-            entry->GetServerVersion() == server->GetServerVersion())
-            return entry.get();
-    }
-    return nullptr;
-}
-
-int CInstallParams::GetMonitoredCount(Family family) const {
-    if (!IsFamilySlot(family)) return 0;
-    return static_cast<int>(monitored_[SlotOf(family)].size());
-}
-
-CMonitoredServer* CInstallParams::GetMonitoredAt(int index, Family family) const {
-    if (!IsFamilySlot(family) || index < 0 || index >= GetMonitoredCount(family)) return nullptr;
-    return monitored_[SlotOf(family)][static_cast<size_t>(index)].get();
-}
 
 // ---- install parameters -------------------------------------------------------
 

@@ -1,8 +1,8 @@
 // Output file preparation: every generated file staged beside its place,
 // missing directories created, the writers' common loop, the files put in
-// place together; and the formatted writer the generation writes every line
+// place together; and the formatted writers the generation writes every line
 // through.
-#include "generate/InstallParams.h"
+#include "generate/ConfigurationWriter.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -30,41 +30,50 @@ size_t FormatInto(std::string& out, const char* format, va_list args) {
 
 }  // namespace
 
-void CInstallParams::LogWrite(int destination, const char* format, ...) {
+std::string_view CConfigurationWriter::Format(const char* format, va_list args) {
+    const size_t length = FormatInto(format_buffer_, format ? format : "", args);
+    return std::string_view(format_buffer_.data(), length);
+}
+
+void CConfigurationWriter::WriteGenerated(GeneratedFile file, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    const size_t length = FormatInto(format_buffer_, format ? format : "", args);
+    const std::string_view text = Format(format, args);
     va_end(args);
-    const std::string_view text(format_buffer_.data(), length);
-
-    if (destination == LOG_CONSOLE) Say(text);
-    else if (int* file = FileOf(destination)) staged_.WriteGenerated(*file, text);
-    else report_->LogOnly(text);
+    if (int* open = FileOf(file)) staged_.WriteGenerated(*open, text);
 }
 
-int* CInstallParams::FileOf(int destination) {
-    switch (destination) {
-    case LOG_INI: return &ini_file_;
-    case LOG_INCLUDE: return &include_file_;
-    case LOG_BATCH: return &batch_file_;
-    default: return nullptr;
+void CConfigurationWriter::Tell(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const std::string_view text = Format(format, args);
+    va_end(args);
+    Say(text);
+}
+
+int* CConfigurationWriter::FileOf(GeneratedFile file) {
+    switch (file) {
+    case GeneratedFile::AgentConfiguration: return &ini_file_;
+    case GeneratedFile::Include: return &include_file_;
+    case GeneratedFile::Batch: return &batch_file_;
     }
+    return nullptr;
 }
 
-void CInstallParams::Say(std::string_view text) {
+void CConfigurationWriter::Say(std::string_view text) {
     if (staging_) pending_.push_back({std::string(text)});
-    else if (!text.empty()) report_->ConsoleAndLog(text);
+    else if (!text.empty()) report_.ConsoleAndLog(text);
 }
 
 // ---- staging -------------------------------------------------------------------
 
-void CInstallParams::BeginStaging() {
+void CConfigurationWriter::BeginStaging() {
     staged_.Discard();
     pending_.clear();
     staging_ = true;
 }
 
-GenerationResult CInstallParams::FinishStaging(int processExit) {
+GenerationResult CConfigurationWriter::FinishStaging(int processExit) {
     staging_ = false;  // from here on the lines go out at once
     const std::vector<PendingStep> steps = std::move(pending_);
     pending_.clear();
@@ -97,7 +106,7 @@ GenerationResult CInstallParams::FinishStaging(int processExit) {
 
 // A move that failed (a file held open by a running agent, say) stops the
 // moves: what went before stays in place, the rest is left as it was.
-void CInstallParams::ReportNotPlaced(const Status& failure, const std::vector<PendingStep>& steps, size_t from) {
+void CConfigurationWriter::ReportNotPlaced(const Status& failure, const std::vector<PendingStep>& steps, size_t from) {
     std::string lines = failure.text +
                         "; the configuration is incomplete: the files finished above are in place, these are not:\n";
     for (size_t i = from; i < steps.size(); ++i)
@@ -108,15 +117,15 @@ void CInstallParams::ReportNotPlaced(const Status& failure, const std::vector<Pe
 // ---- preparing one file ----------------------------------------------------------
 
 // Returns 0, or the errno of the failed open (said on the console).
-int CInstallParams::OpenOutputFile(const std::string& path, int& file) {
+int CConfigurationWriter::OpenOutputFile(const std::string& path, int& file) {
     file = staged_.Open(path, "w");
     if (file >= 0) return 0;
     const int error = errno;
-    LogWrite(LOG_CONSOLE, "\nCan't open file '%s'\n", path.c_str());
+    Tell("\nCan't open file '%s'\n", path.c_str());
     return error != 0 ? error : EIO;
 }
 
-int CInstallParams::MakeParentDirectories(const char* path) {
+int CConfigurationWriter::MakeParentDirectories(const char* path) {
     if (!path) return 0;
     std::string directory = path;
     const size_t lastSeparator = directory.rfind('\\');
@@ -133,7 +142,7 @@ int CInstallParams::MakeParentDirectories(const char* path) {
         prefix += '\\';
         errno = 0;
         if (tavplat::MakeDirectory(prefix.c_str()) != 0 && errno == ENOENT) {
-            LogWrite(LOG_CONSOLE, "\nERROR: can't create '%s'\n", prefix.c_str());
+            Tell("\nERROR: can't create '%s'\n", prefix.c_str());
             return 0;
         }
         if (lastPass) break;
@@ -146,7 +155,7 @@ int CInstallParams::MakeParentDirectories(const char* path) {
 // The first open fails when the name makes a subdirectory that is not there
 // yet; after the directories are made it is tried once more. A file that
 // still cannot be made fails the run.
-bool CInstallParams::PrepareOutputFile(const std::string& path, int& file) {
+bool CConfigurationWriter::PrepareOutputFile(const std::string& path, int& file) {
     int error = OpenOutputFile(path, file);
     if (error == 0) return true;
     if (!MakeParentDirectories(path.c_str())) error = ENOENT;
@@ -155,11 +164,10 @@ bool CInstallParams::PrepareOutputFile(const std::string& path, int& file) {
     return false;
 }
 
-bool CInstallParams::RefuseUnsafeName(const std::string& name, const char* fileKind) {
+bool CConfigurationWriter::RefuseUnsafeName(const std::string& name, const char* fileKind) {
     if (tavgen::StaysInConfigurationDirectory(name)) return false;
-    LogWrite(LOG_CONSOLE,
-             "\nServer name '%s' leads out of the configuration directory: no %s file written for it\n",
-             name.c_str(), fileKind);
+    Tell("\nServer name '%s' leads out of the configuration directory: no %s file written for it\n",
+         name.c_str(), fileKind);
     return true;
 }
 
@@ -168,14 +176,14 @@ bool CInstallParams::RefuseUnsafeName(const std::string& name, const char* fileK
 // One file per entry of the family, in the order of the monitored set. A
 // writer called on its own, outside a generation, stages and places its
 // files itself.
-void CInstallParams::WriteServerFiles(Family family, int count, const ServerFileKind& kind,
+void CConfigurationWriter::WriteServerFiles(Family family, int count, const ServerFileKind& kind,
                                       const EntryWriter& writeLines) {
     const bool ownRun = !staging_;
     if (ownRun) BeginStaging();
-    const std::string etc = GetEtcPath(PARAM_RESOLVED);
-    int& file = *FileOf(kind.destination);
+    const std::string etc = params_.GetEtcPath(PARAM_RESOLVED);
+    int& file = *FileOf(kind.file);
     for (int i = 0; i < count && !staged_.Failed(); ++i) {
-        const CMonitoredServer* entry = GetMonitoredAt(i, family);
+        const CMonitoredServer* entry = monitored_.At(i, family);
         if (!entry) continue;
         const std::string name = entry->GetServerName();
         if (RefuseUnsafeName(name, kind.what)) continue;

@@ -73,9 +73,8 @@ Status CStagedFileSet::Place(int file) {
     StagedFile& staged = files_.at(static_cast<size_t>(file));
     if (staged.stream || staged.error != 0)
         return Status::Failure(EIO, "'" + staged.path + "' is not complete");
-    std::string why;
-    const long error = tavplat::MoveIntoPlace(staged.temporary.c_str(), staged.path.c_str(), &why);
-    if (error != 0) return Status::Failure(error, "Can't replace '" + staged.path + "': " + why);
+    const tavplat::FileOutcome moved = tavplat::MoveIntoPlace(staged.temporary.c_str(), staged.path.c_str());
+    if (!moved.Ok()) return Status::Failure(moved.code, "Can't replace '" + staged.path + "': " + moved.why);
     staged.placed = true;
     return Status::Success();
 }

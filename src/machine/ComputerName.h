@@ -11,7 +11,7 @@ namespace tavmachine {
 constexpr const char* COMPUTER_NAME_VARIABLE = "COMPUTERNAME";
 
 // Its value; none when it is not set.
-std::optional<std::string> ComputerName();
+[[nodiscard]] std::optional<std::string> ComputerName();
 
 }  // namespace tavmachine
 

@@ -23,14 +23,13 @@ void TakeNamedValue(tavplat::RegistryKey& key, uint32_t capacity, const char* na
     });
 }
 
-bool QueryText(tavplat::RegistryKey& key, const char* valueName, uint32_t dataCapacity, std::string* text) {
+std::optional<std::string> QueryText(tavplat::RegistryKey& key, const char* valueName, uint32_t dataCapacity) {
     std::vector<unsigned char> data(dataCapacity + 1, 0);
     uint32_t dataLength = dataCapacity;
     if (key.QueryValue(valueName, data.data(), &dataLength) != tavplat::REG_OK || dataLength > dataCapacity)
-        return false;
+        return std::nullopt;
     data[dataLength] = 0;
-    *text = reinterpret_cast<const char*>(data.data());
-    return true;
+    return std::string(reinterpret_cast<const char*>(data.data()));  // up to the first NUL, as the "A" call gives it
 }
 
 std::string EnvironmentText(const char* name) {

@@ -4,6 +4,7 @@
 #define TAV_MACHINE_REGISTRYVALUES_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,7 @@ struct RegistryView {
 // The views to read, in order: on a machine with two, the 64-bit view ("64")
 // and then the 32-bit one ("32"); on any other the one view there is, opened
 // without a flag as before there were two, and named "64".
-std::vector<RegistryView> ViewsOf(tavplat::RegistryReader& registry);
+[[nodiscard]] std::vector<RegistryView> ViewsOf(tavplat::RegistryReader& registry);
 
 // One value as an enumeration returns it: the raw data, and the data as text
 // (up to its first NUL, with a NUL placed right after the returned length).
@@ -73,14 +74,16 @@ void ForEachSubKey(tavplat::RegistryKey& key, uint32_t nameCapacity, Visit visit
 // alike) and sets *text to the text of each one named name, ignoring case.
 void TakeNamedValue(tavplat::RegistryKey& key, uint32_t capacity, const char* name, std::string* text);
 
-// The data of one value as text, or false when the query fails.
-bool QueryText(tavplat::RegistryKey& key, const char* valueName, uint32_t dataCapacity, std::string* text);
+// The data of one value as text, or nothing when the query fails or the data
+// does not fit in dataCapacity bytes.
+[[nodiscard]] std::optional<std::string> QueryText(tavplat::RegistryKey& key, const char* valueName,
+                                                   uint32_t dataCapacity);
 
 // The environment variable's value; empty when it is not set.
-std::string EnvironmentText(const char* name);
+[[nodiscard]] std::string EnvironmentText(const char* name);
 
 // atoi's reading of a decimal number, held within the range of an int.
-int DecimalNumber(const std::string& text);
+[[nodiscard]] int DecimalNumber(const std::string& text);
 
 }  // namespace tavdisc
 

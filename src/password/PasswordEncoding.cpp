@@ -13,6 +13,7 @@
 #include "password/PasswordEncoding.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <climits>
 #include <cstdarg>
@@ -20,11 +21,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "runtime/CollectorRuntime.h"
+#include "runtime/RuntimeState.h"
 
 // The module its message records name, whatever this file is called.
 constexpr const char RECORD_MODULE[] = "tavencry";
@@ -95,13 +99,6 @@ constexpr const char* ERROR_KEY_DIFFERS = "Error invalid password 3";
 constexpr std::string_view NO_PASSWORD = "NONE";
 constexpr char HEX_DIGITS[] = "0123456789ABCDEF";
 
-// The results, one buffer per kind; each call overwrites the previous result of its kind.
-std::string encode_clear_result;
-std::string encode_value_result;
-std::string decode_clear_result;
-std::string decode_result;
-std::string typed_result;
-
 struct SymbolMap {
     std::array<unsigned char, SYMBOL_COUNT> symbol_of{};  // character code -> symbol
     std::array<unsigned char, SYMBOL_COUNT> char_of{};    // symbol -> character code
@@ -136,11 +133,11 @@ const char* text_or_empty(const char* text) { return text ? text : ""; }
 
 // The key parts joined with tabs, empty parts skipped; without any part the
 // runtime settings' logon and server id.
-std::string build_key_text(va_list parts) {
+std::string build_key_text(const PasswordKey& parts) {
     std::string key;
     bool any = false;
-    while (const char* part = va_arg(parts, const char*)) {
-        if (*part == '\0') continue;
+    for (const std::string& part : parts) {
+        if (part.empty()) continue;
         if (any) key += KEY_SEPARATOR;
         key += part;
         any = true;
@@ -199,6 +196,16 @@ void mix_with_key(Packed& bytes, const std::string& key, bool encoding) {
 
 // ---- Block, symbols and packing ---------------------------------------------------------
 
+// Seeded once per process: seeding from the clock at every encoding gave all
+// encodings within one second the same filler.
+void seed_filler_once() {
+    static const bool seeded = [] {
+        std::srand(static_cast<unsigned>(std::time(nullptr)));
+        return true;
+    }();
+    (void)seeded;
+}
+
 // Password (at most 49 characters, each with a symbol, no tab), tab, key text, and,
 // when room is left, a tab and filler down to position 0.
 Block fill_block(const std::string& password, const std::string& key_form) {
@@ -209,7 +216,7 @@ Block fill_block(const std::string& password, const std::string& key_form) {
     for (size_t k = 0; k < key_form.size() && position >= 0; ++k)
         block[position--] = static_cast<unsigned char>(key_form[k]);
     if (position >= 0) {
-        std::srand(static_cast<unsigned>(std::time(nullptr)));
+        seed_filler_once();
         block[position--] = KEY_SEPARATOR;
         while (position >= 0) block[position--] = FILLER_TABLE[std::rand() % 254 + 1];
     }
@@ -298,11 +305,16 @@ bool password_fits_block(const std::string& password) {
 // The text after the marker, unless decoding would misread it (a text of
 // hexadecimal digits, or one beginning with a marker itself): then the marker stays,
 // and decoding drops it.
-char* keep_clear_text(const char* password) {
-    const std::string_view rest(password + 1);
+std::string keep_clear_text(std::string_view password) {
+    const std::string_view rest = password.substr(1);
     const bool misread = !rest.empty() && (is_upper_hex(rest) || is_marker(rest.front()));
-    encode_clear_result = misread ? std::string(password) : std::string(rest);
-    return encode_clear_result.data();
+    return std::string(misread ? password : rest);
+}
+
+std::string encode_value(const std::string& clear, const std::string& key) {
+    Packed packed = pack(to_symbols(fill_block(clear, key_in_block_form(key))));
+    mix_with_key(packed, key, true);
+    return to_hex(packed);
 }
 
 // ---- Decoding ------------------------------------------------------------------------------
@@ -360,60 +372,90 @@ const char* check_key(std::string_view stored_key, const std::string& caller_key
     return nullptr;
 }
 
-std::string decode_value(std::string_view hex, const std::string& key) {
+// What a stored value reads as: the password, "NONE" or a clear text, or an
+// error text in its place.
+struct Reading {
+    std::string text;
+    bool clear = false;
+    bool failed = false;
+};
+
+Reading failed(const char* error) { return Reading{error, false, true}; }
+
+Reading decode_value(std::string_view hex, const std::string& key) {
     Packed packed = from_hex(hex);
     mix_with_key(packed, key, false);
     const Symbols symbols = unpack(packed);
-    if (!is_well_formed(symbols)) return ERROR_KEY_DIFFERS;
+    if (!is_well_formed(symbols)) return failed(ERROR_KEY_DIFFERS);
     const std::string text = reading_order_text(symbols);
     const size_t end = text.find(KEY_SEPARATOR);
     const std::string_view stored_key = std::string_view(text).substr(end + 1);
-    if (const char* error = check_key(stored_key, key)) return error;
-    return text.substr(0, end);
+    if (const char* error = check_key(stored_key, key)) return failed(error);
+    return Reading{text.substr(0, end)};
 }
 
-char* result_or_null(std::string& result) { return result == NO_PASSWORD ? nullptr : result.data(); }
+// Expects a value that is not empty.
+Reading read_stored(std::string_view stored, const PasswordKey& key) {
+    if (!is_upper_hex(stored))
+        return Reading{std::string(is_marker(stored.front()) ? stored.substr(1) : stored), true};
+    if (stored.size() != ENCODED_LENGTH) return failed(ERROR_LENGTH);
+    return decode_value(stored, build_key_text(key));
+}
+
+PasswordKey key_parts(va_list parts) {
+    PasswordKey key;
+    while (const char* part = va_arg(parts, const char*)) key.emplace_back(part);
+    return key;
+}
 
 }  // namespace
 
+std::optional<std::string> EncodePassword(std::string_view password, const PasswordKey& key) {
+    if (password.empty()) return std::nullopt;
+    if (is_marker(password.front())) return keep_clear_text(password);
+    const std::string clear(password);
+    if (!password_fits_block(clear)) return std::nullopt;
+    return encode_value(clear, build_key_text(key));
+}
+
+DecodedPassword DecodePassword(std::string_view value, const PasswordKey& key) {
+    if (value.empty()) return {};
+    Reading reading = read_stored(value, key);
+    if (reading.failed) return {Status::Failure(EINVAL, std::move(reading.text)), {}};
+    if (reading.text == NO_PASSWORD) return {};
+    return {Status::Success(), std::move(reading.text)};
+}
+
+std::string PasswordAsTyped(std::string_view clear) {
+    const bool marked = !clear.empty() && is_marker(clear.front());
+    return marked ? MARKERS.front() + std::string(clear) : std::string(clear);
+}
+
 char* encode_password(const char* password, ...) {
     if (password == nullptr || *password == '\0') return nullptr;
-    if (is_marker(*password)) return keep_clear_text(password);
-
-    const std::string clear(password);
-    if (!password_fits_block(clear)) return nullptr;
-
     va_list parts;
     va_start(parts, password);
-    const std::string key = build_key_text(parts);
+    const PasswordKey key = key_parts(parts);
     va_end(parts);
-
-    Packed packed = pack(to_symbols(fill_block(clear, key_in_block_form(key))));
-    mix_with_key(packed, key, true);
-    encode_value_result = to_hex(packed);
-    return encode_value_result.data();
+    std::optional<std::string> stored = EncodePassword(password, key);
+    if (!stored) return nullptr;
+    const auto kind = is_marker(*password) ? tavrun::ResultKind::ENCODE_CLEAR_TEXT : tavrun::ResultKind::ENCODED_PASSWORD;
+    return tavrun::KeepResult(kind, *stored);
 }
 
 char* decode_password(const char* value, ...) {
     if (value == nullptr || *value == '\0') return nullptr;
-
-    const std::string_view stored(value);
-    if (!is_upper_hex(stored)) {
-        decode_clear_result = std::string(is_marker(stored.front()) ? stored.substr(1) : stored);
-        return result_or_null(decode_clear_result);
-    }
-
     va_list parts;
     va_start(parts, value);
-    const std::string key = build_key_text(parts);
+    const PasswordKey key = key_parts(parts);
     va_end(parts);
-
-    decode_result = stored.size() != ENCODED_LENGTH ? std::string(ERROR_LENGTH) : decode_value(stored, key);
-    return result_or_null(decode_result);
+    Reading reading = read_stored(value, key);
+    if (reading.text == NO_PASSWORD) return nullptr;
+    const auto kind = reading.clear ? tavrun::ResultKind::DECODE_CLEAR_TEXT : tavrun::ResultKind::DECODED_PASSWORD;
+    return tavrun::KeepResult(kind, reading.text);
 }
 
 char* password_as_typed(const char* clear) {
     if (clear == nullptr) return nullptr;
-    typed_result = is_marker(*clear) ? MARKERS.front() + std::string(clear) : std::string(clear);
-    return typed_result.data();
+    return tavrun::KeepResult(tavrun::ResultKind::TYPED_PASSWORD, PasswordAsTyped(clear));
 }

@@ -11,25 +11,34 @@
 
 namespace tavplat {
 
-std::string NativePath(const char* path);
+[[nodiscard]] std::string NativePath(const char* path);
 
 // The C runtime's calls on a Windows path; results and errno as the C runtime gives them.
-FILE* OpenFile(const char* path, const char* mode);
+[[nodiscard]] FILE* OpenFile(const char* path, const char* mode);
 int RemoveFile(const char* path);          // _unlink
 int RenameFile(const char* from, const char* to);
-int MakeDirectory(const char* path);       // _mkdir
-int FileAccess(const char* path, int mode);  // _access
+[[nodiscard]] int MakeDirectory(const char* path);         // _mkdir
+[[nodiscard]] int FileAccess(const char* path, int mode);  // _access
+
+// How a step of the file system ended: code 0, or the system's error code
+// (errno, or the Windows code) and the system's text for it, one line without
+// a full stop. The layer above says it to the person.
+struct [[nodiscard]] FileOutcome {
+    long code = 0;
+    std::string why;
+
+    bool Ok() const { return code == 0; }
+};
 
 // Puts the file from in the place of to in one step, replacing a file there:
 // rename on POSIX, MoveFileExA with MOVEFILE_REPLACE_EXISTING |
-// MOVEFILE_WRITE_THROUGH on Windows. Returns 0, or the system's error code
-// (errno, or the Windows code) with its text in *why.
-long MoveIntoPlace(const char* from, const char* to, std::string* why);
+// MOVEFILE_WRITE_THROUGH on Windows.
+FileOutcome MoveIntoPlace(const char* from, const char* to);
 
 // Writes text to a generated agent file. Lines end in CR LF on every platform,
 // as a Windows text-mode stream writes them, so both builds give the same bytes.
 // A result short of length is a failed write, errno telling why.
-size_t WriteGeneratedText(FILE* stream, const char* text, size_t length);
+[[nodiscard]] size_t WriteGeneratedText(FILE* stream, const char* text, size_t length);
 
 // For tests, where no disk can be filled (Wine has no RLIMIT_FSIZE): the nth
 // call of WriteGeneratedText from now writes nothing and fails with error as

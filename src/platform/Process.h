@@ -9,7 +9,7 @@
 namespace tavplat {
 
 // Reads a command's standard output through the command interpreter (popen / _popen).
-FILE* OpenCommandPipe(const char* command);
+[[nodiscard]] FILE* OpenCommandPipe(const char* command);
 int CloseCommandPipe(FILE* pipe);
 
 // Starts a program directly, without a command interpreter, and waits for it.
@@ -18,19 +18,19 @@ int CloseCommandPipe(FILE* pipe);
 int RunProgram(const char* path);
 
 // GetCurrentDirectoryA on Windows, getcwd elsewhere.
-std::string CurrentDirectory();
+[[nodiscard]] std::string CurrentDirectory();
 
 // The system drive's root: "%SystemDrive%\" on Windows, "/" elsewhere.
-std::string SystemDriveRoot();
+[[nodiscard]] std::string SystemDriveRoot();
 
 // The variable's value, or nothing when it is not set. On Windows it comes from
 // the process's own block, not the C runtime's copy: a host installer sets
 // variables with SetEnvironmentVariable after that copy was made.
-std::optional<std::string> EnvironmentValue(const char* name);
+[[nodiscard]] std::optional<std::string> EnvironmentValue(const char* name);
 
 // Hands a "name=value" buffer to the environment (_putenv / putenv). The
 // buffer becomes part of the environment and must stay alive. 0 on success.
-int PutEnvironment(char* assignment);
+[[nodiscard]] int PutEnvironment(char* assignment);
 
 }  // namespace tavplat
 

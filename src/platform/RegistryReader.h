@@ -37,36 +37,36 @@ public:
     // RegEnumValueA: nameLength in = capacity in characters including the NUL,
     // out = length without it; dataLength in = capacity in bytes, out = bytes
     // returned. The value type is not asked for.
-    virtual long EnumValue(uint32_t index, char* name, uint32_t* nameLength,
-                           unsigned char* data, uint32_t* dataLength) = 0;
+    [[nodiscard]] virtual long EnumValue(uint32_t index, char* name, uint32_t* nameLength,
+                                         unsigned char* data, uint32_t* dataLength) = 0;
     // RegEnumKeyExA.
-    virtual long EnumKey(uint32_t index, char* name, uint32_t* nameLength) = 0;
+    [[nodiscard]] virtual long EnumKey(uint32_t index, char* name, uint32_t* nameLength) = 0;
     // RegQueryValueExA.
-    virtual long QueryValue(const char* name, unsigned char* data, uint32_t* dataLength) = 0;
+    [[nodiscard]] virtual long QueryValue(const char* name, unsigned char* data, uint32_t* dataLength) = 0;
 };
 
 class RegistryReader {
 public:
     virtual ~RegistryReader() = default;
     // RegOpenKeyExA below HKEY_LOCAL_MACHINE. Null on failure, with the code in *error.
-    virtual std::unique_ptr<RegistryKey> OpenKey(const char* path, unsigned access,
-                                                 long* error = nullptr) = 0;
+    [[nodiscard]] virtual std::unique_ptr<RegistryKey> OpenKey(const char* path, unsigned access,
+                                                               long* error = nullptr) = 0;
     // True when the machine keeps two views of HKEY_LOCAL_MACHINE\Software, so
     // that KEY_WOW64_64 and KEY_WOW64_32 open different keys: 64-bit
     // Windows, whatever the process. With one view the flags change nothing.
-    virtual bool HasTwoViews() = 0;
+    [[nodiscard]] virtual bool HasTwoViews() = 0;
     // RegConnectRegistryA to HKEY_LOCAL_MACHINE of another machine ("\\name").
     // Null on failure, with the code in *error.
-    virtual std::unique_ptr<RegistryReader> ConnectRemote(const char* machine, long* error) = 0;
+    [[nodiscard]] virtual std::unique_ptr<RegistryReader> ConnectRemote(const char* machine, long* error) = 0;
 };
 
 // The system's text for a Windows error code, as FormatMessageA gives it
 // (neutral language, no inserts), including its trailing line end.
-std::string SystemErrorText(long code);
+[[nodiscard]] std::string SystemErrorText(long code);
 
 // The registry of the operating system: HKEY_LOCAL_MACHINE through advapi32 on
 // Windows; null on POSIX, which has none.
-std::unique_ptr<RegistryReader> OpenSystemRegistry();
+[[nodiscard]] std::unique_ptr<RegistryReader> OpenSystemRegistry();
 
 }  // namespace tavplat
 

@@ -5,12 +5,15 @@
 #include "platform/Process.h"
 
 #include <cstdlib>
+#include <utility>
+#include <iterator>
 
 namespace tavreg {
 
-std::unique_ptr<tavplat::RegistryReader> OpenMachineRegistry(std::vector<std::string>* problems) {
-    if (auto system = tavplat::OpenSystemRegistry()) return system;
+MachineRegistry OpenMachineRegistry() {
+    if (auto system = tavplat::OpenSystemRegistry()) return {std::move(system), {}};
     auto registry = std::make_unique<MemoryRegistry>();
+    std::vector<std::string> problems;
     const std::string files = tavplat::EnvironmentValue("TAVNOVU_REGISTRY").value_or("");
     size_t pos = 0;
     while (pos <= files.size()) {
@@ -19,10 +22,12 @@ std::unique_ptr<tavplat::RegistryReader> OpenMachineRegistry(std::vector<std::st
         std::string path = files.substr(pos, end - pos);
         pos = end + 1;
         if (path.empty()) continue;
-        std::string error;
-        if (!registry->LoadFile(path, &error, problems) && problems) problems->push_back(error);
+        LoadResult loaded = registry->LoadFile(path);
+        problems.insert(problems.end(), std::make_move_iterator(loaded.warnings.begin()),
+                        std::make_move_iterator(loaded.warnings.end()));
+        if (!loaded.Ok()) problems.push_back(std::move(loaded.error));
     }
-    return registry;
+    return {std::move(registry), std::move(problems)};
 }
 
 }  // namespace tavreg

@@ -10,12 +10,18 @@
 
 namespace tavreg {
 
+struct MachineRegistry {
+    std::unique_ptr<tavplat::RegistryReader> reader;  // never null
+    // One line for each snapshot that could not be loaded and for each line
+    // the loader passed over, in the order met; the caller tells the person.
+    std::vector<std::string> problems;
+};
+
 // The operating system's registry where there is one (advapi32 on Windows).
 // Elsewhere the snapshot files named by TAVNOVU_REGISTRY (a ':'-separated
 // list); none means an empty registry. A snapshot that cannot be loaded is
-// left out, with one line saying why added to *problems; so is each line that
-// the loader passed over.
-std::unique_ptr<tavplat::RegistryReader> OpenMachineRegistry(std::vector<std::string>* problems);
+// left out, what was read of it before the fault staying.
+[[nodiscard]] MachineRegistry OpenMachineRegistry();
 
 }  // namespace tavreg
 

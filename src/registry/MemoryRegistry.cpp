@@ -185,13 +185,10 @@ struct MemoryRegistry::Node {
 MemoryRegistry::MemoryRegistry() : root_(std::make_unique<Node>()) {}
 MemoryRegistry::~MemoryRegistry() = default;
 
-bool MemoryRegistry::LoadFile(const std::string& path, std::string* error, std::vector<std::string>* warnings) {
+LoadResult MemoryRegistry::LoadFile(const std::string& path) {
     // Snapshot paths are the host's own, not Windows paths inside the system.
     std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        if (error) *error = path + ": cannot open: " + std::strerror(errno);
-        return false;
-    }
+    if (!file) return LoadResult{path + ": cannot open: " + std::strerror(errno), {}};
     RegFileParser parser(*root_->tree, path);
     std::vector<char> buffer(1 << 20);
     bool ok = true;
@@ -205,25 +202,23 @@ bool MemoryRegistry::LoadFile(const std::string& path, std::string* error, std::
     }
     bool readFault = std::ferror(file) != 0;
     std::fclose(file);
-    std::string fault;
+    LoadResult result;
     if (!ok)
-        fault = parser.Error();
+        result.error = parser.Error();
     else if (readFault)
-        fault = path + ": read error";
+        result.error = path + ": read error";
     else if (!parser.Finish())
-        fault = parser.Error();
-    if (warnings) parser.MoveWarnings(warnings);
-    if (!fault.empty() && error) *error = fault;
-    return fault.empty();
+        result.error = parser.Error();
+    result.warnings = parser.TakeWarnings();
+    return result;
 }
 
-bool MemoryRegistry::LoadText(const std::string& bytes, const std::string& name, std::string* error,
-                              std::vector<std::string>* warnings) {
+LoadResult MemoryRegistry::LoadText(const std::string& bytes, const std::string& name) {
     RegFileParser parser(*root_->tree, name);
-    bool ok = parser.Feed(bytes.data(), bytes.size()) && parser.Finish();
-    if (!ok && error) *error = parser.Error();
-    if (warnings) parser.MoveWarnings(warnings);
-    return ok;
+    LoadResult result;
+    if (!parser.Feed(bytes.data(), bytes.size()) || !parser.Finish()) result.error = parser.Error();
+    result.warnings = parser.TakeWarnings();
+    return result;
 }
 
 // The edits take ANSI text, as the "A" functions do.

@@ -15,19 +15,27 @@ namespace tavreg {
 constexpr uint32_t VALUE_NONE = 0, VALUE_SZ = 1, VALUE_EXPAND_SZ = 2, VALUE_BINARY = 3,
                    VALUE_DWORD = 4, VALUE_MULTI_SZ = 7;
 
+// What loading a snapshot gave: a line naming the file, the line, what is
+// wrong and what was left out for each faulty line passed over; and, when the
+// file is not a registry export or cannot be read, one such line saying why.
+struct [[nodiscard]] LoadResult {
+    std::string error;  // empty when the file was read to its end
+    std::vector<std::string> warnings;
+
+    bool Ok() const { return error.empty(); }
+};
+
 class MemoryRegistry : public tavplat::RegistryReader {
 public:
     MemoryRegistry();
     ~MemoryRegistry() override;
 
     // Loads a .reg file into the registry, as far as the Registry Editor would
-    // import it: a faulty line is skipped, with one line naming the file, the
-    // line, what is wrong and what was left out added to *warnings. A file that
-    // is not a registry export, or cannot be read, returns false with such a
-    // line in *error; keys read before a fault stay.
-    bool LoadFile(const std::string& path, std::string* error, std::vector<std::string>* warnings = nullptr);
-    bool LoadText(const std::string& bytes, const std::string& name, std::string* error,
-                  std::vector<std::string>* warnings = nullptr);
+    // import it: a faulty line is skipped with a warning. Keys read before a
+    // fault that refuses the file stay.
+    LoadResult LoadFile(const std::string& path);
+    // The same for a file's bytes, name standing for the file in the lines.
+    LoadResult LoadText(const std::string& bytes, const std::string& name);
 
     // Direct edits, for tests and tools. Paths are below HKEY_LOCAL_MACHINE.
     void CreateKey(const std::string& path);

@@ -105,13 +105,13 @@ bool RegFileParser::Finish() {
     return true;
 }
 
-void RegFileParser::MoveWarnings(std::vector<std::string>* to) {
-    for (std::string& warning : warnings_) to->push_back(std::move(warning));
-    if (warningCount_ > warnings_.size())
-        to->push_back(fileName_ + ": " + std::to_string(warningCount_ - warnings_.size()) +
-                      " more warnings not listed");
+std::vector<std::string> RegFileParser::TakeWarnings() {
+    std::vector<std::string> taken = std::move(warnings_);
+    if (warningCount_ > taken.size())
+        taken.push_back(fileName_ + ": " + std::to_string(warningCount_ - taken.size()) + " more warnings not listed");
     warnings_.clear();
     warningCount_ = 0;
+    return taken;
 }
 
 // ---- decoding -------------------------------------------------------------

@@ -21,14 +21,14 @@ class RegFileParser {
 public:
     RegFileParser(Tree& tree, std::string fileName) : tree_(tree), fileName_(std::move(fileName)) {}
 
-    // Raw file bytes, in pieces of any size.
-    bool Feed(const char* bytes, size_t count);
-    bool Finish();
+    // Raw file bytes, in pieces of any size. False once the file is refused.
+    [[nodiscard]] bool Feed(const char* bytes, size_t count);
+    [[nodiscard]] bool Finish();
 
     // One line naming the file, the line and what is wrong.
     const std::string& Error() const { return error_; }
-    // Lines of the same form, saying also what was left out.
-    void MoveWarnings(std::vector<std::string>* to);
+    // Lines of the same form, saying also what was left out, handed over once.
+    std::vector<std::string> TakeWarnings();
 
 private:
     enum class Encoding { UNKNOWN, EIGHT_BIT, ANSI, UTF8, UTF16LE };

@@ -46,6 +46,7 @@ void CReport::ErrorF(const char* format, ...) {
 }
 
 CReport& StandardReport() {
+    // A CReport holds no state: sharing one changes nothing from call to call.
     static CReport report;
     return report;
 }

@@ -45,10 +45,13 @@ struct CollSettings {
     char* dbversion;
 };
 
-extern CollSettings coll_settings;
-extern int16_t coll_trace[COLL_TRACE_LEVELS];
+// The settings and trace levels belong to the runtime's state (RuntimeState.h),
+// as does the message output stream below.
+extern CollSettings& coll_settings;
+extern int16_t (&coll_trace)[COLL_TRACE_LEVELS];
 
 // tavutil: settings, environment, allocation, shell output.
+// The texts it fills in belong to the runtime's state and are freed with it.
 int coll_init_settings(CollSettings* settings);
 char* coll_getenv(const char* name, int mode, const char* def);
 char* coll_setenv(const char* name, const char* value);
@@ -60,7 +63,7 @@ size_t coll_alloc_size(size_t request);  // the bytes coll_alloc takes for a req
 [[noreturn]] void coll_out_of_memory(const char* file, int line, const char* expr, size_t size);
 
 // tavufil: message output file and message records.
-extern FILE* coll_output;
+extern FILE*& coll_output;
 int coll_message(const char* context, const char* file, int line, const char* type,
                  const char* id, const char* format, ...)
 #if defined(__GNUC__)

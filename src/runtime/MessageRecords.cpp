@@ -20,18 +20,7 @@
 // The module its message records name, whatever this file is called.
 constexpr const char RECORD_MODULE[] = "tavufil";
 
-FILE* coll_output = nullptr;
-
 namespace {
-
-std::string coll_output_name;
-char* coll_stdout_prefix = nullptr;  // null reads as the empty string
-int32_t coll_backup_count = -1;
-int32_t coll_wrap_limit = -1;
-int32_t coll_record_counter = 0;
-int16_t coll_open_failures = 0;
-// What coll_output_path fills when the caller gives no buffer.
-std::string coll_output_path_shared;
 
 constexpr const char* DEFAULT_BASE_NAME = "col.out";
 constexpr const char* RETRY_BASE_NAME = "colx.out";
@@ -175,22 +164,22 @@ std::string BuildOutputPath(const char* base) {
 void ReadBackupCount() {
     char* value = coll_getenv("COLL_NUMOUTBAK", COLL_ENV_QUIET, nullptr);
     if (value == nullptr) {
-        coll_backup_count = coll_trace[4] != 0 ? 5 : 1;
+        coll_state.backup_count = coll_trace[4] != 0 ? 5 : 1;
         return;
     }
     int64_t n = coll_decimal(value);
     coll_free(value, RECORD_MODULE, __LINE__, "value");
     if (n <= -10)
-        coll_backup_count = static_cast<int32_t>(-n > MAX_BACKUPS ? MAX_BACKUPS : -n);
+        coll_state.backup_count = static_cast<int32_t>(-n > MAX_BACKUPS ? MAX_BACKUPS : -n);
     else if (n < 0)
-        coll_backup_count = 0;
+        coll_state.backup_count = 0;
     else
-        coll_backup_count = static_cast<int32_t>(n > 9 ? 9 : n);
+        coll_state.backup_count = static_cast<int32_t>(n > 9 ? 9 : n);
 }
 
 // Backup k: the file's name with its last character replaced by k.
 std::string BackupName(int32_t k) {
-    return coll_output_name.substr(0, coll_output_name.size() - 1) + std::to_string(k);
+    return coll_state.output_name.substr(0, coll_state.output_name.size() - 1) + std::to_string(k);
 }
 
 // Failures are ignored: a missing backup is not an error.
@@ -198,14 +187,21 @@ void RotateBackups(int32_t count) {
     tavplat::RemoveFile(BackupName(count).c_str());
     for (int32_t k = count - 1; k >= 1; --k)
         tavplat::RenameFile(BackupName(k).c_str(), BackupName(k + 1).c_str());
-    tavplat::RenameFile(coll_output_name.c_str(), BackupName(1).c_str());
+    tavplat::RenameFile(coll_state.output_name.c_str(), BackupName(1).c_str());
 }
 
 void ReadWrapLimit() {
     char* value = coll_getenv("COLL_WRAPLINES", COLL_ENV_QUIET, "30000");
     int32_t n = coll_decimal(value);
     coll_free(value, RECORD_MODULE, __LINE__, "value");
-    coll_wrap_limit = n < 0 ? 0 : n;
+    coll_state.wrap_limit = n < 0 ? 0 : n;
+}
+
+// Closes a message stream; the runtime no longer holds it when it was its own.
+void CloseStream(FILE* stream) {
+    if (stream == coll_state.opened_output)
+        coll_state.opened_output = nullptr;
+    std::fclose(stream);
 }
 
 [[noreturn]] void MessageOutOfMemory() {
@@ -236,8 +232,8 @@ int WriteRecord(const char* context, const char* file, int line, const char* typ
             typeLetter = '?';  // not a type here: the row of any other letter
     }
     if (typeLetter == '@') {
-        coll_free(coll_stdout_prefix, RECORD_MODULE, __LINE__, "coll_stdout_prefix");
-        coll_stdout_prefix = coll_strdup(id ? id : "");
+        coll_free(coll_state.stdout_prefix, RECORD_MODULE, __LINE__, "coll_stdout_prefix");
+        coll_state.stdout_prefix = coll_strdup(id ? id : "");
         return 0;
     }
     if (typeLetter == 'H' && !HCategoryIsOn(typeText))
@@ -251,7 +247,7 @@ int WriteRecord(const char* context, const char* file, int line, const char* typ
 
     bool toStdout = false;
     if (coll_output != nullptr)
-        coll_check_wrap(&coll_output, nullptr, &coll_record_counter);
+        coll_check_wrap(&coll_output, nullptr, &coll_state.record_counter);
     // A wrap that could not reopen the file sends the record to standard
     // output: a record seen on the console is better than one lost.
     if (coll_output == nullptr) {
@@ -289,7 +285,7 @@ int WriteRecord(const char* context, const char* file, int line, const char* typ
     int result = 1;
     bool written = false;
     if (toStdout) {
-        result = WriteParts(stdout, coll_stdout_prefix ? coll_stdout_prefix : "", header, text);
+        result = WriteParts(stdout, coll_state.stdout_prefix ? coll_state.stdout_prefix : "", header, text);
         written = true;
     } else if (coll_output != nullptr) {
         result = WriteParts(coll_output, header, text);
@@ -311,35 +307,34 @@ int WriteRecord(const char* context, const char* file, int line, const char* typ
 
 char* OutputPath(char* buffer, const char* base_name) {
     std::string path = BuildOutputPath(base_name);
-    if (buffer == nullptr) {
-        coll_output_path_shared = path;
-        return coll_output_path_shared.data();
-    }
+    if (buffer == nullptr)
+        return tavrun::KeepResult(tavrun::ResultKind::OUTPUT_PATH, path);
     std::memcpy(buffer, path.c_str(), path.size() + 1);
     return buffer;
 }
 
 FILE* OpenOutput(const char* base_name) {
-    if (coll_backup_count < 0)
+    if (coll_state.backup_count < 0)
         ReadBackupCount();
     // A stream still open would hold the file being rotated and leak.
     if (coll_output != nullptr) {
-        std::fclose(coll_output);
+        CloseStream(coll_output);
         coll_output = nullptr;
     }
-    if (coll_output_name.empty())
-        coll_output_name = BuildOutputPath(IsEmpty(base_name) ? DEFAULT_BASE_NAME : base_name);
-    if (coll_backup_count > 0)
-        RotateBackups(coll_backup_count);
-    coll_output = tavplat::OpenFile(coll_output_name.c_str(), "w");
+    if (coll_state.output_name.empty())
+        coll_state.output_name = BuildOutputPath(IsEmpty(base_name) ? DEFAULT_BASE_NAME : base_name);
+    if (coll_state.backup_count > 0)
+        RotateBackups(coll_state.backup_count);
+    coll_output = tavplat::OpenFile(coll_state.output_name.c_str(), "w");
+    coll_state.opened_output = coll_output;
     if (coll_output != nullptr)
         return coll_output;
-    if (coll_open_failures == 0)
-        std::printf("CAT1995E - Can't open message ouput file: %s\n", coll_output_name.c_str());
-    coll_output_name.clear();
-    if (coll_open_failures < INT16_MAX)
-        ++coll_open_failures;
-    if (coll_open_failures < 2)
+    if (coll_state.open_failures == 0)
+        std::printf("CAT1995E - Can't open message ouput file: %s\n", coll_state.output_name.c_str());
+    coll_state.output_name.clear();
+    if (coll_state.open_failures < INT16_MAX)
+        ++coll_state.open_failures;
+    if (coll_state.open_failures < 2)
         return OpenOutput(RETRY_BASE_NAME);
     return nullptr;
 }
@@ -347,14 +342,14 @@ FILE* OpenOutput(const char* base_name) {
 int CheckWrap(FILE** stream, const char* base_name, int* counter) {
     if (stream == nullptr || *stream == nullptr)
         return 0;
-    if (coll_wrap_limit < 0)
+    if (coll_state.wrap_limit < 0)
         ReadWrapLimit();
-    if (coll_wrap_limit == 0 || counter == nullptr)
+    if (coll_state.wrap_limit == 0 || counter == nullptr)
         return 0;
     int old = *counter;
     if (*counter < INT_MAX)
         ++*counter;
-    if (old < coll_wrap_limit)
+    if (old < coll_state.wrap_limit)
         return 0;
     *counter = 0;
     // The stream variable may be coll_output itself: take the stream first.
@@ -362,13 +357,11 @@ int CheckWrap(FILE** stream, const char* base_name, int* counter) {
     *stream = nullptr;
     if (full == coll_output)
         coll_output = nullptr;
-    std::fclose(full);
+    CloseStream(full);
     FILE* fresh = coll_open_output(base_name);
-    if (fresh != nullptr) {
-        char stamp[COLL_TIMESTAMP_SIZE];
+    if (fresh != nullptr)
         coll_message(nullptr, RECORD_MODULE, __LINE__, "i", "cgn5000", "       File wrapped -- %s\n",
-                     coll_timestamp(stamp, 2));
-    }
+                     tavrun::Timestamp(2).c_str());
     *stream = fresh;
     return 0;
 }
@@ -406,7 +399,7 @@ int coll_check_wrap(FILE** stream, const char* base_name, int* counter) {
 }
 
 const char* coll_output_file_name() {
-    return coll_output_name.c_str();
+    return coll_state.output_name.c_str();
 }
 
 std::string coll_module_of(const char* file) {

@@ -14,24 +14,12 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 // The module its message records name, whatever this file is called.
 constexpr const char RECORD_MODULE[] = "tavutil";
 
-CollSettings coll_settings;
-int16_t coll_trace[COLL_TRACE_LEVELS];
-
 namespace {
-
-// Cached once per process by coll_init_settings; the home directory doubles
-// as the mark that the one-time part has run.
-char* coll_home_dir = nullptr;
-char* coll_current_dir = nullptr;
-char* coll_temp_dir = nullptr;
-
-// COLL_ZEROMEM, read by the first allocation; 65535 means not read yet.
-constexpr uint16_t ZERO_FILL_UNREAD = 65535;
-uint16_t coll_zero_fill = ZERO_FILL_UNREAD;
 
 constexpr int32_t MAXREADSZ_DEFAULT = 20480000;
 // The Windows command interpreter refuses longer command lines; the same bound everywhere.
@@ -46,7 +34,7 @@ bool IsEmpty(const char* text) {
 void ReadZeroFillSwitch() {
     const std::optional<std::string> value = tavplat::EnvironmentValue("COLL_ZEROMEM");
     uint16_t converted = value ? static_cast<uint16_t>(coll_decimal(value->c_str())) : 0;
-    coll_zero_fill = (converted == ZERO_FILL_UNREAD) ? 0 : converted;
+    coll_state.zero_fill = (converted == ZERO_FILL_UNREAD) ? 0 : converted;
 }
 
 char* CopyText(const char* text) {
@@ -113,7 +101,7 @@ void InitTraceAndHome() {
     char* drive = coll_getenv("HOMEDRIVE", COLL_ENV_QUIET, nullptr);
     char* path = coll_getenv("HOMEPATH", COLL_ENV_QUIET, nullptr);
     std::string home = drive ? std::string(drive) + (path ? path : "") : std::string();
-    coll_home_dir = coll_strdup(home.c_str());
+    coll_state.home_dir = coll_strdup(home.c_str());
     coll_free(drive, RECORD_MODULE, __LINE__, "drive");
     coll_free(path, RECORD_MODULE, __LINE__, "path");
 }
@@ -128,7 +116,7 @@ char* GetWithFallback(const char* name, const char* fallbackName, const char* fa
 
 char* DefaultPrefix(const char* username) {
     char* logDir = coll_getenv("TAVLOGDIR", COLL_ENV_QUIET, nullptr);
-    std::string joined = std::string(logDir ? logDir : coll_temp_dir) + "\\" + (username ? username : "");
+    std::string joined = std::string(logDir ? logDir : coll_state.temp_dir) + "\\" + (username ? username : "");
     coll_free(logDir, RECORD_MODULE, __LINE__, "logdir");
     return coll_strdup(joined.c_str());
 }
@@ -137,9 +125,9 @@ void FillTextFields(CollSettings* s) {
     if (!s->username)
         s->username = coll_getenv("USERNAME", COLL_ENV_QUIET, "sys");
     if (!s->home)
-        s->home = coll_getenv("COLL_HOME", COLL_ENV_TRACE, coll_current_dir);
+        s->home = coll_getenv("COLL_HOME", COLL_ENV_TRACE, coll_state.current_dir);
     if (!s->ctl_home)
-        s->ctl_home = coll_getenv("COLL_CTL_HOME", COLL_ENV_TRACE, coll_current_dir);
+        s->ctl_home = coll_getenv("COLL_CTL_HOME", COLL_ENV_TRACE, coll_state.current_dir);
     if (!s->binpath)
         s->binpath = coll_getenv("COLL_BINPATH", COLL_ENV_TRACE, nullptr);
     if (!s->hostname)
@@ -228,13 +216,13 @@ void coll_out_of_memory(const char* file, int line, const char* expr, size_t siz
 }
 
 void* coll_alloc(size_t size, const char* file, int line, const char* expr) {
-    if (coll_zero_fill == ZERO_FILL_UNREAD)
+    if (coll_state.zero_fill == ZERO_FILL_UNREAD)
         ReadZeroFillSwitch();
     size_t rounded = coll_alloc_size(size);
     void* block = rounded ? std::malloc(rounded) : nullptr;
     if (block == nullptr)
         coll_out_of_memory(file, line, expr, size);
-    if (coll_zero_fill == 1)
+    if (coll_state.zero_fill == 1)
         std::memset(block, 0, rounded);
     return block;
 }
@@ -334,18 +322,7 @@ char* ShellOutput(const char* command) {
     return ShellResult(joined);
 }
 
-void InitSettings(CollSettings* settings) {
-    if (coll_home_dir == nullptr)
-        InitTraceAndHome();
-    if (coll_current_dir == nullptr)
-        coll_current_dir = coll_strdup(tavplat::CurrentDirectory().c_str());
-    if (coll_temp_dir == nullptr) {
-        coll_temp_dir = coll_getenv("TEMP", COLL_ENV_QUIET, nullptr);
-        if (coll_temp_dir == nullptr)
-            coll_temp_dir = coll_strdup(tavplat::SystemDriveRoot().c_str());
-    }
-    if (settings == nullptr)
-        return;
+void FillSettings(CollSettings* settings) {
     FillTextFields(settings);
     FillMaxReadSize(settings);
     if (!settings->useshm)
@@ -357,6 +334,50 @@ void InitSettings(CollSettings* settings) {
         settings->nosec = coll_getenv("COLL_NOSEC", COLL_ENV_TRACE, nullptr);
     if (!settings->cfgdir)
         settings->cfgdir = coll_getenv("TAVCFGDIR", COLL_ENV_TRACE, settings->ctl_home);
+}
+
+constexpr char* CollSettings::*TEXT_FIELDS[] = {
+    &CollSettings::home,     &CollSettings::ctl_home, &CollSettings::binpath,  &CollSettings::out_dir,
+    &CollSettings::hostname, &CollSettings::username, &CollSettings::server_id, &CollSettings::logon,
+    &CollSettings::password, &CollSettings::errorlog, &CollSettings::version,  &CollSettings::prefix,
+    &CollSettings::prefix_local, &CollSettings::useshm, &CollSettings::nosec,  &CollSettings::cfgdir,
+    &CollSettings::dbhome,   &CollSettings::dbversion};
+
+bool Holds(const std::vector<char*>& texts, const char* text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// Hands the texts the fill added to the state, each once. A field may point
+// at another's text (out_dir at home, say), which is the caller's when it was
+// there before the fill.
+void KeepFilledTexts(const CollSettings& before, const CollSettings& after) {
+    std::vector<char*> earlier;
+    for (char* CollSettings::*field : TEXT_FIELDS)
+        earlier.push_back(before.*field);
+    std::vector<char*>& kept = coll_state.settings_texts;
+    for (char* CollSettings::*field : TEXT_FIELDS) {
+        char* text = after.*field;
+        if (text != nullptr && !Holds(earlier, text) && !Holds(kept, text))
+            kept.push_back(text);
+    }
+}
+
+void InitSettings(CollSettings* settings) {
+    RuntimeState& state = coll_state;
+    if (state.home_dir == nullptr)
+        InitTraceAndHome();
+    if (state.current_dir == nullptr)
+        state.current_dir = coll_strdup(tavplat::CurrentDirectory().c_str());
+    if (state.temp_dir == nullptr) {
+        state.temp_dir = coll_getenv("TEMP", COLL_ENV_QUIET, nullptr);
+        if (state.temp_dir == nullptr)
+            state.temp_dir = coll_strdup(tavplat::SystemDriveRoot().c_str());
+    }
+    if (settings == nullptr)
+        return;
+    const CollSettings before = *settings;
+    FillSettings(settings);
+    KeepFilledTexts(before, *settings);
 }
 
 }  // namespace

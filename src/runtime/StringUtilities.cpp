@@ -2,6 +2,7 @@
 #include "runtime/CollectorRuntime.h"
 
 #include "runtime/RuntimeInternals.h"
+#include "runtime/RuntimeState.h"
 #include "text/Text.h"
 
 #include <algorithm>
@@ -92,10 +93,9 @@ char* coll_trim(char* text, int mode, const char* set) {
     return text;
 }
 
-char* coll_timestamp(char* buffer, int style) {
-    static char shared[COLL_TIMESTAMP_SIZE];
-    if (buffer == nullptr)
-        buffer = shared;
+namespace tavrun {
+
+std::string Timestamp(int style) {
     std::time_t now = std::time(nullptr);
     std::tm local = {};
     if (const std::tm* converted = std::localtime(&now))
@@ -104,28 +104,38 @@ char* coll_timestamp(char* buffer, int style) {
     int month = local.tm_mon + 1;
     switch (style) {
     case 1:
-        std::snprintf(buffer, COLL_TIMESTAMP_SIZE, "%04d/%02d/%02d %02d:%02d:%02d", year, month,
-                      local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-        break;
-    case 2:
-        if (std::strftime(buffer, COLL_TIMESTAMP_SIZE, "%c", &local) == 0)
-            buffer[0] = '\0';
-        break;
+        return tavtext::Format("%04d/%02d/%02d %02d:%02d:%02d", year, month, local.tm_mday, local.tm_hour,
+                               local.tm_min, local.tm_sec);
+    case 2: {
+        char text[COLL_TIMESTAMP_SIZE];
+        return std::strftime(text, sizeof text, "%c", &local) == 0 ? std::string() : std::string(text);
+    }
     case 3:
-        std::snprintf(buffer, COLL_TIMESTAMP_SIZE, "%03d%02d%02d%02d%02d%02d", year - 1900, month,
-                      local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-        break;
+        return tavtext::Format("%03d%02d%02d%02d%02d%02d", year - 1900, month, local.tm_mday, local.tm_hour,
+                               local.tm_min, local.tm_sec);
     case 4:
         // The clock gives seconds only: the milliseconds are always zero.
-        std::snprintf(buffer, COLL_TIMESTAMP_SIZE, "%03d%02d%02d%02d%02d%02d%03d", year - 1900,
-                      month, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, 0);
-        break;
+        return tavtext::Format("%03d%02d%02d%02d%02d%02d%03d", year - 1900, month, local.tm_mday,
+                               local.tm_hour, local.tm_min, local.tm_sec, 0);
     default:
-        std::snprintf(buffer, COLL_TIMESTAMP_SIZE, "%04d%02d%02d%02d%02d%02d", year, month,
-                      local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-        break;
+        return tavtext::Format("%04d%02d%02d%02d%02d%02d", year, month, local.tm_mday, local.tm_hour,
+                               local.tm_min, local.tm_sec);
     }
-    return buffer;
+}
+
+}  // namespace tavrun
+
+char* coll_timestamp(char* buffer, int style) {
+    return coll_guarded(RECORD_MODULE, __LINE__, [buffer, style] {
+        const std::string stamp = tavrun::Timestamp(style);
+        if (buffer == nullptr)
+            return tavrun::KeepResult(tavrun::ResultKind::TIMESTAMP, stamp);
+        // The caller's buffer holds COLL_TIMESTAMP_SIZE bytes.
+        const size_t length = std::min(stamp.size(), static_cast<size_t>(COLL_TIMESTAMP_SIZE - 1));
+        std::memcpy(buffer, stamp.data(), length);
+        buffer[length] = '\0';
+        return buffer;
+    });
 }
 
 namespace {

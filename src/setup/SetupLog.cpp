@@ -27,8 +27,7 @@ CSetupLog::~CSetupLog() {
 
 int CSetupLog::OpenSetupLog(const char* fileName) {
     CloseSetupLog();
-    log_name_ = fileName ? fileName : "";
-    log_stream_ = tavplat::OpenFile(log_name_.c_str(), "a+");
+    log_stream_ = tavplat::OpenFile(fileName ? fileName : "", "a+");
     return log_stream_ ? 1 : 0;
 }
 
@@ -36,7 +35,6 @@ void CSetupLog::CloseSetupLog() {
     if (!log_stream_) return;
     std::fclose(log_stream_);
     log_stream_ = nullptr;
-    log_name_.clear();
 }
 
 void CSetupLog::LogStamped(const char* text) {

@@ -18,19 +18,17 @@ public:
     CSetupLog& operator=(const CSetupLog&) = delete;
 
     // Opens the log for appending (a missing one is created). Returns 1 when
-    // it is open, 0 when it cannot be; the name is kept either way.
+    // it is open, 0 when it cannot be.
     int OpenSetupLog(const char* fileName);
     void CloseSetupLog();
     // One entry: a line end, the local time as asctime gives it, then text.
     void LogStamped(const char* text);
-    const std::string& GetLogName() const { return log_name_; }
 
     // Console lines go to standard output and then into the log.
     void ConsoleAndLog(std::string_view text) override;
     void LogOnly(std::string_view text) override;
 
 private:
-    std::string log_name_;
     FILE* log_stream_ = nullptr;
 };
 

@@ -11,12 +11,15 @@
 
 #include "dialogs/SelectionDialog.h"
 #include "discovery/Discovery.h"
+#include "generate/ConfigurationWriter.h"
 #include "generate/InstallParams.h"
+#include "monitor/MonitoredSet.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryReader.h"
 #include "registry/MachineRegistry.h"
 #include "report/Report.h"
 #include "runtime/CollectorRuntime.h"
+#include "runtime/RuntimeState.h"
 #include "setup/SetupLog.h"
 #include "machine/InstallPaths.h"
 #include "text/Text.h"
@@ -88,12 +91,12 @@ bool IsLocalSettingsHeader(const std::string& line) {
 // result of TavSetUp; *processExit is set when the process must end instead.
 int RunSetup(const char* iniPath, char* parms, int* processExit) {
     CSetupLog log;
-    std::vector<std::string> problems;
-    auto registry = tavreg::OpenMachineRegistry(&problems);
-    for (const std::string& line : problems) log.Error(line + "\n");
+    const tavreg::MachineRegistry machine = tavreg::OpenMachineRegistry();
+    for (const std::string& line : machine.problems) log.Error(line + "\n");
+    tavplat::RegistryReader* const registry = machine.reader.get();
     CDbServerList servers;
     CInstallParams params;
-    params.SetReport(log);
+    CMonitoredSet monitored;
 
     if (coll_trace[0])
         coll_message(nullptr, RECORD_MODULE, __LINE__, "t", "ixe0005", "Passed parms from INI %s.",
@@ -124,10 +127,11 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
     }
     DiscoveryOf(family)(servers, *registry, log);
 
-    if (ShowServerDialog(family, servers, params, log) != 0)
+    if (ShowServerDialog(family, servers, monitored, log) != 0)
         return 1;
     log.ConsoleAndLog("\n\n");
-    const GenerationResult generated = params.GenerateConfiguration();
+    CConfigurationWriter writer(params, monitored, log);
+    const GenerationResult generated = writer.GenerateConfiguration();
     if (generated.outcome == GenerationResult::END_PROCESS) *processExit = generated.process_exit;
     // A run that could not put every file in place has not configured the agents.
     if (generated.outcome != GenerationResult::CONFIGURED)
@@ -172,8 +176,8 @@ void CopyLocalSettings(const char* iniPath) {
     if (staged.Close(file)) staged.Place(written);
 }
 
-int ShowServerDialog(Family family, CDbServerList& servers, CInstallParams& params, CReport& report) {
-    CServerSelectDlg dialog(family, servers, params);
+int ShowServerDialog(Family family, CDbServerList& servers, CMonitoredSet& monitored, CReport& report) {
+    CServerSelectDlg dialog(family, servers, monitored);
     Status failure;
     int result = tavview::RunSelectDialog(dialog, report, &failure);
     if (result == DIALOG_OK) return 0;
@@ -186,6 +190,9 @@ int ShowServerDialog(Family family, CDbServerList& servers, CInstallParams& para
 }
 
 TAV_EXPORT int TavSetUp(int skip, const char* iniPath, int /*reserved*/, char* parms) {
+    // The run owns the runtime's state from here to its return: a host that
+    // calls again starts from scratch, with its files closed.
+    tavrun::Session session;
     // Nothing may unwind into the host installer's frames.
     try {
         coll_init_settings(&coll_settings);

@@ -19,12 +19,12 @@ constexpr std::string_view WHITE_SPACE = " \t\n\v\f\r";
 // Compares as _stricmp does: ASCII letters without case, every byte as an
 // unsigned value. The result is the difference of the first two bytes that
 // differ (a missing byte counts as 0).
-int CompareIgnoringCase(std::string_view a, std::string_view b);
-bool EqualsIgnoringCase(std::string_view a, std::string_view b);
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
+[[nodiscard]] int CompareIgnoringCase(std::string_view a, std::string_view b);
+[[nodiscard]] bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+[[nodiscard]] bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
 
 // The text with its ASCII capitals made small.
-std::string LowerCase(std::string_view text);
+[[nodiscard]] std::string LowerCase(std::string_view text);
 
 inline bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -32,28 +32,28 @@ inline bool IsBlank(char c) {
 
 // The text without blanks at its start, its end, or both. Inline: parsers
 // call them for every line.
-inline std::string_view TrimLeft(std::string_view text) {
+[[nodiscard]] inline std::string_view TrimLeft(std::string_view text) {
     size_t first = 0;
     while (first < text.size() && IsBlank(text[first])) ++first;
     return text.substr(first);
 }
-inline std::string_view TrimRight(std::string_view text) {
+[[nodiscard]] inline std::string_view TrimRight(std::string_view text) {
     size_t end = text.size();
     while (end > 0 && IsBlank(text[end - 1])) --end;
     return text.substr(0, end);
 }
-inline std::string_view Trim(std::string_view text) {
+[[nodiscard]] inline std::string_view Trim(std::string_view text) {
     return TrimRight(TrimLeft(text));
 }
 
 // The text without the characters of set at its start, its end, or both.
-std::string_view TrimLeft(std::string_view text, std::string_view set);
-std::string_view TrimRight(std::string_view text, std::string_view set);
-std::string_view Trim(std::string_view text, std::string_view set);
+[[nodiscard]] std::string_view TrimLeft(std::string_view text, std::string_view set);
+[[nodiscard]] std::string_view TrimRight(std::string_view text, std::string_view set);
+[[nodiscard]] std::string_view Trim(std::string_view text, std::string_view set);
 
 // True when the text holds a character below a blank, or DEL: nothing a
 // person can type into a one-line field.
-bool HasControlCharacter(std::string_view text);
+[[nodiscard]] bool HasControlCharacter(std::string_view text);
 
 // Reads one line of any length from stream, without its line end (LF or
 // CR LF). False at the end of the stream when nothing was read.
@@ -70,8 +70,8 @@ long FormatInto(std::string& buffer, const char* format, va_list args);
 
 // printf-style formatting into an owned string, of any length; empty when
 // the format cannot be used.
-std::string FormatV(const char* format, va_list args);
-std::string Format(const char* format, ...)
+[[nodiscard]] std::string FormatV(const char* format, va_list args);
+[[nodiscard]] std::string Format(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif
@@ -80,8 +80,8 @@ std::string Format(const char* format, ...)
 // The leading decimal integer as atoi reads one (leading white space, a sign,
 // digits; 0 when there are none), held within the range of a 32-bit int
 // instead of overflowing. Null reads as 0.
-int LeadingInteger(const char* text);
-inline int LeadingInteger(const std::string& text) {
+[[nodiscard]] int LeadingInteger(const char* text);
+[[nodiscard]] inline int LeadingInteger(const std::string& text) {
     return LeadingInteger(text.c_str());
 }
 

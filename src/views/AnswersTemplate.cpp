@@ -3,12 +3,13 @@
 // the file monitors them all with the default account when played as it is.
 #include "views/AnswersTemplate.h"
 
-#include <algorithm>
+#include <deque>
 #include <memory>
-#include <vector>
+#include <string>
+#include <unordered_map>
 
 #include "discovery/Discovery.h"
-#include "generate/InstallParams.h"
+#include "monitor/MonitoredSet.h"
 #include "text/Text.h"
 #include "views/AnswersView.h"
 
@@ -71,31 +72,31 @@ std::string AnswersTemplate(const CDbServerList& servers, Family family, std::st
     // The file is played against the dialog: [monitor NAME] takes the first
     // server of that name (ignoring case) still available, and the dialog
     // refuses a server that a monitored entry already stands for.
+    // The servers still available go by their names in lower case, each
+    // name's in discovery order; a server taken leaves from the front.
     const int count = servers.GetCount(family);
-    std::vector<const CDbServer*> available;
+    std::unordered_map<std::string, std::deque<const CDbServer*>> available;
     for (int i = 0; i < count; ++i)
-        available.push_back(servers.GetAt(i, family));
-    CInstallParams monitored;
+        available[tavtext::LowerCase(servers.GetAt(i, family)->GetServerName())].push_back(servers.GetAt(i, family));
+    CMonitoredSet monitored;
     for (int i = 0; i < count; ++i) {
         const CDbServer& server = *servers.GetAt(i, family);
         const std::string name = server.GetServerName();
         const char* problem = NameOutOfReach(name);
-        const auto first = std::find_if(available.begin(), available.end(), [&](const CDbServer* candidate) {
-            return tavtext::EqualsIgnoringCase(candidate->GetServerName(), name);
-        });
-        if (!problem && *first != &server)
+        std::deque<const CDbServer*>& sameName = available[tavtext::LowerCase(name)];
+        if (!problem && sameName.front() != &server)
             problem = "the server of that name left out above would be taken for it";
-        if (!problem && monitored.FindMonitored(&server, family))
+        if (!problem && monitored.Find(&server, family))
             problem = "it is a server above once more, which the dialog does not add twice";
         if (problem) {
             text += Format("\n# Not listed: discovery found \"%s\", which this file cannot name\n# (%s).\n",
                            CommentText(name).c_str(), problem);
             continue;
         }
-        available.erase(first);
+        sameName.pop_front();
         auto entry = std::make_unique<CMonitoredServer>();
         entry->AssignFromServer(server);
-        monitored.AddMonitored(std::move(entry), family);
+        monitored.Add(std::move(entry), family);
         text += Section(server);
     }
     if (count == 0)

@@ -15,7 +15,7 @@
 
 #include "dialogs/SelectionDialog.h"
 #include "dialogs/PropertiesDialog.h"
-#include "generate/InstallParams.h"
+#include "monitor/MonitoredSet.h"
 #include "platform/FileSystem.h"
 #include "text/Text.h"
 #include "views/MemoryView.h"
@@ -315,8 +315,7 @@ private:
         for (void* record : records) {
             const int index = available.FindData(record);
             // A server that a monitored entry already stands for stays where it is.
-            if (index < 0 || dialog_.GetParams().FindMonitored(static_cast<CDbServer*>(record),
-                                                                dialog_.GetFamily()))
+            if (index < 0 || dialog_.GetMonitored().Find(static_cast<CDbServer*>(record), dialog_.GetFamily()))
                 continue;
             if (!AddItem(index, error))
                 return false;

@@ -1,38 +1,59 @@
 // In-memory dialog views: sorted lists, button states and edit fields.
 #include "views/MemoryView.h"
 
-#include <algorithm>
-
 #include "text/Text.h"
 
 namespace tavview {
 
+// Texts in lower case compare byte by byte as CompareIgnoringCase compares
+// the texts themselves; a text that only adds NUL bytes to another comes after it.
+bool MemoryListControl::KeyOrder::operator()(const Key& a, const Key& b) const {
+    const int order = a.folded.compare(b.folded);
+    return order != 0 ? order < 0 : a.serial < b.serial;
+}
+
+void MemoryListControl::IndexData(const void* data, const Key& key) {
+    by_data_[data].insert(key);
+}
+
+void MemoryListControl::UnindexData(const void* data, const Key& key) {
+    const auto found = by_data_.find(data);
+    if (found == by_data_.end())
+        return;
+    found->second.erase(key);
+    if (found->second.empty())
+        by_data_.erase(found);
+}
+
 void* MemoryListControl::GetItemData(int index) {
-    return ValidIndex(index) ? items_[index].data : nullptr;
+    return ValidIndex(index) ? items_.find_by_order(static_cast<size_t>(index))->second.data : nullptr;
 }
 
 int MemoryListControl::AddString(const std::string& text) {
-    // After every item that sorts before or equal to it, as a sorted list box.
-    auto position = std::upper_bound(items_.begin(), items_.end(), text,
-                                     [](const std::string& value, const Item& item) {
-                                         return tavtext::CompareIgnoringCase(value, item.text) < 0;
-                                     });
-    const int index = static_cast<int>(position - items_.begin());
-    items_.insert(position, Item{text, nullptr});
+    Key key{tavtext::LowerCase(text), next_serial_++};
+    const int index = static_cast<int>(items_.order_of_key(key));
+    IndexData(nullptr, key);
+    items_.insert({std::move(key), Item{text, nullptr}});
     if (current_ >= index)
         ++current_;
     return index;
 }
 
 void MemoryListControl::SetItemData(int index, void* data) {
-    if (ValidIndex(index))
-        items_[index].data = data;
+    if (!ValidIndex(index))
+        return;
+    const auto item = items_.find_by_order(static_cast<size_t>(index));
+    UnindexData(item->second.data, item->first);
+    item->second.data = data;
+    IndexData(data, item->first);
 }
 
 void MemoryListControl::DeleteString(int index) {
     if (!ValidIndex(index))
         return;
-    items_.erase(items_.begin() + index);
+    const auto item = items_.find_by_order(static_cast<size_t>(index));
+    UnindexData(item->second.data, item->first);
+    items_.erase(item);
     if (current_ == index)
         current_ = -1;
     else if (current_ > index)
@@ -40,18 +61,18 @@ void MemoryListControl::DeleteString(int index) {
 }
 
 std::string MemoryListControl::GetText(int index) {
-    return ValidIndex(index) ? items_[index].text : std::string();
+    return ValidIndex(index) ? items_.find_by_order(static_cast<size_t>(index))->second.text : std::string();
 }
 
+// The items that begin with a text follow one another from the first place
+// the text itself would take.
 void MemoryListControl::SelectStringPrefix(const std::string& text) {
     if (multiple_)
         return;
-    for (size_t i = 0; i < items_.size(); ++i) {
-        if (tavtext::StartsWithIgnoringCase(items_[i].text, text)) {
-            current_ = static_cast<int>(i);
-            return;
-        }
-    }
+    const std::string folded = tavtext::LowerCase(text);
+    const auto first = items_.lower_bound(Key{folded, 0});
+    if (first != items_.end() && first->first.folded.starts_with(folded))
+        current_ = static_cast<int>(items_.order_of_key(first->first));
 }
 
 void MemoryListControl::SetCurSel(int index) {
@@ -59,17 +80,18 @@ void MemoryListControl::SetCurSel(int index) {
 }
 
 int MemoryListControl::FindExact(const std::string& text) const {
-    for (size_t i = 0; i < items_.size(); ++i)
-        if (tavtext::EqualsIgnoringCase(items_[i].text, text))
-            return static_cast<int>(i);
-    return -1;
+    const std::string folded = tavtext::LowerCase(text);
+    const auto first = items_.lower_bound(Key{folded, 0});
+    if (first == items_.end() || first->first.folded != folded)
+        return -1;
+    return static_cast<int>(items_.order_of_key(first->first));
 }
 
 int MemoryListControl::FindData(const void* data) const {
-    for (size_t i = 0; i < items_.size(); ++i)
-        if (items_[i].data == data)
-            return static_cast<int>(i);
-    return -1;
+    const auto found = by_data_.find(data);
+    if (found == by_data_.end())
+        return -1;
+    return static_cast<int>(items_.order_of_key(*found->second.begin()));
 }
 
 std::string MemoryPropertiesView::GetControlText(int id) {

@@ -5,10 +5,16 @@
 #ifndef TAV_VIEWS_MEMORYVIEW_H
 #define TAV_VIEWS_MEMORYVIEW_H
 
+#include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+#include <ext/pb_ds/assoc_container.hpp>
+#include <ext/pb_ds/tree_policy.hpp>
 
 #include "dialogs/DialogView.h"
 
@@ -35,15 +41,37 @@ public:
     int FindData(const void* data) const;
 
 private:
+    // An item's place: its text in lower case, which orders the list as
+    // CompareIgnoringCase does, then, among equal texts, the order of adding,
+    // as a sorted list box puts a new item after those that sort equal to it.
+    struct Key {
+        std::string folded;
+        uint64_t serial = 0;
+    };
+    struct KeyOrder {
+        bool operator()(const Key& a, const Key& b) const;
+    };
     struct Item {
         std::string text;
         void* data = nullptr;
     };
+    // The items by place. The tree counts the items below each node, so that
+    // an item is reached by its index and an index found from an item in
+    // logarithmic time: thousands of servers are moved one by one between
+    // the lists.
+    using Items = __gnu_pbds::tree<Key, Item, KeyOrder, __gnu_pbds::rb_tree_tag,
+                                   __gnu_pbds::tree_order_statistics_node_update>;
+
     bool ValidIndex(int index) const { return index >= 0 && index < static_cast<int>(items_.size()); }
+    void IndexData(const void* data, const Key& key);
+    void UnindexData(const void* data, const Key& key);
 
     bool multiple_;
     int current_ = -1;
-    std::vector<Item> items_;
+    uint64_t next_serial_ = 0;
+    Items items_;
+    // The places of the items that refer to each pointer, first place first.
+    std::unordered_map<const void*, std::set<Key, KeyOrder>> by_data_;
 };
 
 // The six edit fields of the properties dialog, its message boxes and its end.

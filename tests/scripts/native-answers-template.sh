@@ -14,9 +14,9 @@ export BINPATH='C:\Agents\bin' DLLPATH='C:\Agents\dll' TAVNOVU_DRIVES=$work/driv
 unset TAVNOVU_REGISTRY TAVNOVU_ANSWERS COLL_DEBUG
 declare -A FILES=([oracle]="Oracle_ TUOVMA_" [mssql]="MSMSQL_ TUMVMA_" [sybase]="Sybase_ TUSVMA_"
                   [informix]="Informix_ TUIVMA_")
-failures=0
+failures=0 checked=0
 for reg in "$fixtures"/{oracle,mssql,sybase,informix}-*.reg; do
-  name=$(basename "$reg" .reg) family=${name%%-*}
+  name=$(basename "$reg" .reg) family=${name%%-*} checked=$((checked + 1))
   rm -rf "$work/drives" "$work/run"
   cp -R "$fixtures/drives" "$work/drives"
   mkdir -p "$work/drives/c/Agents/etc" "$work/run"
@@ -46,5 +46,5 @@ for reg in "$fixtures"/{oracle,mssql,sybase,informix}-*.reg; do
     echo "ok: $name ($sections of $records servers)"
   fi
 done
-echo "$failures failures"
-[ "$failures" -eq 0 ]
+echo "$failures failures in $checked fixtures"
+[ "$failures" -eq 0 ] && [ "$checked" -gt 0 ]

@@ -4,11 +4,10 @@
 # Its --json report parses as JSON (strict UTF-8, control characters escaped)
 # and holds the same records, field by field, each with its registry view; for
 # the install-path fixtures, the golden paths.
-# TAV_UPDATE_GOLDEN=1 rewrites the golden files instead (review the diff).
 set -u
 src=${TAV_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
 tool=${TAV_BIN_DIR:-$src/build/native/bin}/tavdiscover
-[ -x "$tool" ] || { echo "skipped: no tavdiscover at $tool"; exit 77; }
+[ -x "$tool" ] || { echo "FAIL: no tavdiscover at $tool"; exit 1; }
 export TAVNOVU_DRIVES=$src/tests/fixtures/discovery/drives COMPUTERNAME=DBHOST01
 exec python3 - "$tool" "$src/tests" <<'PYTHON'
 import codecs, difflib, glob, json, os, re, subprocess, sys
@@ -24,15 +23,17 @@ BASE = ["server_name", "service_name", "errorlog_name", "dollar_server", "server
 OWN = {"oracle": ["oracle_sid", "initora_filename"], "informix": ["config_file"]}
 
 failures = 0
-for reg in sorted(glob.glob(f"{fixtures}/*.reg")):
+regs = sorted(glob.glob(f"{fixtures}/*.reg"))
+if not regs:
+    print(f"FAIL: no fixture in {fixtures}")
+    failures += 1
+for reg in regs:
     name = os.path.basename(reg)[:-4]
     family = name.split("-")[0]
     words = ["--install-paths"] if family == "paths" else [family]
     run = subprocess.run([tool, "--registry", name + ".reg"] + words, cwd=fixtures, stdout=subprocess.PIPE,
                          stderr=subprocess.STDOUT)
     text = run.stdout + b"exit %d\n" % run.returncode
-    if os.environ.get("TAV_UPDATE_GOLDEN") == "1":
-        open(f"{golden}/{name}.txt", "wb").write(text)
     expected = open(f"{golden}/{name}.txt", "rb").read()
     problems = [] if text == expected else list(difflib.unified_diff(
         *(t.decode("cp1252", "c1").split("\n") for t in (expected, text)), "golden", "tavdiscover", lineterm=""))
@@ -74,8 +75,14 @@ for reg in sorted(glob.glob(f"{fixtures}/*.reg")):
 # its family, and a snapshot that cannot be read ends the run.
 def discover(*words, reg=f"{fixtures}/informix-servers.reg"):
     return subprocess.run([tool, "--registry", reg, *words], capture_output=True)
+# A report that cannot be written fails and says so once, after what the lookups said.
+with open("/dev/full", "wb") as full:
+    unwritten = subprocess.run([tool, "--registry", f"{fixtures}/informix-servers.reg", "--json"], stdout=full,
+                               stderr=subprocess.PIPE)
 if (discover("--json", "ifx", "informix").stdout != discover("--json", "informix").stdout or
-        discover("4").stdout != discover("informix").stdout or discover("informix", reg="missing.reg").returncode != 1):
+        discover("4").stdout != discover("informix").stdout or discover("informix", reg="missing.reg").returncode != 1 or
+        unwritten.returncode != 1 or unwritten.stderr.count(b"cannot write") != 1 or
+        not unwritten.stderr.endswith(b"\ntavdiscover: cannot write the report: No space left on device\n")):
     failures += 1
     print("FAIL: the command line")
 print(f"{failures} failures")

@@ -4,8 +4,9 @@
 # generated files and the setup log are compared with the golden files.
 set -uo pipefail
 . "$(dirname "$0")/e2e-lib.sh"
-status=0
+status=0 ran=0
 for name in $(e2e_scenarios); do
+  ran=$((ran + 1))
   fx=$E2E_FIXTURES/$name
   work=$(mktemp -d)
   mkdir -p "$work/drives/c/Agents/etc" "$work/run"
@@ -28,4 +29,5 @@ for name in $(e2e_scenarios); do
   fi
   rm -rf "$work"
 done
+[ "$ran" -gt 0 ] || { echo "no scenario in $E2E_FIXTURES"; status=1; }
 exit $status

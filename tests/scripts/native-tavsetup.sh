@@ -22,7 +22,13 @@ grep -q "has no export named TavSetUp" err || fail "no message for a missing exp
 "$bin/tavsetup" --skip; [ $? -eq 0 ] || fail "--skip"
 "$bin/tavsetup" 2>err; [ $? -eq 1 ] || fail "no PARMS should give 1"
 grep -q "IXE0015E" err || fail "no ixe0015 record"
-"$bin/tavsetup" --bogus 2>/dev/null; [ $? -eq 64 ] || fail "unknown option"
+# Bad usage: one line naming the problem, and 64.
+"$bin/tavsetup" --bogus 2>err; [ $? -eq 64 ] || fail "unknown option"
+[ "$(cat err)" = "tavsetup: unknown option --bogus (see --help)" ] || fail "unknown option said: $(cat err)"
+"$bin/tavsetup" --library 2>err; [ $? -eq 64 ] || fail "an option without its value"
+[ "$(cat err)" = "tavsetup: --library needs a value" ] || fail "missing value said: $(cat err)"
+"$bin/tavsetup" --output "$tmp/missing/out.txt" a b c 2>err; [ $? -eq 64 ] || fail "--output into a missing directory"
+[ "$(cat err)" = "tavsetup: cannot write $tmp/missing/out.txt: No such file or directory" ] || fail "--output said: $(cat err)"
 
 # Both forms of the parameter string are one call; the keyword ends the run.
 "$bin/tavsetup" one.log none 9.2 "Oracle 9i" > out1; [ $? -eq 1 ] || fail "separate PARMS"

@@ -12,7 +12,7 @@ native=${TAV_NATIVE_BIN:-$src/build/native/bin}/tavdiscover
 winexe=${TAV_BIN_DIR:-$src/build/mingw/bin}/tavdiscover.exe
 fixtures=$src/tests/fixtures/discovery
 [ -x "$native" ] || { echo "skipped: no native tavdiscover at $native"; exit 77; }
-[ -f "$winexe" ] || { echo "skipped: no tavdiscover.exe at $winexe"; exit 77; }
+[ -f "$winexe" ] || { echo "FAIL: no tavdiscover.exe at $winexe"; exit 1; }
 [ -x "${WINE64:-/usr/lib/wine/wine64}" ] || { echo "skipped: no Wine"; exit 77; }
 
 groups=("$*")
@@ -78,4 +78,4 @@ for group in "${groups[@]}"; do
   rm -rf "$WINEPREFIX"
 done
 echo "$compared reports compared, $failures failures"
-[ "$failures" -eq 0 ]
+[ "$failures" -eq 0 ] && [ "$compared" -gt 0 ]

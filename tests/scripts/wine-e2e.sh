@@ -14,8 +14,9 @@ for name in $(e2e_scenarios); do
 done
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 drive_c=$WINEPREFIX/drive_c
-status=0
+status=0 ran=0
 for name in $(e2e_scenarios); do
+  ran=$((ran + 1))
   fx=$E2E_FIXTURES/$name
   rm -rf "$drive_c/Agents" "$drive_c/e2e"
   mkdir -p "$drive_c/Agents/etc" "$drive_c/e2e/run"
@@ -37,4 +38,5 @@ for name in $(e2e_scenarios); do
     echo "--- stdout"; cat "$drive_c/e2e/run/stdout.txt"; echo "--- stderr"; cat "$drive_c/e2e/run/stderr.txt"
   fi
 done
+[ "$ran" -gt 0 ] || { echo "no scenario in $E2E_FIXTURES"; status=1; }
 exit $status

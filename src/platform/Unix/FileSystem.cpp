@@ -69,15 +69,13 @@ int RenameFile(const char* from, const char* to) {
     return std::rename(nativeFrom.c_str(), nativeTo.c_str());
 }
 
-long MoveIntoPlace(const char* from, const char* to, std::string* why) {
+FileOutcome MoveIntoPlace(const char* from, const char* to) {
     std::string nativeFrom = NativePath(from);
     std::string nativeTo = NativePath(to);
     if (std::rename(nativeFrom.c_str(), nativeTo.c_str()) == 0)
-        return 0;
+        return {};
     const int error = errno;
-    if (why)
-        *why = std::strerror(error);
-    return error;
+    return {error ? error : EIO, std::strerror(error ? error : EIO)};
 }
 
 int MakeDirectory(const char* path) {

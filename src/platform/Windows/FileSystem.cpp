@@ -25,18 +25,16 @@ int RenameFile(const char* from, const char* to) {
     return std::rename(from, to);
 }
 
-long MoveIntoPlace(const char* from, const char* to, std::string* why) {
+FileOutcome MoveIntoPlace(const char* from, const char* to) {
     // Write-through: the move is on the disk when the call returns.
     if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return 0;
+        return {};
     const DWORD error = GetLastError();
-    if (why) {
-        // One line: the system's sentence without its full stop and line end.
-        *why = SystemErrorText(static_cast<long>(error));
-        while (!why->empty() && (why->back() == '\n' || why->back() == '\r' || why->back() == '.'))
-            why->pop_back();
-    }
-    return error ? static_cast<long>(error) : -1;
+    // One line: the system's sentence without its full stop and line end.
+    std::string why = SystemErrorText(static_cast<long>(error));
+    while (!why.empty() && (why.back() == '\n' || why.back() == '\r' || why.back() == '.'))
+        why.pop_back();
+    return {error ? static_cast<long>(error) : -1, why};
 }
 
 int MakeDirectory(const char* path) {
