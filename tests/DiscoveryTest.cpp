@@ -3,6 +3,7 @@
 // cases here are what its golden files do not show.
 #include "discovery/Discovery.h"
 #include "discovery/OracleParameterFile.h"
+#include "generate/FamilyTable.h"
 #include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
 #include "machine/InstallPaths.h"
@@ -67,7 +68,7 @@ private:
 Texts Discover(tavplat::RegistryReader& registry, Family family) {
     CDbServerList list;
     testing::internal::CaptureStdout();
-    DiscoveryOf(family)(list, registry, StandardReport());
+    FamilyRowOf(family)->discover(list, registry, StandardReport());
     testing::internal::GetCapturedStdout();
     Texts records;
     for (int i = 0; i < list.GetCount(family); ++i) {
@@ -146,13 +147,6 @@ TEST(Discovery, OracleHomeScannedOnItsOwn) {
     const Texts expected = {"ORCL@64 8.1.X C:\\absent\\init.ora 1", "ORCL@64 8.1.X C:\\absent\\init.ora 1",
                             "ORCL@64 10.1  1"};
     EXPECT_EQ(expected, records);
-}
-
-// The keywords a host installer names a family by, matched whole.
-TEST(ServerList, ProductKeywordsNameTheirFamily) {
-    const std::pair<const char*, int> KEYWORDS[] = {{"ora", 1}, {"oracle", 1}, {"tuo", 1}, {"syb", 2}, {"sybase", 2},
-        {"tus", 2}, {"sql", 3}, {"tum", 3}, {"mssql", 3}, {"informix", 4}, {"tui", 4}, {"ifx", 4}, {"or", 0}, {"ORA", 0}};
-    for (const auto& [keyword, family] : KEYWORDS) EXPECT_EQ(family, SlotOf(FamilyOfProduct(keyword))) << keyword;
 }
 
 // The lines both readers work on, and the file whose parameters a file holds:

@@ -25,17 +25,4 @@ void ScanOracleHome(CDbServerList& list, tavplat::RegistryReader& registry, cons
 void ScanOracle10gHome(CDbServerList& list, tavplat::RegistryReader& registry, const char* keyPath,
                        CReport& report);
 
-// The family a product keyword of the parameter string names ("ora", "oracle",
-// "tuo", "syb", ... in lower case); Family::None for none.
-Family FamilyOfProduct(const char* keyword);
-
-// The keyword that reports name a family by ("oracle", "sybase", "mssql",
-// "informix") and the family's name as people read it ("Microsoft SQL
-// Server"); null for a code that names no family.
-const char* FamilyKeyword(Family family);
-const char* FamilyTitle(Family family);
-
-// The family's discovery; null for a code that names no family.
-DiscoverFunction DiscoveryOf(Family family);
-
 #endif

@@ -12,6 +12,7 @@
 #include "dialogs/SelectionDialog.h"
 #include "discovery/Discovery.h"
 #include "generate/ConfigurationWriter.h"
+#include "generate/FamilyTable.h"
 #include "generate/InstallParams.h"
 #include "monitor/MonitoredSet.h"
 #include "platform/FileSystem.h"
@@ -121,11 +122,12 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
 
     LowerCaseInPlace(tokens.product);
     const Family family = FamilyOfProduct(tokens.product);
-    if (family == Family::None) {
+    const FamilyRow* row = FamilyRowOf(family);
+    if (!row) {
         log.ConsoleAndLogF("%s is not a supported product\n", tokens.product);
         return 1;
     }
-    DiscoveryOf(family)(servers, *registry, log);
+    row->discover(servers, *registry, log);
 
     if (ShowServerDialog(family, servers, monitored, log) != 0)
         return 1;

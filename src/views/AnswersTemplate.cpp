@@ -8,7 +8,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "discovery/Discovery.h"
+#include "discovery/ServerList.h"
+#include "generate/FamilyTable.h"
 #include "monitor/MonitoredSet.h"
 #include "text/Text.h"
 #include "views/AnswersView.h"
