@@ -23,7 +23,6 @@
 #include "generate/ConfigurationWriter.h"
 #include "generate/InstallParams.h"
 #include "monitor/MonitoredSet.h"
-#include "registry/MemoryRegistry.h"
 #include "report/Report.h"
 #include "views/AnswersView.h"
 
@@ -73,9 +72,7 @@ void Discover(CDbServerList& servers, int count) {
 // One install over count servers, its files written below etc; false when it fails.
 bool InstallOnce(int count, const fs::path& etc, Times* times) {
     QuietReport quiet;
-    tavreg::MemoryRegistry registry;
-    CDbServerList servers(registry);
-    servers.SetReport(quiet);
+    CDbServerList servers;
     Discover(servers, count);
 
     CMonitoredSet monitored;

@@ -3,7 +3,7 @@
 // Version 5.00" file of the asked size (default 100 MB) with many keys and
 // values of every kind, plus a few Oracle homes, into a temporary directory;
 // prints the load rate, the peak memory against the file size, and the time
-// of CDbServerList::DiscoverOracle.
+// of DiscoverOracle.
 // Usage: bench_regload [megabytes [file]]; a file named is made once and kept.
 #include <chrono>
 #include <ctime>
@@ -14,7 +14,7 @@
 #include <string>
 #include <system_error>
 
-#include "discovery/ServerList.h"
+#include "discovery/Discovery.h"
 #include "registry/MemoryRegistry.h"
 
 #ifdef _WIN32
@@ -231,9 +231,9 @@ int main(int argc, char** argv) {
     else
         std::printf("peak memory: not measured in this build\n");
 
-    CDbServerList list(registry);
+    CDbServerList list;
     auto discover = std::chrono::steady_clock::now();
-    list.DiscoverOracle();
+    DiscoverOracle(list, registry, StandardReport());
     double discoverMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - discover).count();
     std::printf("DiscoverOracle: %.3f ms, %d Oracle servers\n", discoverMs, list.GetCount(Family::Oracle));
     return 0;

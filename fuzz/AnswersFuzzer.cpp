@@ -10,7 +10,6 @@
 #include "FuzzSupport.h"
 #include "monitor/MonitoredSet.h"
 #include "password/PasswordEncoding.h"
-#include "registry/MemoryRegistry.h"
 #include "views/AnswersView.h"
 #include "views/MemoryView.h"
 
@@ -86,9 +85,7 @@ void CheckPassword(const CMonitoredServer& entry, const std::string& text) {
 
 void PlayOver(const std::string& text, bool discovered) {
     tavfuzz::QuietReport quiet;
-    tavreg::MemoryRegistry registry;
-    CDbServerList servers(registry);
-    servers.SetReport(quiet);
+    CDbServerList servers;
     if (discovered) {
         for (const Instance& instance : INSTANCES) {
             auto server = std::make_unique<COracleServer>(instance.name);

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "discovery/ServerList.h"
+#include "discovery/OracleParameterFile.h"
+#include "discovery/ServerRecord.h"
 #include "FuzzSupport.h"
 
 namespace {

@@ -6,7 +6,6 @@
 #include "discovery/ServerList.h"
 #include "monitor/MonitoredSet.h"
 #include "password/PasswordEncoding.h"
-#include "registry/MemoryRegistry.h"
 
 namespace tavtest {
 
@@ -20,8 +19,7 @@ const ServerFields SALES = {"SALES", "", "C:\\oracle\\product\\10.1.0\\db_1", "1
 
 // A server list holding discovered Oracle records, in discovery order.
 struct OracleMachine {
-    tavreg::MemoryRegistry registry;
-    CDbServerList servers{registry};
+    CDbServerList servers;
 
     explicit OracleMachine(const Found& found) {
         for (const ServerFields& fields : found) {

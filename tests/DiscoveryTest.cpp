@@ -1,7 +1,9 @@
 // Server records, the server list, the parameter-file readers and discovery.
 // tests/scripts/native-discover-golden.sh checks every fixture's records; the
 // cases here are what its golden files do not show.
-#include "discovery/ServerList.h"
+#include "discovery/Discovery.h"
+#include "discovery/OracleParameterFile.h"
+#include "generate/FamilyTable.h"
 #include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
 #include "machine/InstallPaths.h"
@@ -62,17 +64,17 @@ private:
 };
 
 // Discovery as a setup run makes it (what parameter files print is dropped):
-// each record as "name@view", SQL Server records with their cluster name.
+// each record as "name@view", and its cluster name when it has one.
 Texts Discover(tavplat::RegistryReader& registry, Family family) {
-    CDbServerList list(registry);
+    CDbServerList list;
     testing::internal::CaptureStdout();
-    list.DiscoverFamily(family);
+    FamilyRowOf(family)->discover(list, registry, StandardReport());
     testing::internal::GetCapturedStdout();
     Texts records;
     for (int i = 0; i < list.GetCount(family); ++i) {
         const CDbServer& server = *list.GetAt(i, family);
-        records.push_back(server.GetServerName() + "@" + server.GetRegistryView() +
-                          (family == Family::MsSql ? " " + server.GetClusterServer() : ""));
+        const std::string cluster = server.GetClusterServer();
+        records.push_back(server.GetServerName() + "@" + server.GetRegistryView() + (cluster.empty() ? "" : " " + cluster));
     }
     return records;
 }
@@ -80,8 +82,7 @@ Texts Discover(tavplat::RegistryReader& registry, Family family) {
 }  // namespace
 
 TEST(ServerList, FindByNameFoldsAsciiLettersOnlyAndTakesTheFirst) {
-    MemoryRegistry registry;
-    CDbServerList list(registry);
+    CDbServerList list;
     std::vector<CDbServer*> filed;
     for (const char* name : {"Sales", "SALES", "M\xc4NNER[1"}) {
         filed.push_back(list.Add(std::make_unique<CMsSqlServer>(), Family::MsSql));
@@ -95,11 +96,57 @@ TEST(ServerList, FindByNameFoldsAsciiLettersOnlyAndTakesTheFirst) {
     EXPECT_EQ(nullptr, list.Add(std::make_unique<CSybaseServer>(), FamilyAtSlot(FAMILY_SLOTS)));  // no such slot: released
 }
 
-// The keywords a host installer names a family by, matched whole.
-TEST(ServerList, ProductKeywordsNameTheirFamily) {
-    const std::pair<const char*, int> KEYWORDS[] = {{"ora", 1}, {"oracle", 1}, {"tuo", 1}, {"syb", 2}, {"sybase", 2},
-        {"tus", 2}, {"sql", 3}, {"tum", 3}, {"mssql", 3}, {"informix", 4}, {"tui", 4}, {"ifx", 4}, {"or", 0}, {"ORA", 0}};
-    for (const auto& [keyword, family] : KEYWORDS) EXPECT_EQ(family, SlotOf(FamilyOfProduct(keyword))) << keyword;
+// The index by name follows records filed after a look-up and records renamed
+// after their filing; the first filed of a name wins, each family apart.
+TEST(ServerList, FindByNameFollowsLaterFilingsAndRenames) {
+    CDbServerList list;
+    auto file = [&](Family family, const char* name) {
+        CDbServer* server = list.Add(std::make_unique<CSybaseServer>(), family);
+        server->SetServerName(name);
+        return server;
+    };
+    CDbServer* first = file(Family::MsSql, "Sales");
+    EXPECT_EQ(first, list.FindByName(Family::MsSql, "SALES"));
+    CDbServer* second = file(Family::MsSql, "sales");
+    CDbServer* other = file(Family::Sybase, "SALES");
+    EXPECT_EQ(first, list.FindByName(Family::MsSql, "sales"));
+    EXPECT_EQ(other, list.FindByName(Family::Sybase, "sales"));
+    first->SetServerName("North");
+    EXPECT_EQ(second, list.FindByName(Family::MsSql, "Sales"));
+    EXPECT_EQ(first, list.FindByName(Family::MsSql, "NORTH"));
+    second->SetServerName("north");
+    EXPECT_EQ(first, list.FindByName(Family::MsSql, "north"));
+    EXPECT_EQ(nullptr, list.FindByName(Family::MsSql, "sales"));
+    first->SetServerName("");
+    EXPECT_EQ(second, list.FindByName(Family::MsSql, "North"));
+    EXPECT_EQ(first, list.FindByName(Family::MsSql, ""));
+    EXPECT_EQ(other, list.FindByName(Family::Sybase, "Sales"));
+}
+
+// A home key scanned on its own is read in the machine's view, and its
+// records are filed as they come, twins included; no parameter file is read.
+TEST(Discovery, OracleHomeScannedOnItsOwn) {
+    MemoryRegistry machine;
+    machine.SetString("Software\\ORACLE\\HOME0", "ORACLE_HOME", "C:\\ora92");
+    machine.SetString("Software\\ORACLE\\HOME0", "ORACLE_SID", "ORCL");
+    machine.SetString("Software\\ORACLE\\HOME0", "ORA_ORCL_AUTOSTART", "TRUE");
+    machine.SetString("Software\\ORACLE\\HOME0", "ORA_ORCL_PFILE", "C:\\absent\\init.ora");
+    CDbServerList list;
+    testing::internal::CaptureStdout();
+    ScanOracleHome(list, machine, "Software\\Oracle\\HOME0", StandardReport());
+    ScanOracleHome(list, machine, "Software\\Oracle\\HOME0", StandardReport());
+    ScanOracle10gHome(list, machine, "Software\\Oracle\\HOME0", StandardReport());
+    testing::internal::GetCapturedStdout();
+    Texts records;
+    for (int i = 0; i < list.GetCount(Family::Oracle); ++i) {
+        const auto& server = static_cast<const COracleServer&>(*list.GetAt(i, Family::Oracle));
+        records.push_back(server.GetServerName() + "@" + server.GetRegistryView() + " " +
+                          server.GetServerVersion() + " " + server.GetInitoraFilename() + " " +
+                          std::to_string(server.GetIsServerValid()));
+    }
+    const Texts expected = {"ORCL@64 8.1.X C:\\absent\\init.ora 1", "ORCL@64 8.1.X C:\\absent\\init.ora 1",
+                            "ORCL@64 10.1  1"};
+    EXPECT_EQ(expected, records);
 }
 
 // The lines both readers work on, and the file whose parameters a file holds:
@@ -170,9 +217,9 @@ TEST(Discovery, EveryFixtureClosesItsKeysAndUsesItsBuffers) {
         {"informix", {"key 100", "value 80/80"}}, {"paths", {"value 99/264"}}};
     const std::map<std::string, Texts> RECORDS = {
         {"oracle-views", {"ORCL@64", "ORCL@64", "DW@64", "ORA32@32"}},
-        {"mssql-views", {"SALES@64 SQLVS1", "HR@32 ", "DBHOST01@32 DBHOST01"}},
+        {"mssql-views", {"SALES@64 SQLVS1", "HR@32", "DBHOST01@32 DBHOST01"}},
         {"mssql-instances", {"DBHOST01@64 DBHOST01", "SALES@64 SQLVS1", "HR@64 DBHOST01"}},
-        {"mssql-broken", {"ALPHA@64 "}},
+        {"mssql-broken", {"ALPHA@64"}},
         {"sybase-views", {"CAF\xc9_\"PROD\"@32", "TAB\tBED@32"}},
         {"sybase-servers", {"SYBPROD@64", "SYBTEST@64"}},
         {"informix-views", {"srv64@64", "DBHOST01@32"}}};

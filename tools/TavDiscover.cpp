@@ -2,7 +2,8 @@
 // does, and prints every record found; or lists the maker's installation paths;
 // or reports what discovery finds as JSON, or as an answers file.
 #include "machine/RegistryValues.h"
-#include "discovery/ServerList.h"
+#include "discovery/Discovery.h"
+#include "generate/FamilyTable.h"
 #include "platform/RegistryReader.h"
 #include "registry/CodePage.h"
 #include "registry/MachineRegistry.h"
@@ -53,11 +54,11 @@ const char* const USAGE =
     "--registry FILE reads a .reg snapshot instead of the machine's registry; it\n"
     "may be repeated, later files adding to earlier ones.\n";
 
-// The family a keyword (in any case) or a code names; Family::None for none.
-Family FamilyOf(const std::string& word) {
-    if (word.size() == 1 && word[0] >= '1' && word[0] <= '4')
-        return FamilyAtSlot(word[0] - '0');
-    return FamilyOfProduct(tavtext::LowerCase(word).c_str());
+// The family a keyword (in any case) or a code names; null for none.
+const FamilyRow* FamilyOf(const std::string& word) {
+    if (word.size() == 1 && word[0] >= '0' && word[0] <= '9')
+        return FamilyRowOf(FamilyAtSlot(word[0] - '0'));
+    return FamilyRowOf(FamilyOfProduct(tavtext::LowerCase(word).c_str()));
 }
 
 // A line for the person on the error stream, named as this program's.
@@ -102,7 +103,7 @@ Json ServerJson(const CDbServer& server) {
     return record;
 }
 
-std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<Family>& families) {
+std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<const FamilyRow*>& families) {
     ErrorStreamReport report;
     const InstallPaths paths = ReadInstallPaths(registry, nullptr, report);
     Json inventory;
@@ -112,24 +113,22 @@ std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<Fami
                                    {"EtcPath", Utf8(paths.etc)},
                                    {"LogPath", Utf8(paths.log)}};
     inventory["families"] = Json::array();
-    for (Family family : families) {
-        CDbServerList list(registry);
-        list.SetReport(report);
-        list.DiscoverFamily(family);
+    for (const FamilyRow* family : families) {
+        CDbServerList list;
+        family->discover(list, registry, report);
         Json servers = Json::array();
-        for (int i = 0; i < list.GetCount(family); ++i)
-            servers.push_back(ServerJson(*list.GetAt(i, family)));
-        inventory["families"].push_back({{"family", FamilyKeyword(family)}, {"servers", servers}});
+        for (int i = 0; i < list.GetCount(family->family); ++i)
+            servers.push_back(ServerJson(*list.GetAt(i, family->family)));
+        inventory["families"].push_back({{"family", family->keyword}, {"servers", servers}});
     }
     return inventory.dump(2) + "\n";
 }
 
-std::string AnswersTemplateFor(tavplat::RegistryReader& registry, Family family) {
+std::string AnswersTemplateFor(tavplat::RegistryReader& registry, const FamilyRow& family) {
     ErrorStreamReport report;
-    CDbServerList list(registry);
-    list.SetReport(report);
-    list.DiscoverFamily(family);
-    return tavview::AnswersTemplate(list, family, tavdisc::EnvironmentText("COMPUTERNAME"));
+    CDbServerList list;
+    family.discover(list, registry, report);
+    return tavview::AnswersTemplate(list, family.family, tavdisc::EnvironmentText("COMPUTERNAME"));
 }
 
 }  // namespace
@@ -162,23 +161,24 @@ int main(int argc, char** argv) {
         }
     }
 
-    Family family = Family::None;
-    std::vector<Family> families;
+    const FamilyRow* family = nullptr;
+    std::vector<const FamilyRow*> families;
     if (installPaths + json + answersTemplate > 1)
         return Usage("choose one of --install-paths, --json and --answers-template");
     if (installPaths) {
         if (words.size() > 1) return Usage("--install-paths takes at most one machine name");
     } else if (json) {
         for (const std::string& word : words) {
-            const Family named = FamilyOf(word);
-            if (named == Family::None) return Usage((word + " is not a supported product").c_str());
+            const FamilyRow* named = FamilyOf(word);
+            if (!named) return Usage((word + " is not a supported product").c_str());
             if (std::find(families.begin(), families.end(), named) == families.end()) families.push_back(named);
         }
-        if (families.empty()) families = {Family::Oracle, Family::Sybase, Family::MsSql, Family::Informix};
+        if (families.empty())
+            for (const FamilyRow& row : FamilyRows()) families.push_back(&row);
     } else {
         if (words.size() != 1) return Usage("name one family");
         family = FamilyOf(words[0]);
-        if (family == Family::None) return Usage((words[0] + " is not a supported product").c_str());
+        if (!family) return Usage((words[0] + " is not a supported product").c_str());
     }
 
     std::unique_ptr<tavplat::RegistryReader> registry;
@@ -209,14 +209,14 @@ int main(int argc, char** argv) {
     }
 
     if (json || answersTemplate) {
-        const std::string text = json ? JsonReport(*registry, families) : AnswersTemplateFor(*registry, family);
+        const std::string text = json ? JsonReport(*registry, families) : AnswersTemplateFor(*registry, *family);
         fwrite(text.data(), 1, text.size(), stdout);
         return Flushed();
     }
 
-    CDbServerList list(*registry);
-    list.DiscoverFamily(family);
-    for (int i = 0; i < list.GetCount(family); ++i)
-        list.GetAt(i, family)->Dump(stdout);
+    CDbServerList list;
+    family->discover(list, *registry, StandardReport());
+    for (int i = 0; i < list.GetCount(family->family); ++i)
+        list.GetAt(i, family->family)->Dump(stdout);
     return Flushed();
 }

@@ -1,10 +1,11 @@
 // Informix discovery: the first server with an environment under the Online
 // key, and the current version's server.
-#include "discovery/ServerList.h"
+#include "discovery/Discovery.h"
 
 #include <memory>
 #include <string>
 
+#include "discovery/RegistryViewPass.h"
 #include "machine/RegistryValues.h"
 #include "platform/RegistryReader.h"
 #include "text/Text.h"
@@ -61,39 +62,43 @@ std::unique_ptr<CDbServer> MakeInformixServer(InformixTexts* texts, const std::s
     return server;
 }
 
-}  // namespace
-
-void CDbServerList::InformixViewPass() {
+void InformixViewPass(RegistryViewPass& view) {
     InformixTexts texts;
     texts.serverName = EnvironmentText("COMPUTERNAME");
 
-    if (auto online = Open(INFORMIX_ONLINE_KEY, KEY_ENUM_SUB_KEYS)) {
+    if (auto online = view.Open(INFORMIX_ONLINE_KEY, KEY_ENUM_SUB_KEYS)) {
         // Only the first server key with an environment is used.
         ForEachSubKey(*online, INFORMIX_SUB_KEY_CAPACITY, [&](const std::string& name) {
             const std::string path = INFORMIX_ONLINE_KEY + name + "\\Environment";
-            auto environment = Open(path.c_str(), KEY_QUERY);
+            auto environment = view.Open(path.c_str(), KEY_QUERY);
             if (!environment)
                 return true;
             ReadInformixEnvironment(*environment, &texts);
             return false;
         });
         online.reset();
-        if (auto setup = Open(INFORMIX_SETUP_KEY, KEY_QUERY))
+        if (auto setup = view.Open(INFORMIX_SETUP_KEY, KEY_QUERY))
             ReadInformixVersion(*setup, &texts);
-        AddFound(MakeInformixServer(&texts, "ol_" + texts.serverName), Family::Informix);
+        view.AddFound(MakeInformixServer(&texts, "ol_" + texts.serverName));
     }
 
     {
-        auto environment = Open(INFORMIX_CURRENT_ENVIRONMENT_KEY, KEY_QUERY);
+        auto environment = view.Open(INFORMIX_CURRENT_ENVIRONMENT_KEY, KEY_QUERY);
         if (!environment)
             return;
         ReadInformixEnvironment(*environment, &texts);
     }
-    auto setup = Open(INFORMIX_CURRENT_SETUP_KEY, KEY_QUERY);
+    auto setup = view.Open(INFORMIX_CURRENT_SETUP_KEY, KEY_QUERY);
     if (!setup)
         return;
     ReadInformixVersion(*setup, &texts);
     setup.reset();
-    AddFound(MakeInformixServer(&texts, "OnLine"), Family::Informix);
+    view.AddFound(MakeInformixServer(&texts, "OnLine"));
 }
 
+}  // namespace
+
+void DiscoverInformix(CDbServerList& list, tavplat::RegistryReader& registry, CReport&) {
+    RegistryViewPass pass(list, registry, Family::Informix);
+    pass.ForEachView([&] { InformixViewPass(pass); });
+}

@@ -1,12 +1,13 @@
 // Microsoft SQL Server discovery: the default and named instances, their
 // cluster names, versions, homes and error logs.
-#include "discovery/ServerList.h"
+#include "discovery/Discovery.h"
 
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "discovery/RegistryViewPass.h"
 #include "machine/RegistryValues.h"
 #include "platform/RegistryReader.h"
 #include "text/Text.h"
@@ -62,11 +63,9 @@ MsSqlKeys MsSqlKeyPaths(const std::string& instance) {
             base + "\\MSSQLServer\\Parameters"};
 }
 
-}  // namespace
-
-void CDbServerList::MsSqlViewPass() {
+void MsSqlViewPass(RegistryViewPass& view) {
     std::vector<std::string> instances;
-    if (auto key = Open(MSSQL_INSTANCES_KEY, KEY_QUERY)) {
+    if (auto key = view.Open(MSSQL_INSTANCES_KEY, KEY_QUERY)) {
         ForEachValue(*key, MSSQL_CAPACITY, MSSQL_CAPACITY, [&](const RegValue& value) {
             if (EqualsIgnoringCase(value.name, "InstalledInstances") && value.length > 0)
                 instances = SplitInstanceNames(value.data, value.length);
@@ -85,14 +84,14 @@ void CDbServerList::MsSqlViewPass() {
         const bool isDefault = instance == MSSQL_DEFAULT_INSTANCE;
         const MsSqlKeys paths = MsSqlKeyPaths(instance);
         if (!isDefault) {
-            if (auto cluster = Open(paths.cluster.c_str(), KEY_QUERY)) {
+            if (auto cluster = view.Open(paths.cluster.c_str(), KEY_QUERY)) {
                 TakeNamedValue(*cluster, MSSQL_CAPACITY, "ClusterName", &clusterName);
             } else {
                 clusterName = computerName;
             }
         }
 
-        auto setup = Open(paths.setup.c_str(), KEY_QUERY);
+        auto setup = view.Open(paths.setup.c_str(), KEY_QUERY);
         if (!setup) {
             success = false;
             continue;
@@ -102,7 +101,7 @@ void CDbServerList::MsSqlViewPass() {
         TakeNamedValue(*setup, MSSQL_CAPACITY, "SQLPath", &homeDirectory);
         setup.reset();
 
-        auto current = Open(paths.version.c_str(), KEY_QUERY);
+        auto current = view.Open(paths.version.c_str(), KEY_QUERY);
         if (!current) {
             success = false;
             continue;
@@ -110,7 +109,7 @@ void CDbServerList::MsSqlViewPass() {
         TakeNamedValue(*current, MSSQL_CAPACITY, "CurrentVersion", &version);
         current.reset();
 
-        auto parameters = Open(paths.parameters.c_str(), KEY_QUERY);
+        auto parameters = view.Open(paths.parameters.c_str(), KEY_QUERY);
         if (!parameters) {
             success = false;
             continue;
@@ -131,7 +130,13 @@ void CDbServerList::MsSqlViewPass() {
         server->SetServerVersion(version.c_str());
         server->SetErrorlogName(errorLog.c_str());
         server->SetClusterServer(isDefault ? computerName.c_str() : clusterName.c_str());
-        AddFound(std::move(server), Family::MsSql);
+        view.AddFound(std::move(server));
     }
 }
 
+}  // namespace
+
+void DiscoverMsSql(CDbServerList& list, tavplat::RegistryReader& registry, CReport&) {
+    RegistryViewPass pass(list, registry, Family::MsSql);
+    pass.ForEachView([&] { MsSqlViewPass(pass); });
+}

@@ -1,18 +1,17 @@
 // Oracle discovery: the homes and instances in the registry, and each
 // instance's initialisation parameter file.
-#include "discovery/ServerList.h"
+#include "discovery/Discovery.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "discovery/OracleParameterFile.h"
+#include "discovery/RegistryViewPass.h"
 #include "machine/RegistryValues.h"
-#include "platform/FileSystem.h"
 #include "platform/RegistryReader.h"
-#include "report/Report.h"
 #include "runtime/CollectorRuntime.h"
 #include "text/Text.h"
 
@@ -21,7 +20,6 @@ using tavplat::KEY_ENUM_SUB_KEYS;
 using tavplat::KEY_QUERY;
 using tavtext::EqualsIgnoringCase;
 using tavtext::Trim;
-using tavtext::TrimRight;
 using tavtext::WHITE_SPACE;
 
 namespace {
@@ -29,102 +27,6 @@ namespace {
 bool Contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
 }
-
-// The text after the first "=" at or behind the first occurrence of key, or
-// false when there is no "=" there.
-bool ValueAfterKey(const std::string& line, const char* key, std::string* value) {
-    const size_t at = line.find(key);
-    const size_t equals = line.find('=', at);
-    if (equals == std::string::npos)
-        return false;
-    *value = line.substr(equals + 1);
-    return true;
-}
-
-
-// ---- the parameter-file line reader ------------------------------------------------
-
-// Reads an Oracle parameter file the way a 201-byte fgets buffer on a text-mode
-// stream sees it: lines of up to 200 characters, longer ones in pieces of 200;
-// CR LF counts as the line end and Ctrl-Z ends the file, as the Windows C
-// runtime reads text files. The file is opened in binary so that both builds
-// read the same characters.
-class ParameterFileReader {
-public:
-    static constexpr size_t PIECE = 200;
-
-    explicit ParameterFileReader(FILE* file) : file_(file) {}
-
-    // The next working line that is neither empty nor a comment; false at the end.
-    bool NextLine(std::string* working) {
-        std::string piece;
-        while (ReadPiece(&piece)) {
-            if (!piece.empty() && piece.back() == '\n')
-                piece.pop_back();
-            std::string text = std::string(TrimRight(piece, " "));
-            if (text.empty() || text[0] == '#')
-                continue;
-            if (text[0] == '-')
-                text = " " + text;
-            if (continued_) {
-                continued_ = false;
-                text = " -" + text;
-            }
-            continued_ = text.size() >= 3 && text.compare(text.size() - 3, 3, " -\\") == 0;
-            *working = text;
-            return true;
-        }
-        return false;
-    }
-
-private:
-    int ReadChar() {
-        if (ended_)
-            return EOF;
-        int c = fgetc(file_);
-        if (c == 0x1A) {
-            ended_ = true;
-            return EOF;
-        }
-        if (c == '\r') {
-            const int next = fgetc(file_);
-            if (next == '\n')
-                return '\n';
-            if (next != EOF)
-                ungetc(next, file_);
-        }
-        return c;
-    }
-
-    bool ReadPiece(std::string* piece) {
-        piece->clear();
-        while (piece->size() < PIECE) {
-            const int c = ReadChar();
-            if (c == EOF)
-                break;
-            piece->push_back(static_cast<char>(c));
-            if (c == '\n')
-                break;
-        }
-        if (piece->empty())
-            return false;
-        // The line is C text: it ends at a NUL byte.
-        const size_t nul = piece->find('\0');
-        if (nul != std::string::npos)
-            piece->resize(nul);
-        return true;
-    }
-
-    FILE* file_;
-    bool continued_ = false;
-    bool ended_ = false;
-};
-
-FILE* OpenParameterFile(const char* path) {
-    return tavplat::OpenFile(path, "rb");
-}
-
-// ---- Oracle --------------------------------------------------------------------------
 
 constexpr uint32_t ORACLE_NAME_CAPACITY = 256;
 constexpr uint32_t ORACLE_DATA_CAPACITY = 256;
@@ -188,119 +90,11 @@ std::string UpperCase(std::string text) {
     return text;
 }
 
-}  // namespace
-
-// ---- records -------------------------------------------------------------------
-
-COracleServer::COracleServer(const char* sid)
-    : CDbServer(Family::Oracle), oracle_sid(sid ? sid : "") {}
-
-void COracleServer::ReadInitFile() {
-    if (initora_filename.empty()) {
-        is_server_valid = 0;
-        return;
-    }
-    std::vector<std::string> lines;
-    if (!ReadParameterFileLines(initora_filename.c_str(), &lines)) {
-        if (server_name.empty())
-            is_server_valid = 0;
-        return;
-    }
-    std::string value;
-    for (const std::string& line : lines) {
-        if (server_name.empty() && Contains(line, "db_name")) {
-            server_name = ValueAfterKey(line, "db_name", &value) ? std::string(Trim(value, " ")) : "";
-        }
-        if (errorlog_name.empty() && Contains(line, "user_dump_dest")) {
-            errorlog_name = ValueAfterKey(line, "user_dump_dest", &value)
-                                ? std::string(Trim(value, " ")) + "\\" + oracle_sid + "ALRT.LOG"
-                                : "";
-        }
-    }
-    if (server_name.empty())
-        is_server_valid = 0;
-}
-
-bool ReadParameterFileLines(const char* path, std::vector<std::string>* lines) {
-    lines->clear();
-    FILE* file = OpenParameterFile(path ? path : "");
-    if (file == nullptr)
-        return false;
-    ParameterFileReader reader(file);
-    std::string line;
-    while (reader.NextLine(&line))
-        lines->push_back(line);
-    fclose(file);
-    return true;
-}
-
-std::string ResolveParameterFile(const char* path, CReport& report) {
-    // With no parameter line to decide, the file is taken to hold its own parameters.
-    const std::string ownPath = path ? path : "";
-    std::string result = ownPath;
-    std::vector<std::string> lines;
-    ReadParameterFileLines(ownPath.c_str(), &lines);
-    std::string value;
-    for (const std::string& line : lines) {
-        if (!Contains(line, "IFILE")) {
-            result = ownPath;
-            continue;
-        }
-        if (!ValueAfterKey(line, "IFILE", &value)) {
-            report.Console("No change in initfile\n");
-            continue;
-        }
-        report.ConsoleF("[DEB] filename[=%s]\n", value.c_str());
-        result = std::string(Trim(value, "' "));
-        report.ConsoleF("[DEB] filename2[%s]\n", result.c_str());
-    }
-    return result;
-}
-
-// ---- discovery: Oracle ------------------------------------------------------------------
-
-void CDbServerList::OracleViewPass() {
-    if (!Open(ORACLE_KEY, KEY_QUERY))
-        return;  // the key only shows that Oracle is installed; closed at once
-
-    if (auto allHomes = Open(ORACLE_ALL_HOMES_KEY, KEY_QUERY)) {
-        int counter = 0;
-        ForEachValue(*allHomes, ORACLE_NAME_CAPACITY, ORACLE_DATA_CAPACITY, [&](const RegValue& value) {
-            if (EqualsIgnoringCase(value.name, "HOME_COUNTER"))
-                counter = tavtext::LeadingInteger(value.text);
-            return true;
-        });
-        allHomes.reset();
-        // Every counter index names a home "HOME<n>"; homes of deleted
-        // installations leave gaps, so the scan does not stop at a missing one.
-        if (counter > 0) {
-            const int homes = std::min(counter, NumberedHomeBound(Open(ORACLE_KEY, KEY_ENUM_SUB_KEYS)));
-            for (int index = 0; index < homes; ++index)
-                ScanOracleHome(("Software\\Oracle\\HOME" + std::to_string(index)).c_str());
-        }
-    }
-
-    for (int k = 1; k <= 3; ++k) {
-        const std::string path = ORACLE_10G_KEY + std::to_string(k);
-        auto key = Open(path.c_str(), KEY_QUERY);
-        if (key)
-            ScanOracle10gHome(path.c_str());
-    }
-}
-
-void CDbServerList::ScanOracleHome(const char* keyPath) {
-    ScanHome(keyPath, false);
-}
-
-void CDbServerList::ScanOracle10gHome(const char* keyPath) {
-    ScanHome(keyPath, true);
-}
-
-void CDbServerList::ScanHome(const char* keyPath, bool is10g) {
+void ScanHome(RegistryViewPass& view, const char* keyPath, bool is10g, CReport& report) {
     OracleHome home;
     bool sidFound = false;
     {
-        auto key = Open(keyPath, KEY_QUERY);
+        auto key = view.Open(keyPath, KEY_QUERY);
         if (!key)
             return;
         ForEachValue(*key, ORACLE_NAME_CAPACITY, ORACLE_DATA_CAPACITY, [&](const RegValue& value) {
@@ -318,7 +112,7 @@ void CDbServerList::ScanHome(const char* keyPath, bool is10g) {
         return;
 
     {
-        auto key = Open(keyPath, KEY_QUERY);
+        auto key = view.Open(keyPath, KEY_QUERY);
         if (!key)
             return;
         ForEachValue(*key, ORACLE_NAME_CAPACITY, ORACLE_DATA_CAPACITY, [&](const RegValue& value) {
@@ -331,7 +125,7 @@ void CDbServerList::ScanHome(const char* keyPath, bool is10g) {
             } else if (!is10g && EqualsIgnoringCase(value.name, home.pfileName.c_str())) {
                 home.pfilePath = value.text;
                 home.pfileFound = true;
-                home.resolvedPfile = ResolveParameterFile(home.pfilePath.c_str(), *report_);
+                home.resolvedPfile = ResolveParameterFile(home.pfilePath.c_str(), report);
                 home.pfileIsOwnFile = home.resolvedPfile == home.pfilePath;
             } else if (Contains(value.name, "_AUTOSTART")) {
                 if (AutostartInstance(value.name, home, &instance) &&
@@ -361,7 +155,57 @@ void CDbServerList::ScanHome(const char* keyPath, bool is10g) {
             server->SetServerVersion("9.2.0");
             server->SetErrorlogName((bdump + "alert_" + name + ".LOG").c_str());
         }
-        AddFound(std::move(server), Family::Oracle);
+        view.AddFound(std::move(server));
     }
 }
 
+void OracleViewPass(RegistryViewPass& view, CReport& report) {
+    if (!view.Open(ORACLE_KEY, KEY_QUERY))
+        return;  // the key only shows that Oracle is installed; closed at once
+
+    if (auto allHomes = view.Open(ORACLE_ALL_HOMES_KEY, KEY_QUERY)) {
+        int counter = 0;
+        ForEachValue(*allHomes, ORACLE_NAME_CAPACITY, ORACLE_DATA_CAPACITY, [&](const RegValue& value) {
+            if (EqualsIgnoringCase(value.name, "HOME_COUNTER"))
+                counter = tavtext::LeadingInteger(value.text);
+            return true;
+        });
+        allHomes.reset();
+        // Every counter index names a home "HOME<n>"; homes of deleted
+        // installations leave gaps, so the scan does not stop at a missing one.
+        if (counter > 0) {
+            const int homes = std::min(counter, NumberedHomeBound(view.Open(ORACLE_KEY, KEY_ENUM_SUB_KEYS)));
+            for (int index = 0; index < homes; ++index)
+                ScanHome(view, ("Software\\Oracle\\HOME" + std::to_string(index)).c_str(), false, report);
+        }
+    }
+
+    for (int k = 1; k <= 3; ++k) {
+        const std::string path = ORACLE_10G_KEY + std::to_string(k);
+        auto key = view.Open(path.c_str(), KEY_QUERY);
+        if (key)
+            ScanHome(view, path.c_str(), true, report);
+    }
+}
+
+}  // namespace
+
+void DiscoverOracle(CDbServerList& list, tavplat::RegistryReader& registry, CReport& report) {
+    const int first = list.GetCount(Family::Oracle);
+    RegistryViewPass pass(list, registry, Family::Oracle);
+    pass.ForEachView([&] { OracleViewPass(pass, report); });
+    // The count is read afresh each time round.
+    for (int i = first; i < list.GetCount(Family::Oracle); ++i)
+        static_cast<COracleServer*>(list.GetAt(i, Family::Oracle))->ReadInitFile();
+}
+
+void ScanOracleHome(CDbServerList& list, tavplat::RegistryReader& registry, const char* keyPath, CReport& report) {
+    RegistryViewPass view(list, registry, Family::Oracle);
+    ScanHome(view, keyPath, false, report);
+}
+
+void ScanOracle10gHome(CDbServerList& list, tavplat::RegistryReader& registry, const char* keyPath,
+                       CReport& report) {
+    RegistryViewPass view(list, registry, Family::Oracle);
+    ScanHome(view, keyPath, true, report);
+}

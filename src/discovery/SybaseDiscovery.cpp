@@ -1,11 +1,12 @@
 // Sybase discovery: the SQL Servers under the Sybase keys, with their names
 // and error logs from their start-up arguments.
-#include "discovery/ServerList.h"
+#include "discovery/Discovery.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "discovery/RegistryViewPass.h"
 #include "machine/RegistryValues.h"
 #include "platform/RegistryReader.h"
 #include "text/Text.h"
@@ -32,13 +33,11 @@ std::string ArgumentText(const RegValue& value) {
     return raw.substr(0, raw.find('\0'));
 }
 
-}  // namespace
-
-void CDbServerList::SybaseViewPass() {
+void SybaseViewPass(RegistryViewPass& view) {
     std::string rootDirectory;
     std::string version;
     {
-        auto product = Open(SYBASE_PRODUCT_KEY, KEY_QUERY);
+        auto product = view.Open(SYBASE_PRODUCT_KEY, KEY_QUERY);
         if (!product)
             return;
         ForEachValue(*product, SYBASE_PRODUCT_CAPACITY, SYBASE_PRODUCT_CAPACITY, [&](const RegValue& value) {
@@ -52,12 +51,12 @@ void CDbServerList::SybaseViewPass() {
 
     std::vector<std::string> servers;
     {
-        auto serverKeys = Open(SYBASE_SERVERS_KEY, KEY_ENUM_SUB_KEYS);
+        auto serverKeys = view.Open(SYBASE_SERVERS_KEY, KEY_ENUM_SUB_KEYS);
         if (!serverKeys)
             return;
         ForEachSubKey(*serverKeys, SYBASE_SERVER_NAME_CAPACITY, [&](const std::string& name) {
             const std::string path = std::string(SYBASE_SERVERS_KEY) + "\\" + name;
-            if (auto server = Open(path.c_str(), KEY_QUERY)) {
+            if (auto server = view.Open(path.c_str(), KEY_QUERY)) {
                 if (QueryText(*server, "ServerType", SYBASE_SERVER_TYPE_CAPACITY) == "SQLServer")
                     servers.push_back(name);
             }
@@ -69,7 +68,7 @@ void CDbServerList::SybaseViewPass() {
     std::string errorlogArgument;
     for (const std::string& name : servers) {
         const std::string path = std::string(SYBASE_SERVERS_KEY) + "\\" + name + "\\Parameters";
-        auto parameters = Open(path.c_str(), KEY_QUERY);
+        auto parameters = view.Open(path.c_str(), KEY_QUERY);
         if (!parameters)
             continue;
         ForEachValue(*parameters, SYBASE_PARAMETER_CAPACITY, SYBASE_PARAMETER_CAPACITY,
@@ -86,7 +85,13 @@ void CDbServerList::SybaseViewPass() {
         server->SetDollarServer(rootDirectory.c_str());
         server->SetServerVersion(version.c_str());
         server->SetErrorlogName(errorlogArgument.c_str());
-        AddFound(std::move(server), Family::Sybase);
+        view.AddFound(std::move(server));
     }
 }
 
+}  // namespace
+
+void DiscoverSybase(CDbServerList& list, tavplat::RegistryReader& registry, CReport&) {
+    RegistryViewPass pass(list, registry, Family::Sybase);
+    pass.ForEachView([&] { SybaseViewPass(pass); });
+}

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "generate/FamilyTable.h"
 #include "generate/GenerationRules.h"
 #include "platform/FileSystem.h"
 #include "text/Text.h"
@@ -12,73 +13,12 @@ using namespace tavgen;
 
 namespace {
 
-// ---- agent configuration lines ----
-
-// The lines that name the version, which differ by family.
-void WriteIniVersionLines(CConfigurationWriter& p, Family family, const CMonitoredServer& e) {
-    switch (family) {
-    case Family::Oracle:
-        p.WriteGenerated(GeneratedFile::AgentConfiguration, "COLL_VERSION=%s\n",
-                         OracleVersionCode(e.GetServerVersion()));
-        break;
-    case Family::Sybase:
-        p.WriteGenerated(GeneratedFile::AgentConfiguration,
-                         "COLL_VERSION=TUS\n"
-                         "COLL_DBVERSION=%s\n"
-                         "SYBASE_OCS=%s\n",
-                         e.GetServerVersion().c_str(),
-                         SybaseOcsDirectory(e.GetDollarServer(), e.GetServerVersion()).c_str());
-        break;
-    case Family::MsSql:
-        p.WriteGenerated(GeneratedFile::AgentConfiguration,
-                         "COLL_CLUSTERSERVER=%s\n"
-                         "COLL_VERSION=TUM\n",
-                         e.GetClusterServer().c_str());
-        break;
-    case Family::Informix:
-        p.WriteGenerated(GeneratedFile::AgentConfiguration, "COLL_VERSION=TUI\n");
-        break;
-    default: break;
-    }
-}
-
-// The lines that say where the database lives, which differ by family.
-void WriteIniDatabaseLines(CConfigurationWriter& p, Family family, const CMonitoredServer& e) {
-    const std::string home = e.GetDollarServer(), name = e.GetServerName();
-    switch (family) {
-    case Family::Oracle:
-        p.WriteGenerated(GeneratedFile::AgentConfiguration,
-                         "ORACLE_HOME=%s\n"
-                         "ORACLE_SID=%s\n"
-                         "COLL_DBHOME=%s\n"
-                         "DELMA_PRODUCT=AFF_ALL_ORACLE\n",
-                         home.c_str(), name.c_str(), home.c_str());
-        break;
-    case Family::Sybase:
-        p.WriteGenerated(GeneratedFile::AgentConfiguration, "DELMA_PRODUCT=AFF_ALL_SYBASE\n");
-        break;
-    case Family::MsSql:
-        p.WriteGenerated(GeneratedFile::AgentConfiguration, "MSSQL_HOME=%s\n", home.c_str());
-        break;
-    case Family::Informix:
-        p.WriteGenerated(GeneratedFile::AgentConfiguration,
-                         "INFORMIXDIR=%s\n"
-                         "INFORMIXSERVER=%s\n"
-                         "ONCONFIG=onconfig\n"
-                         "INFORMIXSQLHOSTS=\\\\%s\n"
-                         "DELMA_PRODUCT=AFF_ALL_INFORMIX\n",
-                         home.c_str(), name.c_str(), p.Params().GetComputerName().c_str());
-        break;
-    default: break;
-    }
-}
-
-void WriteIniLines(CConfigurationWriter& p, const AgentFamily& f, const CMonitoredServer& e, int index) {
+// The lines every family shares, with the family's own ones at their places.
+void WriteIniLines(CConfigurationWriter& p, const FamilyRow& f, const CMonitoredServer& e, int index) {
+    const AgentFileLines own = f.agent(p, e);
     const std::string name = e.GetServerName();
     const std::string etcToken = p.Params().GetEtcPath(PARAM_AT_TOKEN);
     const std::string binToken = p.Params().GetBinPath(PARAM_AT_TOKEN);
-    const char* ownCollector = f.family == Family::Oracle ? OracleVersionCode(e.GetServerVersion())
-                                                         : f.product;
     p.WriteGenerated(GeneratedFile::AgentConfiguration,
                      ";\n"
                      "%s\n"
@@ -96,7 +36,7 @@ void WriteIniLines(CConfigurationWriter& p, const AgentFamily& f, const CMonitor
                      "TixVers=V301\n"
                      "\n",
                      f.header, f.product, f.description, name.c_str(), f.description);
-    if (f.family == Family::Sybase)
+    if (own.home_first)
         p.WriteGenerated(GeneratedFile::AgentConfiguration,
                          "VELTRA_HOME=%s\n"
                          "INSTANCENAME=%s\n",
@@ -117,20 +57,19 @@ void WriteIniLines(CConfigurationWriter& p, const AgentFamily& f, const CMonitor
                      "COLL_ERRORLOG=%s\n",
                      etcToken.c_str(), p.Params().GetPortNumber(PARAM_AT_TOKEN).c_str(), e.GetLogin().c_str(),
                      e.GetPassword().c_str(), e.GetErrorlogName().c_str());
-    WriteIniVersionLines(p, f.family, e);
+    p.WriteGenerated(GeneratedFile::AgentConfiguration, "%s", own.version.c_str());
     p.WriteGenerated(GeneratedFile::AgentConfiguration,
                      "COLL_SERVERID=@INSTANCENAME@\n"
                      "COLL_HOSTNAME=@COMPUTERNAME@\n"
-                     "%s\n"
+                     "COLL_PREFIX=%s\n"
                      "COLL_USESHM=1\n"
                      "COLL_BINPATH=%s\n"
                      "COLL_HOME=%s\n",
-                     f.family == Family::Informix ? "COLL_PREFIX=\\TEMP" : "COLL_PREFIX=TEMP", binToken.c_str(),
+                     own.prefix, binToken.c_str(),
                      p.Params().GetLogPath(PARAM_AT_TOKEN).c_str());
-    WriteIniDatabaseLines(p, f.family, e);
+    p.WriteGenerated(GeneratedFile::AgentConfiguration, "%s", own.database.c_str());
     p.WriteGenerated(GeneratedFile::AgentConfiguration, "CONFIG_VERSION=2.0.0\n");
-    if (f.family == Family::MsSql)
-        p.WriteGenerated(GeneratedFile::AgentConfiguration, "TUM_NAMED_INSTANCE=%d\n", IsNamedInstance(name));
+    if (!own.closing.empty()) p.WriteGenerated(GeneratedFile::AgentConfiguration, "%s", own.closing.c_str());
     p.WriteGenerated(GeneratedFile::AgentConfiguration,
                      "\n"
                      "[Services]\n"
@@ -154,7 +93,7 @@ void WriteIniLines(CConfigurationWriter& p, const AgentFamily& f, const CMonitor
                      "Action=NOStart\n",
                      f.service_key, index, f.service_key, index, f.service_key, index, f.product, index,
                      f.service_key, name.c_str(), f.product, binToken.c_str(), f.service_key, index, f.product,
-                     index, f.service_key, name.c_str(), CollectorFor(p, ownCollector), binToken.c_str());
+                     index, f.service_key, name.c_str(), CollectorFor(p, own.collector.c_str()), binToken.c_str());
 }
 
 }  // namespace
@@ -184,8 +123,7 @@ std::string CConfigurationWriter::ReadLocalSettings() {
     return lines;
 }
 
-void CConfigurationWriter::WriteIniFiles(Family family, int count) {
-    const AgentFamily& f = AgentFamilyOf(family);
+void CConfigurationWriter::WriteIniFiles(const FamilyRow& family, int count) {
     // The test settings are read once: per generation, or per call when a
     // writer runs on its own.
     std::string ownSettings;
@@ -194,15 +132,10 @@ void CConfigurationWriter::WriteIniFiles(Family family, int count) {
         ownSettings = ReadLocalSettings();
         settings = &ownSettings;
     }
-    WriteServerFiles(family, count, {GeneratedFile::AgentConfiguration, "agent configuration", f.ini_prefix, ".ini"},
+    WriteServerFiles(family, count, {GeneratedFile::AgentConfiguration, "agent configuration", family.agent_prefix, ".ini"},
                      [&](const CMonitoredServer& entry, int index, const std::string& path) {
                          WriteGenerated(GeneratedFile::Include, "Add=%s\n", path.c_str());
-                         WriteIniLines(*this, f, entry, index);
+                         WriteIniLines(*this, family, entry, index);
                          WriteGenerated(GeneratedFile::AgentConfiguration, "%s", settings->c_str());
                      });
 }
-
-void CConfigurationWriter::WriteOracleIni(int count) { WriteIniFiles(Family::Oracle, count); }
-void CConfigurationWriter::WriteSybaseIni(int count) { WriteIniFiles(Family::Sybase, count); }
-void CConfigurationWriter::WriteMsSqlIni(int count) { WriteIniFiles(Family::MsSql, count); }
-void CConfigurationWriter::WriteInformixIni(int count) { WriteIniFiles(Family::Informix, count); }

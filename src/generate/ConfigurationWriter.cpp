@@ -4,34 +4,9 @@
 
 #include <string>
 
+#include "generate/FamilyTable.h"
 #include "generate/GenerationRules.h"
 #include "platform/FileSystem.h"
-
-namespace {
-
-struct IncludeRow {
-    Family family;
-    const char* include_name;
-    int exit_code;  // when the include file cannot be opened
-    void (CConfigurationWriter::*write_batch)(int);
-    void (CConfigurationWriter::*write_ini)(int);
-};
-
-const IncludeRow INCLUDE_ROWS[] = {
-    {Family::Oracle, "tuoinc.ini", 100, &CConfigurationWriter::WriteOracleBatch, &CConfigurationWriter::WriteOracleIni},
-    {Family::Sybase, "tusinc.ini", 110, &CConfigurationWriter::WriteSybaseBatch, &CConfigurationWriter::WriteSybaseIni},
-    {Family::MsSql, "tuminc.ini", 110, &CConfigurationWriter::WriteMsSqlBatch, &CConfigurationWriter::WriteMsSqlIni},
-    {Family::Informix, "tuiinc.ini", 110, &CConfigurationWriter::WriteInformixBatch,
-     &CConfigurationWriter::WriteInformixIni},
-};
-
-const IncludeRow* IncludeRowOf(Family family) {
-    for (const IncludeRow& row : INCLUDE_ROWS)
-        if (row.family == family) return &row;
-    return nullptr;
-}
-
-}  // namespace
 
 CConfigurationWriter::CConfigurationWriter(const CInstallParams& params, const CMonitoredSet& monitored,
                                            CReport& report)
@@ -42,19 +17,17 @@ void CConfigurationWriter::ChooseCollector() {
     if (tavplat::FileAccess(commonCollector.c_str(), 0) == 0) common_collector_ = false;
 }
 
-int CConfigurationWriter::WriteFamilyFiles(Family family, int count) {
-    const IncludeRow* row = IncludeRowOf(family);
-    if (!row) return 0;
-    const std::string includePath = params_.GetEtcPath(PARAM_RESOLVED) + "\\" + row->include_name;
+int CConfigurationWriter::WriteFamilyFiles(const FamilyRow& family, int count) {
+    const std::string includePath = params_.GetEtcPath(PARAM_RESOLVED) + "\\" + family.include_file;
     include_file_ = staged_.Open(includePath, "w");
     if (include_file_ < 0) {
         Tell("Can't open '%s' for write\n", includePath.c_str());
-        return row->exit_code;
+        return family.include_exit_code;
     }
     WriteGenerated(GeneratedFile::Include, "\n");
     WriteGenerated(GeneratedFile::Include, "[Include]\n");
-    (this->*row->write_batch)(count);
-    (this->*row->write_ini)(count);
+    WriteBatchFiles(family, count);
+    WriteIniFiles(family, count);
     // The include file goes in place after its family's files: it never
     // names a configuration file that is not there yet.
     const int include = include_file_;
@@ -72,8 +45,9 @@ GenerationResult CConfigurationWriter::GenerateConfiguration() {
         const Family family = FamilyAtSlot(slot);
         const int count = monitored_.Count(family);
         if (count == 0) continue;
-        if (!IncludeRowOf(family)) break;  // no files for an unknown family, nor for the ones after it
-        exitCode = WriteFamilyFiles(family, count);
+        const FamilyRow* row = FamilyRowOf(family);
+        if (!row) break;  // no files for an unknown family, nor for the ones after it
+        exitCode = WriteFamilyFiles(*row, count);
     }
     generation_settings_ = nullptr;
     return FinishStaging(exitCode);

@@ -15,6 +15,8 @@
 #include "monitor/MonitoredSet.h"
 #include "report/Report.h"
 
+struct FamilyRow;
+
 // What a generation came to.
 struct GenerationResult {
     enum Outcome {
@@ -66,16 +68,6 @@ public:
     // Creates the directories above path, top down. 1, or 0 when one cannot be made.
     int MakeParentDirectories(const char* path);
 
-    // One family's files of one kind, for its first count entries.
-    void WriteOracleBatch(int count);
-    void WriteSybaseBatch(int count);
-    void WriteMsSqlBatch(int count);
-    void WriteInformixBatch(int count);
-    void WriteOracleIni(int count);
-    void WriteSybaseIni(int count);
-    void WriteMsSqlIni(int count);
-    void WriteInformixIni(int count);
-
     // Formats lines into the open file of that kind; the text is written
     // exactly as formatted.
     void WriteGenerated(GeneratedFile file, const char* format, ...) TAV_PRINTF(3, 4);
@@ -91,7 +83,7 @@ private:
     struct PendingStep {
         std::string text;
         int file = -1;                               // put in place before the text is said
-        const CMonitoredServer* regcopy = nullptr;  // an Informix entry to run regcopy for after it
+        const CMonitoredServer* regcopy = nullptr;  // an entry to run regcopy for after it
     };
     using EntryWriter = std::function<void(const CMonitoredServer& entry, int index, const std::string& path)>;
 
@@ -103,13 +95,15 @@ private:
     void ReportNotPlaced(const Status& failure, const std::vector<PendingStep>& steps, size_t from);
     int OpenOutputFile(const std::string& path, int& file);
     bool PrepareOutputFile(const std::string& path, int& file);
-    void WriteServerFiles(Family family, int count, const ServerFileKind& kind, const EntryWriter& writeLines);
+    void WriteServerFiles(const FamilyRow& family, int count, const ServerFileKind& kind,
+                          const EntryWriter& writeLines);
     static std::string ReadLocalSettings();
     bool RefuseUnsafeName(const std::string& name, const char* fileKind);
-    void WriteBatchFiles(Family family, int count);
-    void WriteIniFiles(Family family, int count);
+    // One family's files of one kind, for its first count entries.
+    void WriteBatchFiles(const FamilyRow& family, int count);
+    void WriteIniFiles(const FamilyRow& family, int count);
     void ChooseCollector();
-    int WriteFamilyFiles(Family family, int count);
+    int WriteFamilyFiles(const FamilyRow& family, int count);
 
     const CInstallParams& params_;
     const CMonitoredSet& monitored_;

@@ -1,5 +1,5 @@
 // Rules shared by the writers of the batch and agent configuration files:
-// the families' fixed texts, the version and path rules, the names.
+// the parameters they carry, the collector, the paths and the names.
 #ifndef TAV_GENERATE_GENERATIONRULES_H
 #define TAV_GENERATE_GENERATIONRULES_H
 
@@ -8,30 +8,6 @@
 #include "generate/ConfigurationWriter.h"
 
 namespace tavgen {
-
-// Fixed texts of one product family's agent files.
-struct AgentFamily {
-    Family family;
-    const char* batch_prefix;   // batch file name before the server name
-    const char* ini_prefix;     // configuration file name before the server name
-    const char* product;        // TUO, TUS, TUM, TUI
-    const char* header;         // the comment naming the initialization file
-    const char* description;    // as in "Veltra <description> Monitoring Agent"
-    const char* service_key;    // as in "SXA<key>Agent" and "for <key> Instance"
-};
-
-// The texts of one of the four families.
-const AgentFamily& AgentFamilyOf(Family family);
-
-// Oracle: 8.1.x runs the TU8 programs, 9.x the TU9 ones, the rest TUO.
-const char* OracleVersionCode(const std::string& version);
-
-// Sybase: from release 12 on the client library lies in OCS-12_<minor>.
-std::string SybaseOcsDirectory(const std::string& home, const std::string& version);
-
-// Microsoft SQL Server: 0 for the default instance, which carries the
-// machine's name; 1 for a named instance.
-int IsNamedInstance(const std::string& serverName);
 
 // A server name names files below the configuration directory; backslashes
 // make subdirectories, but nothing may lead out of it.
@@ -51,7 +27,7 @@ const char* CollectorFor(const CConfigurationWriter& writer, const char* ownColl
 std::string OutputPath(const std::string& directory, const char* prefix, const std::string& name,
                        const char* extension);
 
-// Informix keeps its registry in step with the files.
+// A family whose row asks for it keeps its registry in step with the files.
 void RunRegcopy(const CMonitoredServer& entry);
 
 }  // namespace tavgen

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "generate/FamilyTable.h"
 #include "generate/GenerationRules.h"
 #include "platform/FileSystem.h"
 #include "text/Text.h"
@@ -159,14 +160,14 @@ bool CConfigurationWriter::RefuseUnsafeName(const std::string& name, const char*
 // One file per entry of the family, in the order of the monitored set. A
 // writer called on its own, outside a generation, stages and places its
 // files itself.
-void CConfigurationWriter::WriteServerFiles(Family family, int count, const ServerFileKind& kind,
-                                      const EntryWriter& writeLines) {
+void CConfigurationWriter::WriteServerFiles(const FamilyRow& family, int count, const ServerFileKind& kind,
+                                            const EntryWriter& writeLines) {
     const bool ownRun = !staging_;
     if (ownRun) BeginStaging();
     const std::string etc = params_.GetEtcPath(PARAM_RESOLVED);
     int& file = *FileOf(kind.file);
     for (int i = 0; i < count && !staged_.Failed(); ++i) {
-        const CMonitoredServer* entry = monitored_.At(i, family);
+        const CMonitoredServer* entry = monitored_.At(i, family.family);
         if (!entry) continue;
         const std::string name = entry->GetServerName();
         if (RefuseUnsafeName(name, kind.what)) continue;
@@ -176,7 +177,7 @@ void CConfigurationWriter::WriteServerFiles(Family family, int count, const Serv
         const int written = file;
         if (!staged_.Close(file)) break;
         pending_.push_back({"Finished generating " + path + " file\n", written,
-                            family == Family::Informix ? entry : nullptr});
+                            family.runs_regcopy ? entry : nullptr});
     }
     if (ownRun) FinishStaging(0);
 }

@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "dialogs/SelectionDialog.h"
-#include "discovery/ServerList.h"
+#include "discovery/Discovery.h"
 #include "generate/ConfigurationWriter.h"
+#include "generate/FamilyTable.h"
 #include "generate/InstallParams.h"
 #include "monitor/MonitoredSet.h"
 #include "platform/FileSystem.h"
@@ -96,8 +97,7 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
     const tavreg::MachineRegistry machine = tavreg::OpenMachineRegistry();
     for (const std::string& line : machine.problems) log.Error(line + "\n");
     tavplat::RegistryReader* const registry = machine.reader.get();
-    CDbServerList servers(*registry);
-    servers.SetReport(log);
+    CDbServerList servers;
     CInstallParams params;
     CMonitoredSet monitored;
 
@@ -126,11 +126,12 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
 
     LowerCaseInPlace(tokens.product);
     const Family family = FamilyOfProduct(tokens.product);
-    if (family == Family::None) {
+    const FamilyRow* row = FamilyRowOf(family);
+    if (!row) {
         log.ConsoleAndLogF("%s is not a supported product\n", tokens.product);
         return 1;
     }
-    servers.DiscoverFamily(family);
+    row->discover(servers, *registry, log);
 
     if (ShowServerDialog(family, servers, monitored, log) != 0)
         return 1;

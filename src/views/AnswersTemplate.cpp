@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "discovery/ServerList.h"
+#include "generate/FamilyTable.h"
 #include "monitor/MonitoredSet.h"
 #include "text/Text.h"
 #include "views/AnswersView.h"

@@ -1,0 +1,145 @@
+// The records of database servers: the fields a discovered server and a
+// monitored entry share, and one record class per family.
+#ifndef TAV_DISCOVERY_SERVERRECORD_H
+#define TAV_DISCOVERY_SERVERRECORD_H
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "discovery/Family.h"
+
+// What a server record and a monitored entry both hold: the family and the
+// texts that describe one database server.
+class CServerFields {
+public:
+    virtual ~CServerFields() = default;
+
+    Family GetServerFamily() const { return server_family; }
+    std::string GetServerName() const { return server_name; }
+    std::string GetServiceName() const { return service_name; }
+    std::string GetErrorlogName() const { return errorlog_name; }
+    std::string GetDollarServer() const { return dollar_server; }
+    std::string GetServerVersion() const { return server_version; }
+    std::string GetClusterServer() const { return cluster_server; }
+    void SetServerName(const char* text) {
+        server_name = text ? text : "";
+        NameChanged();
+    }
+    void SetServiceName(const char* text) { service_name = text ? text : ""; }
+    void SetErrorlogName(const char* text) { errorlog_name = text ? text : ""; }
+    void SetDollarServer(const char* text) { dollar_server = text ? text : ""; }
+    void SetServerVersion(const char* text) { server_version = text ? text : ""; }
+    void SetClusterServer(const char* text) { cluster_server = text ? text : ""; }
+
+protected:
+    explicit CServerFields(Family family) : server_family(family) {}
+
+    // Whoever looks records up by name hears of a new one here.
+    virtual void NameChanged() {}
+
+    Family server_family;
+    std::string server_name;
+    std::string service_name;
+    std::string errorlog_name;
+    std::string dollar_server;
+    std::string server_version;
+    std::string cluster_server;
+};
+
+// One text field of a record, by the record's own name for it.
+struct RecordField {
+    const char* name;
+    std::string text;
+};
+
+// A server that discovery found.
+class CDbServer : public CServerFields {
+public:
+    virtual void Dump(FILE* stream) = 0;
+    // The kind of server, as Dump names it.
+    virtual const char* GetServerType() const = 0;
+    // Every text field, the family's own ones last; not the flag or the view.
+    virtual std::vector<RecordField> GetTextFields() const;
+    bool HasSameTexts(const CDbServer& other) const;
+
+    int GetIsServerValid() const { return is_server_valid; }
+    void SetIsServerValid(int valid) { is_server_valid = valid; }
+    // The registry view the record was read from: "64", or "32" for the
+    // 32-bit view of a 64-bit machine.
+    std::string GetRegistryView() const { return registry_view; }
+    void SetRegistryView(const char* text) { registry_view = text ? text : ""; }
+
+protected:
+    explicit CDbServer(Family family) : CServerFields(family) {}
+
+    int is_server_valid = 1;
+    std::string registry_view = "64";
+
+private:
+    friend class CDbServerList;
+    void NameChanged() override {
+        if (filing_.stale_index)
+            *filing_.stale_index = true;
+    }
+
+    // The index flag of the list that filed the record. A copy is not filed,
+    // and a record assigned to stays filed where it was.
+    struct Filing {
+        bool* stale_index = nullptr;
+        Filing() = default;
+        Filing(const Filing&) {}
+        Filing& operator=(const Filing&) { return *this; }
+    };
+    Filing filing_;
+};
+
+class COracleServer : public CDbServer {
+public:
+    explicit COracleServer(const char* sid);
+    // Fills an empty name and error log from the instance's parameter file,
+    // and marks the record not valid when it still has no name.
+    void ReadInitFile();
+    void Dump(FILE* stream) override;
+    const char* GetServerType() const override { return "RDBMS Server"; }
+    std::vector<RecordField> GetTextFields() const override;
+
+    std::string GetOracleSid() const { return oracle_sid; }
+    std::string GetInitoraFilename() const { return initora_filename; }
+    void SetOracleSid(const char* text) { oracle_sid = text ? text : ""; }
+    void SetInitoraFilename(const char* text) { initora_filename = text ? text : ""; }
+
+private:
+    std::string oracle_sid;
+    std::string initora_filename;
+};
+
+class CSybaseServer : public CDbServer {
+public:
+    CSybaseServer() : CDbServer(Family::Sybase) {}
+    void Dump(FILE* stream) override;
+    const char* GetServerType() const override { return "SQL Server"; }
+};
+
+class CMsSqlServer : public CDbServer {
+public:
+    CMsSqlServer() : CDbServer(Family::MsSql) {}
+    void Dump(FILE* stream) override;
+    const char* GetServerType() const override { return "SQL Server"; }
+};
+
+class CInformixServer : public CDbServer {
+public:
+    CInformixServer() : CDbServer(Family::Informix) {}
+    void Dump(FILE* stream) override;
+    const char* GetServerType() const override { return "Online"; }
+    std::vector<RecordField> GetTextFields() const override;
+
+    std::string GetConfigFile() const { return config_file; }
+    void SetConfigFile(const char* text) { config_file = text ? text : ""; }
+
+private:
+    std::string config_file;
+};
+
+#endif
