@@ -233,7 +233,8 @@ int main(int argc, char** argv) {
 
     CDbServerList list;
     auto discover = std::chrono::steady_clock::now();
-    DiscoverOracle(list, registry, StandardReport());
+    CReport report;
+    DiscoverOracle(list, registry, report);
     double discoverMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - discover).count();
     std::printf("DiscoverOracle: %.3f ms, %d Oracle servers\n", discoverMs, list.GetCount(Family::Oracle));
     return 0;

@@ -67,8 +67,9 @@ private:
 // each record as "name@view", and its cluster name when it has one.
 Texts Discover(tavplat::RegistryReader& registry, Family family) {
     CDbServerList list;
+    CReport report;
     testing::internal::CaptureStdout();
-    FamilyRowOf(family)->discover(list, registry, StandardReport());
+    FamilyRowOf(family)->discover(list, registry, report);
     testing::internal::GetCapturedStdout();
     Texts records;
     for (int i = 0; i < list.GetCount(family); ++i) {
@@ -132,10 +133,11 @@ TEST(Discovery, OracleHomeScannedOnItsOwn) {
     machine.SetString("Software\\ORACLE\\HOME0", "ORA_ORCL_AUTOSTART", "TRUE");
     machine.SetString("Software\\ORACLE\\HOME0", "ORA_ORCL_PFILE", "C:\\absent\\init.ora");
     CDbServerList list;
+    CReport report;
     testing::internal::CaptureStdout();
-    ScanOracleHome(list, machine, "Software\\Oracle\\HOME0", StandardReport());
-    ScanOracleHome(list, machine, "Software\\Oracle\\HOME0", StandardReport());
-    ScanOracle10gHome(list, machine, "Software\\Oracle\\HOME0", StandardReport());
+    ScanOracleHome(list, machine, "Software\\Oracle\\HOME0", report);
+    ScanOracleHome(list, machine, "Software\\Oracle\\HOME0", report);
+    ScanOracle10gHome(list, machine, "Software\\Oracle\\HOME0", report);
     testing::internal::GetCapturedStdout();
     Texts records;
     for (int i = 0; i < list.GetCount(Family::Oracle); ++i) {
@@ -177,8 +179,9 @@ TEST(ParameterFile, WorkingLinesAndTheFileTheyResolveTo) {
         if (!row.lines.empty()) {
             EXPECT_EQ(row.lines, lines);
         }
+        CReport report;
         testing::internal::CaptureStdout();
-        EXPECT_EQ(row.resolved ? row.resolved : path, ResolveParameterFile(path.c_str(), StandardReport()));
+        EXPECT_EQ(row.resolved ? row.resolved : path, ResolveParameterFile(path.c_str(), report));
         EXPECT_EQ(row.printed, testing::internal::GetCapturedStdout()) << row.content;
     }
 }
@@ -234,8 +237,9 @@ TEST(Discovery, EveryFixtureClosesItsKeysAndUsesItsBuffers) {
         AuditedRegistry audit(machine);
         Texts records;
         if (kind == "paths") {
+            CReport report;
             testing::internal::CaptureStdout();
-            ReadInstallPaths(audit, nullptr, StandardReport());
+            ReadInstallPaths(audit, nullptr, report);
             testing::internal::GetCapturedStdout();
         } else {
             records = Discover(audit, FamilyOfProduct(kind.c_str()));

@@ -12,6 +12,7 @@
 #include "machine/InstallPaths.h"
 #include "text/Text.h"
 #include "views/AnswersTemplate.h"
+#include "machine/ComputerName.h"
 
 #include <nlohmann/json.hpp>
 
@@ -107,7 +108,7 @@ std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<cons
     ErrorStreamReport report;
     const InstallPaths paths = ReadInstallPaths(registry, nullptr, report);
     Json inventory;
-    inventory["computer"] = Utf8(tavdisc::EnvironmentText("COMPUTERNAME"));
+    inventory["computer"] = Utf8(tavmachine::ComputerName().value_or(""));
     inventory["install_paths"] = {{"BinPath", Utf8(paths.bin)},
                                    {"DllPath", Utf8(paths.dll)},
                                    {"EtcPath", Utf8(paths.etc)},
@@ -128,7 +129,7 @@ std::string AnswersTemplateFor(tavplat::RegistryReader& registry, const FamilyRo
     ErrorStreamReport report;
     CDbServerList list;
     family.discover(list, registry, report);
-    return tavview::AnswersTemplate(list, family.family, tavdisc::EnvironmentText("COMPUTERNAME"));
+    return tavview::AnswersTemplate(list, family.family, tavmachine::ComputerName().value_or(""));
 }
 
 }  // namespace
@@ -215,7 +216,8 @@ int main(int argc, char** argv) {
     }
 
     CDbServerList list;
-    family->discover(list, *registry, StandardReport());
+    CReport report;
+    family->discover(list, *registry, report);
     for (int i = 0; i < list.GetCount(family->family); ++i)
         list.GetAt(i, family->family)->Dump(stdout);
     return Flushed();

@@ -9,6 +9,7 @@
 #include "machine/RegistryValues.h"
 #include "platform/RegistryReader.h"
 #include "text/Text.h"
+#include "machine/ComputerName.h"
 
 using namespace tavdisc;
 using tavplat::KEY_ENUM_SUB_KEYS;
@@ -64,7 +65,7 @@ std::unique_ptr<CDbServer> MakeInformixServer(InformixTexts* texts, const std::s
 
 void InformixViewPass(RegistryViewPass& view) {
     InformixTexts texts;
-    texts.serverName = EnvironmentText("COMPUTERNAME");
+    texts.serverName = tavmachine::ComputerName().value_or("");
 
     if (auto online = view.Open(INFORMIX_ONLINE_KEY, KEY_ENUM_SUB_KEYS)) {
         // Only the first server key with an environment is used.

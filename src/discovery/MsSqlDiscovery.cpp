@@ -11,6 +11,7 @@
 #include "machine/RegistryValues.h"
 #include "platform/RegistryReader.h"
 #include "text/Text.h"
+#include "machine/ComputerName.h"
 
 using namespace tavdisc;
 using tavplat::KEY_QUERY;
@@ -75,7 +76,7 @@ void MsSqlViewPass(RegistryViewPass& view) {
         instances.push_back(MSSQL_DEFAULT_INSTANCE);
     }
 
-    const std::string computerName = EnvironmentText("COMPUTERNAME");
+    const std::string computerName = tavmachine::ComputerName().value_or("");
     bool success = true;
     std::string homeDirectory;
     std::string version;

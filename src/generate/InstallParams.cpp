@@ -6,6 +6,7 @@
 
 #include "platform/Process.h"
 #include "runtime/CollectorRuntime.h"
+#include "machine/ComputerName.h"
 
 // ---- install parameters -------------------------------------------------------
 
@@ -54,7 +55,7 @@ void CInstallParams::SetStored(const char* parameter, const char* value) {
     if (!parameter) return;
     std::string text = value ? value : "";
     const std::string name = parameter;
-    if (name == "COMPUTERNAME") computer_name = text;
+    if (name == tavmachine::COMPUTER_NAME_VARIABLE) computer_name = text;
     else if (name == "CELLNAME") cell_name = text;
     else if (name == "PORTNUMBER") port_number = text;
     else if (name == "ETCPATH") etc_path = text;

@@ -8,6 +8,7 @@
 #include "platform/Process.h"
 
 #include "text/Text.h"
+#include "machine/ComputerName.h"
 
 namespace tavgen {
 
@@ -18,7 +19,7 @@ namespace {
 // 0 for the default instance, which carries the machine's name; 1 for a
 // named instance.
 int IsNamedInstance(const std::string& serverName) {
-    const std::optional<std::string> machine = tavplat::EnvironmentValue("COMPUTERNAME");
+    const std::optional<std::string> machine = tavmachine::ComputerName();
     if (!machine) return 1;
     return tavtext::EqualsIgnoringCase(serverName, *machine) ? 0 : 1;
 }

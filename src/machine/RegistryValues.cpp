@@ -32,8 +32,4 @@ std::optional<std::string> QueryText(tavplat::RegistryKey& key, const char* valu
     return std::string(reinterpret_cast<const char*>(data.data()));  // up to the first NUL, as the "A" call gives it
 }
 
-std::string EnvironmentText(const char* name) {
-    return tavplat::EnvironmentValue(name).value_or("");
-}
-
 }  // namespace tavdisc

@@ -79,9 +79,6 @@ void TakeNamedValue(tavplat::RegistryKey& key, uint32_t capacity, const char* na
 [[nodiscard]] std::optional<std::string> QueryText(tavplat::RegistryKey& key, const char* valueName,
                                                    uint32_t dataCapacity);
 
-// The environment variable's value; empty when it is not set.
-[[nodiscard]] std::string EnvironmentText(const char* name);
-
 }  // namespace tavdisc
 
 #endif

@@ -44,9 +44,3 @@ void CReport::ErrorF(const char* format, ...) {
     Error(tavtext::FormatV(format, args));
     va_end(args);
 }
-
-CReport& StandardReport() {
-    // A CReport holds no state: sharing one changes nothing from call to call.
-    static CReport report;
-    return report;
-}

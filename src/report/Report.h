@@ -46,10 +46,4 @@ public:
     void ErrorF(const char* format, ...) TAV_PRINTF(2, 3);
 };
 
-// Standard output and the error stream, no log. Code that reports takes a
-// CReport& from its caller (a tool constructs a plain CReport); this one is
-// kept only as the default of CDbServerList and CInstallParams until they
-// take their report explicitly.
-CReport& StandardReport();
-
 #endif

@@ -27,6 +27,7 @@
 #include "machine/InstallPaths.h"
 #include "text/Text.h"
 #include "views/DialogViews.h"
+#include "machine/ComputerName.h"
 
 // The module its message records name, whatever this file is called.
 constexpr const char RECORD_MODULE[] = "tavixext";
@@ -79,7 +80,7 @@ void LowerCaseInPlace(char* text) {
 void FillInstallParams(CInstallParams& params, const InstallPaths& paths) {
     params.SetCellName("CELLNAME");
     params.SetEtcPath("ETCPATH", paths.etc);
-    params.SetComputerName("COMPUTERNAME");
+    params.SetComputerName(tavmachine::COMPUTER_NAME_VARIABLE);
     params.SetLogPath("LOGPATH", paths.log);
     params.SetDllPath("DLLPATH", paths.dll);
     params.SetBinPath("BINPATH", paths.bin);
