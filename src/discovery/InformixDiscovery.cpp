@@ -11,7 +11,7 @@
 #include "text/Text.h"
 #include "machine/ComputerName.h"
 
-using namespace tavdisc;
+using namespace tavmachine;
 using tavplat::KEY_ENUM_SUB_KEYS;
 using tavplat::KEY_QUERY;
 using tavplat::RegistryKey;

@@ -13,7 +13,7 @@
 #include "text/Text.h"
 #include "machine/ComputerName.h"
 
-using namespace tavdisc;
+using namespace tavmachine;
 using tavplat::KEY_QUERY;
 using tavtext::EqualsIgnoringCase;
 using tavtext::Trim;

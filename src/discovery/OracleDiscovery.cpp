@@ -15,7 +15,7 @@
 #include "runtime/CollectorRuntime.h"
 #include "text/Text.h"
 
-using namespace tavdisc;
+using namespace tavmachine;
 using tavplat::KEY_ENUM_SUB_KEYS;
 using tavplat::KEY_QUERY;
 using tavtext::EqualsIgnoringCase;

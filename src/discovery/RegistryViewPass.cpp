@@ -5,7 +5,7 @@
 
 void RegistryViewPass::ForEachView(const std::function<void()>& pass) {
     run_start_ = list_.GetCount(family_);
-    for (const tavdisc::RegistryView& view : tavdisc::ViewsOf(registry_)) {
+    for (const tavmachine::RegistryView& view : tavmachine::ViewsOf(registry_)) {
         view_access_ = view.access;
         view_name_ = view.name;
         pass_start_ = list_.GetCount(family_);

@@ -11,7 +11,7 @@
 #include "platform/RegistryReader.h"
 #include "text/Text.h"
 
-using namespace tavdisc;
+using namespace tavmachine;
 using tavplat::KEY_ENUM_SUB_KEYS;
 using tavplat::KEY_QUERY;
 using tavtext::EqualsIgnoringCase;

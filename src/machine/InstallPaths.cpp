@@ -37,7 +37,7 @@ std::unique_ptr<tavplat::RegistryKey> OpenInViews(tavplat::RegistryReader& reade
                                                   long* error = nullptr) {
     long firstCode = tavplat::REG_OK;
     bool first = true;
-    for (const tavdisc::RegistryView& view : tavdisc::ViewsOf(reader)) {
+    for (const tavmachine::RegistryView& view : tavmachine::ViewsOf(reader)) {
         long code = tavplat::REG_OK;
         auto key = reader.OpenKey(path, tavplat::KEY_QUERY | view.access, &code);
         if (first)
@@ -61,7 +61,7 @@ void TellKeyNotOpened(CReport& report, const char* path) {
 // included), and hands each to use(name, text).
 template <typename Use>
 void ListValues(tavplat::RegistryKey& key, CReport& report, const char* format, Use use) {
-    tavdisc::ForEachValue(key, VALUE_NAME_ROOM, VALUE_DATA_ROOM, [&](const tavdisc::RegValue& value) {
+    tavmachine::ForEachValue(key, VALUE_NAME_ROOM, VALUE_DATA_ROOM, [&](const tavmachine::RegValue& value) {
         report.ConsoleF(format, value.name.c_str(), value.text.c_str());
         use(value.name, value.text);
         return true;

@@ -7,7 +7,7 @@
 #include "platform/Process.h"
 #include "text/Text.h"
 
-namespace tavdisc {
+namespace tavmachine {
 
 std::vector<RegistryView> ViewsOf(tavplat::RegistryReader& registry) {
     if (!registry.HasTwoViews())
@@ -32,4 +32,4 @@ std::optional<std::string> QueryText(tavplat::RegistryKey& key, const char* valu
     return std::string(reinterpret_cast<const char*>(data.data()));  // up to the first NUL, as the "A" call gives it
 }
 
-}  // namespace tavdisc
+}  // namespace tavmachine

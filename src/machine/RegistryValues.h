@@ -10,7 +10,7 @@
 
 #include "platform/RegistryReader.h"
 
-namespace tavdisc {
+namespace tavmachine {
 
 // One view of HKEY_LOCAL_MACHINE\Software: the flag that opens keys in it and
 // the view's name.
@@ -79,6 +79,6 @@ void TakeNamedValue(tavplat::RegistryKey& key, uint32_t capacity, const char* na
 [[nodiscard]] std::optional<std::string> QueryText(tavplat::RegistryKey& key, const char* valueName,
                                                    uint32_t dataCapacity);
 
-}  // namespace tavdisc
+}  // namespace tavmachine
 
 #endif
