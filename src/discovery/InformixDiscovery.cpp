@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "discovery/RegistryViewPass.h"
 #include "machine/RegistryValues.h"
@@ -48,7 +49,7 @@ void ReadInformixEnvironment(RegistryKey& key, InformixTexts* texts) {
 }
 
 void ReadInformixVersion(RegistryKey& key, InformixTexts* texts) {
-    TakeNamedValue(key, INFORMIX_VALUE_CAPACITY, "Version", &texts->version);
+    if (auto value = NamedValue(key, INFORMIX_VALUE_CAPACITY, "Version")) texts->version = std::move(*value);
 }
 
 std::unique_ptr<CDbServer> MakeInformixServer(InformixTexts* texts, const std::string& serviceName) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "discovery/RegistryViewPass.h"
@@ -86,7 +87,7 @@ void MsSqlViewPass(RegistryViewPass& view) {
         const MsSqlKeys paths = MsSqlKeyPaths(instance);
         if (!isDefault) {
             if (auto cluster = view.Open(paths.cluster.c_str(), KEY_QUERY)) {
-                TakeNamedValue(*cluster, MSSQL_CAPACITY, "ClusterName", &clusterName);
+                if (auto value = NamedValue(*cluster, MSSQL_CAPACITY, "ClusterName")) clusterName = std::move(*value);
             } else {
                 clusterName = computerName;
             }
@@ -99,7 +100,7 @@ void MsSqlViewPass(RegistryViewPass& view) {
         }
         if (!success)
             continue;
-        TakeNamedValue(*setup, MSSQL_CAPACITY, "SQLPath", &homeDirectory);
+        if (auto value = NamedValue(*setup, MSSQL_CAPACITY, "SQLPath")) homeDirectory = std::move(*value);
         setup.reset();
 
         auto current = view.Open(paths.version.c_str(), KEY_QUERY);
@@ -107,7 +108,7 @@ void MsSqlViewPass(RegistryViewPass& view) {
             success = false;
             continue;
         }
-        TakeNamedValue(*current, MSSQL_CAPACITY, "CurrentVersion", &version);
+        if (auto value = NamedValue(*current, MSSQL_CAPACITY, "CurrentVersion")) version = std::move(*value);
         current.reset();
 
         auto parameters = view.Open(paths.parameters.c_str(), KEY_QUERY);

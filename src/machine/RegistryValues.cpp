@@ -15,12 +15,14 @@ std::vector<RegistryView> ViewsOf(tavplat::RegistryReader& registry) {
     return {{tavplat::KEY_WOW64_64, "64"}, {tavplat::KEY_WOW64_32, "32"}};
 }
 
-void TakeNamedValue(tavplat::RegistryKey& key, uint32_t capacity, const char* name, std::string* text) {
+std::optional<std::string> NamedValue(tavplat::RegistryKey& key, uint32_t capacity, const char* name) {
+    std::optional<std::string> found;
     ForEachValue(key, capacity, capacity, [&](const RegValue& value) {
         if (tavtext::EqualsIgnoringCase(value.name, name))
-            *text = value.text;
+            found = value.text;
         return true;
     });
+    return found;
 }
 
 std::optional<std::string> QueryText(tavplat::RegistryKey& key, const char* valueName, uint32_t dataCapacity) {

@@ -71,8 +71,9 @@ void ForEachSubKey(tavplat::RegistryKey& key, uint32_t nameCapacity, Visit visit
 }
 
 // Enumerates the values of key as ForEachValue does (name and data capacity
-// alike) and sets *text to the text of each one named name, ignoring case.
-void TakeNamedValue(tavplat::RegistryKey& key, uint32_t capacity, const char* name, std::string* text);
+// alike): the text of the last one named name, ignoring case; none when no
+// value has that name.
+[[nodiscard]] std::optional<std::string> NamedValue(tavplat::RegistryKey& key, uint32_t capacity, const char* name);
 
 // The data of one value as text, or nothing when the query fails or the data
 // does not fit in dataCapacity bytes.
