@@ -88,16 +88,6 @@ struct Workspace : Generation {
 
 }  // namespace
 
-// A line goes out whole whatever its length, one just the size of the first buffer included.
-TEST(ConfigurationWriter, LinesOfAnyLengthGoOutWhole) {
-    Generation g;
-    for (size_t length : {255, 256, 257, 5000}) {
-        testing::internal::CaptureStdout();
-        g.writer.Tell("%s", std::string(length, 'x').c_str());
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string(length, 'x'));
-    }
-}
-
 // A path from the maker's registry keys wins over its variable; an empty one leaves the variable.
 TEST(InstallParameters, RegistryPathsWinOverTheVariables) {
     ScopedEnv e1("ETCPATH", "E:\\etc"), e2("LOGPATH", "E:\\log"), e3("BINPATH", "E:\\bin");
