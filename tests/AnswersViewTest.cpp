@@ -23,11 +23,10 @@ std::string Play(const std::string& title, const Found& found, Run run) {
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
     const tavview::SelectOutcome ended = run(dialog);
-    const int result = ended.result;
     const Status& failure = ended.failure;
     const std::string console = testing::internal::GetCapturedStdout(), record = testing::internal::GetCapturedStderr();
     const std::string error = failure.text.empty() ? "" : failure.text + "\n";
-    return "=== " + title + "\nresult " + std::to_string(result) + ", error " + std::to_string(failure.code != 0) +
+    return "=== " + title + "\nresult " + std::to_string(ended.result) + ", error " + std::to_string(failure.code != 0) +
            "\n" + error + console + (record.empty() ? "" : "record " + record.substr(0, record.find(' ')) + "\n") +
            MonitoredSet(monitored);
 }

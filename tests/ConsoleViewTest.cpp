@@ -38,10 +38,9 @@ void Play(const char* script, const Found& found, void (*setup)() = [] {}) {
         CServerSelectDlg dialog(Family::Oracle, machine.servers, monitored);
         CReport report;
         const tavview::SelectOutcome ended = tavview::RunSelectDialog(dialog, report);
-        const int result = ended.result;
         const Status& failure = ended.failure;
         std::printf("%sRESULT %d %ld, %d monitored\n%s", failure.text.empty() ? "" : (failure.text + "\n").c_str(),
-                    result, failure.code, monitored.Count(Family::Oracle), MonitoredSet(monitored).c_str());
+                    ended.result, failure.code, monitored.Count(Family::Oracle), MonitoredSet(monitored).c_str());
         std::fflush(nullptr);
         _exit(0);
     }
@@ -74,19 +73,11 @@ void Play(const char* script, const Found& found, void (*setup)() = [] {}) {
 
 }  // namespace
 
-TEST(ConsoleView, AServerAddedAtTheKeyboardKeepsItsPasswordUnechoed) {
+// An added server's password unechoed, a refused entry and the end of input, bad commands, a host without a terminal.
+TEST(ConsoleView, ScriptsPlayedAtTheKeyboard) {
     Play("console_add.txt", {SALES, ORCL});
-}
-
-TEST(ConsoleView, ARefusedEntryKeepsTheDialogOpenAndTheEndOfInputCancels) {
     Play("console_refused.txt", {ORCL});
-}
-
-TEST(ConsoleView, BadCommandsAreExplainedAndRemovingFromAnEmptyListIsRefused) {
     Play("console_commands.txt", {});
-}
-
-TEST(ConsoleView, AHostWithoutATerminalIsRefused) {
     Play("host_no_terminal.txt", {ORCL}, [] { setenv(tavview::ANSWERS_VARIABLE, "", 1), std::freopen("/dev/null", "r", stdin); });
 }
 
