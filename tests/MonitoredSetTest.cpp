@@ -10,26 +10,22 @@ namespace {
 
 using tavtest::Split;
 
-// The five texts a lookup goes by, "name|service|errorlog|home|version".
-void SetTexts(CServerFields& fields, const std::string& texts) {
+// A record with the five texts a lookup goes by, "name|service|errorlog|home|version".
+CSybaseServer Server(const std::string& texts) {
     const std::vector<std::string> t = Split(texts + "||||", '|');
-    fields.SetServerName(t[0].c_str());
-    fields.SetServiceName(t[1].c_str());
-    fields.SetErrorlogName(t[2].c_str());
-    fields.SetDollarServer(t[3].c_str());
-    fields.SetServerVersion(t[4].c_str());
+    CSybaseServer server;
+    server.SetServerName(t[0].c_str());
+    server.SetServiceName(t[1].c_str());
+    server.SetErrorlogName(t[2].c_str());
+    server.SetDollarServer(t[3].c_str());
+    server.SetServerVersion(t[4].c_str());
+    return server;
 }
 
 std::unique_ptr<CMonitoredServer> Entry(const std::string& texts) {
     auto entry = std::make_unique<CMonitoredServer>();
-    SetTexts(*entry, texts);
+    entry->AssignFromServer(Server(texts));
     return entry;
-}
-
-CSybaseServer Server(const std::string& texts) {
-    CSybaseServer server;
-    SetTexts(server, texts);
-    return server;
 }
 
 // The names of a family's entries in the set's order.
