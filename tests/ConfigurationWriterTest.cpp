@@ -170,8 +170,8 @@ TEST(Generation, MissingConfigurationDirectoryAsksToEndTheProcess) {
     EXPECT_FALSE(fs::exists(missing));
 }
 
-// A server name with backslashes makes its directories top down, whatever the
-// path's length; a drive that cannot be made is named.
+// A server name with backslashes makes its directories top down, whatever the path's length (the messages
+// naming it are longer than the writer's first buffer); a drive that cannot be made is named.
 TEST(OutputFiles, ParentDirectoriesAreMadeTopDownLongPathsWholeAndAMissingRootReported) {
     const std::string d(60, 'd');  // four of these make a path longer than 256
     for (const std::string& name : {std::string("a\\b\\c\\f"), d + "\\" + d + "\\" + d + "\\" + d + "\\f"}) {
@@ -241,8 +241,8 @@ TEST(StagedGeneration, AFileThatCannotBePutInPlaceStopsTheMovesAndTheRestIsNamed
 }
 
 #if !defined(_WIN32)
-// A caller's own failed write is found at the close, even when the close has
-// nothing left to write: whole blocks go to the disk at once (here /dev/full).
+// A caller's own failed write is found at the close, even when the close has nothing left to write: whole
+// blocks go to the disk at once (here /dev/full).
 TEST(StagedGeneration, ACallersFailedWriteIsFoundAtTheClose) {
     TempDir temp;
     ScopedCwd cwd(temp.path());

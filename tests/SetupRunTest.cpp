@@ -19,10 +19,8 @@ using namespace tavtest;
 
 namespace {
 
-// What a row prepares before the run: nothing, or a configuration directory
-// "etc" with the dialog played by the row's answers, and then a full disk at
-// the third generated write, or a file name held by a directory; or no such
-// directory, which ends the process.
+// What a row prepares: nothing; a configuration directory "etc" for the row's answers, then a full disk at the
+// third generated write, or a generated file's name held by a directory; or no "etc", which ends the process.
 enum Etc { NONE, READY, FULL, HELD, MISSING };
 
 // True when pattern spells the whole of text, each "*" in it standing for any
@@ -54,12 +52,10 @@ TEST(EntryPointTable, PatternsMatchTheWholeText) {
         EXPECT_EQ(matches, Matches(text, pattern)) << '"' << text << "\" vs \"" << pattern << '"';
 }
 
-// Each row is one call as a host makes it, in a directory of its own where the
-// setup log holds an earlier run. log: what the log holds after the call (empty:
-// the log is left alone); out and err: what standard output and the error stream
-// hold; "*" stands for any text. There is no settings file. Of the two registry
-// snapshots one cannot be read, and is named; the other holds the maker's paths,
-// which the variables repeat, as the registry of a Windows test machine has none.
+// Each row is one call as a host makes it, in a directory of its own where the setup log holds an earlier run.
+// log: what the log holds after the call (empty: left alone); out and err: the two streams; "*": any text.
+// No settings file. Of two registry snapshots one cannot be read, and is named; the other holds the maker's
+// paths, which the variables repeat, as the registry of a Windows test machine has none.
 TEST(EntryPoint, EachCallGivesItsResultItsOutputAndItsSetupLog) {
     struct Row {
         const char* name;
@@ -162,10 +158,9 @@ TEST(EntryPoint, EachCallGivesItsResultItsOutputAndItsSetupLog) {
     }
 }
 
-// Every "[Local Settings]" section up to its first empty line or the next
-// header, copied as written to tavtset.ini, which replaces an earlier copy
-// whole; a settings file that is missing or cannot be read to its end (a
-// directory, "/" below) leaves the earlier copy.
+// Every "[Local Settings]" section up to its first empty line or the next header, copied as written to
+// tavtset.ini, which replaces an earlier copy whole; a settings file that is missing or cannot be read to its
+// end (a directory, "/" below) leaves the earlier copy.
 TEST(LocalSettings, SectionsAreCopiedAsWritten) {
     const std::string v(10000, 'v');
     const std::pair<std::string, std::string> ROWS[] = {
@@ -193,8 +188,7 @@ TEST(LocalSettings, SectionsAreCopiedAsWritten) {
     }
 }
 
-// A copy that cannot be put in place is a failure that names the file, and
-// leaves nothing of ours behind.
+// A copy that cannot be put in place is a failure that names the file, and leaves nothing of ours behind.
 TEST(LocalSettings, ACopyThatCannotBePutInPlaceIsAFailure) {
     TempDir dir;
     ScopedCwd cwd(dir.path());
