@@ -26,9 +26,9 @@ std::string Play(const std::string& title, const Found& found, Run run) {
     const Status& failure = ended.failure;
     const std::string console = testing::internal::GetCapturedStdout(), record = testing::internal::GetCapturedStderr();
     const std::string error = failure.text.empty() ? "" : failure.text + "\n";
-    return "=== " + title + "\nresult " + std::to_string(ended.result) + ", error " + std::to_string(failure.code != 0) +
-           "\n" + error + console + (record.empty() ? "" : "record " + record.substr(0, record.find(' ')) + "\n") +
-           MonitoredSet(monitored);
+    return "=== " + title + "\nresult " + std::to_string(ended.result) + ", error " +
+           std::to_string(failure.code != 0) + "\n" + error + console +
+           (record.empty() ? "" : "record " + record.substr(0, record.find(' ')) + "\n") + MonitoredSet(monitored);
 }
 
 }  // namespace
