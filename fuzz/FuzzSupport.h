@@ -54,10 +54,7 @@ inline const fs::path& Scratch() {
         const bool inMemory = !std::getenv("TMPDIR") && access("/dev/shm", W_OK) == 0;
         const fs::path base = inMemory ? fs::path("/dev/shm") : fs::temp_directory_path();
         std::string pattern = (base / "tavfuzz-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) {
-            std::perror("mkdtemp");
-            std::abort();
-        }
+        FUZZ_CHECK(mkdtemp(pattern.data()), "no scratch directory in %s", base.c_str());
         std::atexit([] {
             std::error_code ignored;
             fs::remove_all(Scratch(), ignored);
