@@ -38,7 +38,7 @@ TEST(CollMessage, RecordTable) {
     for (const std::vector<std::string>& r : Rows("runtime/messages.txt")) {
         SCOPED_TRACE(r.at(4) + " " + r.at(5) + " " + r.at(6));
         ASSERT_EQ(r.size(), 12u);
-        // The row's trace level, set back at its end.
+        // The row's trace level ("-": none), set back at its end.
         const int category = r[1] == "-" ? 0 : std::stoi(r[1]);
         coll_trace[category] = r[1] == "-" ? 0 : static_cast<int16_t>(std::stoi(r[1].substr(2)));
         NoMessageFile none;
