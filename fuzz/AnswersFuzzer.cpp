@@ -21,20 +21,11 @@ constexpr const char* ANSWERS_NAME = "answers.txt";
 // decodes to none, so that counts as a fault only when the file holds no such text.
 constexpr const char* NO_PASSWORD = "NONE";
 
-struct Instance {
-    const char *name, *home, *version, *errorlog;
-};
+struct Instance { const char *name, *home, *version, *errorlog; };
 const Instance INSTANCES[] = {
     {"ORCL", "C:\\oracle\\ora92", "9.2.0.1.0", "C:\\oracle\\admin\\ORCL\\bdump\\alert_orcl.log"},
     {"SALES", "C:\\oracle\\product\\10.1.0\\db_1", "10.1.0.2.0", ""},
 };
-
-// The answers view's interface, in one place.
-int Play(CServerSelectDlg& dialog, const std::string& text, CReport& report, Status* failure) {
-    const tavview::SelectOutcome ended = tavview::RunAnswersSelectText(dialog, text, ANSWERS_NAME, report);
-    *failure = ended.failure;
-    return ended.result;
-}
 
 // The person opens a monitored server with "&Edit" and presses OK.
 class ConfirmingView : public tavview::MemorySelectView {
@@ -100,8 +91,7 @@ void PlayOver(const std::string& text, bool discovered) {
     CMonitoredSet monitored;
     CServerSelectDlg dialog(Family::Oracle, servers, monitored);
 
-    Status failure;
-    const int result = Play(dialog, text, quiet, &failure);
+    const auto [result, failure] = tavview::RunAnswersSelectText(dialog, text, ANSWERS_NAME, quiet);
     if (result < 0) {
         const std::string where = std::string(ANSWERS_NAME) + ":";
         FUZZ_CHECK(result == -1 && failure.code != 0 && failure.text.rfind(where, 0) == 0 &&

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,10 +54,7 @@ inline const fs::path& Scratch() {
         const bool inMemory = !std::getenv("TMPDIR") && access("/dev/shm", W_OK) == 0;
         const fs::path base = inMemory ? fs::path("/dev/shm") : fs::temp_directory_path();
         std::string pattern = (base / "tavfuzz-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) {
-            std::perror("mkdtemp");
-            std::abort();
-        }
+        FUZZ_CHECK(mkdtemp(pattern.data()), "no scratch directory in %s", base.c_str());
         std::atexit([] {
             std::error_code ignored;
             fs::remove_all(Scratch(), ignored);
@@ -78,9 +75,7 @@ inline void WriteFile(const fs::path& path, std::string_view bytes) {
 
 inline std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // The input cut at each separator; a C string cannot hold a NUL, so NUL is
@@ -100,8 +95,7 @@ class InDirectory {
 public:
     explicit InDirectory(const fs::path& dir) : old_(fs::current_path()) { fs::current_path(dir); }
     ~InDirectory() { fs::current_path(old_); }
-    InDirectory(const InDirectory&) = delete;
-    InDirectory& operator=(const InDirectory&) = delete;
+    InDirectory(const InDirectory&) = delete; InDirectory& operator=(const InDirectory&) = delete;
 
 private:
     fs::path old_;

@@ -20,12 +20,8 @@ using Coder = char* (*)(const char*, ...);
 
 // The C interface, whose key parts are a list ended by a null.
 char* Call(Coder coder, const char* text, const PasswordKey& key) {
-    switch (key.size()) {
-    case 0: return coder(text, nullptr);
-    case 1: return coder(text, key[0].c_str(), nullptr);
-    case 2: return coder(text, key[0].c_str(), key[1].c_str(), nullptr);
-    default: return coder(text, key[0].c_str(), key[1].c_str(), key[2].c_str(), nullptr);
-    }
+    auto at = [&key](size_t i) { return i < key.size() ? key[i].c_str() : nullptr; };
+    return coder(text, at(0), at(1), at(2), nullptr);
 }
 
 std::string Copy(const char* result) { return result ? std::string(result) : std::string(); }

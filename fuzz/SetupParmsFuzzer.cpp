@@ -56,11 +56,6 @@ bool LogStaysInside(const std::string& parms) {
            (first == std::string::npos || (parms[first] != '/' && parms[first] != '\\'));
 }
 
-// The entry point, in one place.
-int CallTavSetUp(std::string parms) {
-    return TavSetUp(0, (Inputs() / "setup.ini").c_str(), 0, parms.data());
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -77,7 +72,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input = tavfuzz::Text(data, size);
-    const std::string parms = input.substr(0, input.find('\0'));  // a C string ends at its NUL
+    std::string parms = input.substr(0, input.find('\0'));  // a C string ends at its NUL
     if (!LogStaysInside(parms)) return -1;
 
     fs::remove_all(Run());
@@ -86,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int result;
     {
         tavfuzz::InDirectory in(Run());
-        result = CallTavSetUp(parms);
+        result = TavSetUp(0, (Inputs() / "setup.ini").c_str(), 0, parms.data());
     }
     FUZZ_CHECK(result == 0 || result == 1 || result == 2, "TavSetUp returned %d for \"%s\"", result, parms.c_str());
     FUZZ_CHECK(Outside() == before, "TavSetUp wrote outside its working directory for \"%s\"", parms.c_str());

@@ -1,17 +1,10 @@
 // Message records, the message output file with its backups, and wrapping.
-#include "runtime/CollectorRuntime.h"
 #include "runtime/RuntimeState.h"
 
 #include "TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <filesystem>
-#include <optional>
-#include <regex>
 #include <sstream>
-#include <string>
 
 using namespace tavtest;
 namespace fs = std::filesystem;
@@ -26,13 +19,6 @@ struct NoMessageFile {
     NoMessageFile() { coll_output = nullptr; }
     ~NoMessageFile() { coll_output = saved; }
 };
-
-// Settings for a message file in dir: no host, version or server id in its name. The settings
-// point into dir's text, which outlives them.
-void UseOutputDirectory(std::string& dir) {
-    coll_settings = CollSettings{};
-    coll_settings.out_dir = dir.data();
-}
 
 // A message file as a list: "W" for the wrap record, the number of each other record; "-" no file.
 std::string Records(const fs::path& file) {
@@ -52,9 +38,9 @@ TEST(CollMessage, RecordTable) {
     for (const std::vector<std::string>& r : Rows("runtime/messages.txt")) {
         SCOPED_TRACE(r.at(4) + " " + r.at(5) + " " + r.at(6));
         ASSERT_EQ(r.size(), 12u);
-        std::optional<ScopedTrace> trace;
-        if (r[1] != "-")
-            trace.emplace(std::stoi(r[1]), static_cast<int16_t>(std::stoi(r[1].substr(2))));
+        // The row's trace level ("-": none), set back at its end.
+        const int category = r[1] == "-" ? 0 : std::stoi(r[1]);
+        coll_trace[category] = r[1] == "-" ? 0 : static_cast<int16_t>(std::stoi(r[1].substr(2)));
         NoMessageFile none;
         std::optional<RecordCapture> records;
         if (r[0] == "file")
@@ -74,6 +60,7 @@ TEST(CollMessage, RecordTable) {
         EXPECT_EQ(Normalized(written), r[10]);
         EXPECT_EQ(Normalized(errors), r[11] == "=" ? r[10] : r[11]);
         EXPECT_EQ(result, r[9] == "=" ? static_cast<int>(written.size()) : std::stoi(r[9]));
+        coll_trace[category] = 0;
     }
 }
 
@@ -121,7 +108,8 @@ TEST(CollOpenOutput, BackupsAndWrapping) {
         ScopedEnv backups("COLL_NUMOUTBAK", OrNull(r[0])), wrap("COLL_WRAPLINES", OrNull(r[2]));
         tavrun::Session session;
         coll_trace[4] = static_cast<int16_t>(std::stoi(r[1]));
-        UseOutputDirectory(outDir);
+        coll_settings = CollSettings{};  // no host, version or server id in the file's name
+        coll_settings.out_dir = outDir.data();
         int record = 0;
         for (const std::string& count : Split(r[3], ' ')) {
             ASSERT_NE(coll_open_output(nullptr), nullptr);
@@ -148,7 +136,8 @@ TEST(CollOpenOutput, FailureRetriesOnceWithColxThenGivesUp) {
         std::string outDir = retryOpens ? dir.str() : dir.file("missing");
         ScopedEnv backups("COLL_NUMOUTBAK", "0");
         tavrun::Session session;
-        UseOutputDirectory(outDir);
+        coll_settings = CollSettings{};
+        coll_settings.out_dir = outDir.data();
         fs::create_directory(dir.path() / "col.out");  // a directory where the file should be
         testing::internal::CaptureStdout();
         EXPECT_EQ(coll_open_output(nullptr) != nullptr, retryOpens);
@@ -171,7 +160,8 @@ TEST(RuntimeSession, EndsAsItBegan) {
         EXPECT_EQ(coll_output, nullptr);
         EXPECT_EQ(coll_output_file_name(), std::string());
         EXPECT_EQ(std::count(coll_trace, coll_trace + COLL_TRACE_LEVELS, 0), COLL_TRACE_LEVELS);
-        UseOutputDirectory(outDir);
+        coll_settings = CollSettings{};
+        coll_settings.out_dir = outDir.data();
         ASSERT_NE(coll_open_output(round), nullptr);
         coll_trace[0] = 1;
         coll_message(nullptr, SETUP_FILE, 1, "i", "abc0001", "%s", round);  // not flushed: closing writes it

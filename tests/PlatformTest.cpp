@@ -5,17 +5,10 @@
 
 #include "TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <cstdio>
-#include <filesystem>
-#include <string>
 
 #ifdef _WIN32
 #include <windows.h>
-#endif
-#ifdef _WIN32
 constexpr bool WINDOWS = true;
 #else
 #include <fcntl.h>

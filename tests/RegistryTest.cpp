@@ -8,15 +8,9 @@
 #include "platform/RegistryReader.h"
 #include "text/Text.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <regex>
 #include <sstream>
-#include <string>
 #include <string_view>
 #include <tuple>
-#include <vector>
 
 #include "TestSupport.h"
 

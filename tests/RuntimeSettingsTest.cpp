@@ -1,21 +1,14 @@
 // Runtime settings, environment access, allocation and shell output.
-#include "runtime/CollectorRuntime.h"
 #include "runtime/RuntimeState.h"
 
 #include "platform/Process.h"
 #include "TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <filesystem>
 #include <map>
-#include <regex>
-#include <string>
 #include <utility>
 
 using namespace tavtest;

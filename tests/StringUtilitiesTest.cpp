@@ -1,24 +1,16 @@
 // String and time utilities of the collector runtime.
-#include "runtime/CollectorRuntime.h"
 #include "runtime/RuntimeState.h"
 
 #include "TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
 #include <ctime>
-#include <regex>
-#include <string>
 
 using namespace tavtest;
 
 TEST(CollStrings, CompareCopyUpperCase) {
-    struct Case {
-        const char *a, *b;
-        int result;
-    };
+    struct Case { const char *a, *b; int result; };
     // Bytes above 127 are taken as unsigned: equal bytes compare equal, order by value.
     for (const Case& c : {Case{"Oracle", "ORACLE", 0}, {"", "", 0}, {"abc", "ABD", 'c' - 'd'}, {"ab", "AB9", -'9'},
                           {"AbC", "a", 'b'}, {nullptr, nullptr, 0}, {nullptr, "", 1}, {"x", nullptr, 1},
@@ -33,11 +25,7 @@ TEST(CollStrings, CompareCopyUpperCase) {
 }
 
 TEST(CollTrim, Modes) {
-    struct Case {
-        const char* text;
-        char mode;
-        const char *set, *result;
-    };
+    struct Case { const char* text; char mode; const char *set, *result; };
     // Only the first 19 characters of a set count: "t" is the twentieth of the last one.
     for (const Case& c : {Case{"  ab ", 'T', nullptr, "  ab"}, {"  ab ", 'B', nullptr, "ab"}, {"  ab ", 'l', "", "ab "},
                           {"  ab ", '\0', nullptr, "  ab"}, {"  ab ", 'Q', nullptr, "  ab "},

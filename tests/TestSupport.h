@@ -1,6 +1,7 @@
 // Test helpers: environment variables for the life of a scope, temporary
 // directories and the current directory, reading and writing files, and
-// tables of cases kept as fixture files.
+// tables of cases kept as fixture files. With them come gtest, the runtime's
+// interface and the standard headers the tests share.
 #ifndef TAV_TESTS_TESTSUPPORT_H
 #define TAV_TESTS_TESTSUPPORT_H
 
@@ -114,7 +115,6 @@ inline std::string ReadText(const std::filesystem::path& path) {
 class RecordCapture {
 public:
     RecordCapture() : saved_(coll_output), path_(dir_.path() / "records.out") {
-        // dir_ is declared first, so it exists here.
         file_ = std::fopen(path_.string().c_str(), "w");
         coll_output = file_;
     }
@@ -139,20 +139,6 @@ private:
     FILE* saved_;
     std::filesystem::path path_;
     FILE* file_ = nullptr;
-};
-
-// Sets trace levels for the life of a scope.
-class ScopedTrace {
-public:
-    ScopedTrace(int category, int16_t level) : category_(category), saved_(coll_trace[category]) {
-        coll_trace[category] = level;
-    }
-    ~ScopedTrace() { coll_trace[category_] = saved_; }
-    ScopedTrace(const ScopedTrace&) = delete; ScopedTrace& operator=(const ScopedTrace&) = delete;
-
-private:
-    int category_;
-    int16_t saved_;
 };
 
 // The text split at every separator; an empty text has no parts.
