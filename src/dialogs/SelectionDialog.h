@@ -29,7 +29,6 @@ public:
     void OnMonitorSetFocus();
 
     Family GetFamily() const { return family_; }
-    CDbServerList& GetServers() { return servers_; }
     CMonitoredSet& GetMonitored() { return monitored_; }
 
 private:
