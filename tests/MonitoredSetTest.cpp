@@ -96,6 +96,8 @@ TEST(MonitoredSet, ALookupFollowsAnEdit) {
         const char* old_found;  // the lookup by B's texts before it
     } CASES[] = {
         {"name", [](CMonitoredServer& e) { e.SetServerName("C"); }, "C|svc", "-"},
+        {"name, set as a record's", [](CMonitoredServer& e) { static_cast<CServerFields&>(e).SetServerName("C"); },
+         "C|svc", "-"},
         {"service", [](CMonitoredServer& e) { e.SetServiceName("x"); }, "B|x", "-"},
         {"error log", [](CMonitoredServer& e) { e.SetErrorlogName("log"); }, "B|svc|log", "-"},
         {"home", [](CMonitoredServer& e) { e.SetDollarServer("H:\\"); }, "B|svc||H:\\", "-"},

@@ -22,21 +22,19 @@ public:
     std::string GetDollarServer() const { return dollar_server; }
     std::string GetServerVersion() const { return server_version; }
     std::string GetClusterServer() const { return cluster_server; }
-    void SetServerName(const char* text) {
-        server_name = text ? text : "";
-        NameChanged();
-    }
-    void SetServiceName(const char* text) { service_name = text ? text : ""; }
-    void SetErrorlogName(const char* text) { errorlog_name = text ? text : ""; }
-    void SetDollarServer(const char* text) { dollar_server = text ? text : ""; }
-    void SetServerVersion(const char* text) { server_version = text ? text : ""; }
+    void SetServerName(const char* text) { Change(server_name, text, true); }
+    void SetServiceName(const char* text) { Change(service_name, text, false); }
+    void SetErrorlogName(const char* text) { Change(errorlog_name, text, false); }
+    void SetDollarServer(const char* text) { Change(dollar_server, text, false); }
+    void SetServerVersion(const char* text) { Change(server_version, text, false); }
     void SetClusterServer(const char* text) { cluster_server = text ? text : ""; }
 
 protected:
     explicit CServerFields(Family family) : server_family(family) {}
 
-    // Whoever looks records up by name hears of a new one here.
-    virtual void NameChanged() {}
+    // Whoever files records by their describing texts (the five above) hears
+    // of a change here; name says whether the server name was the one.
+    virtual void TextsChanged(bool /*name*/) {}
 
     Family server_family;
     std::string server_name;
@@ -45,6 +43,12 @@ protected:
     std::string dollar_server;
     std::string server_version;
     std::string cluster_server;
+
+private:
+    void Change(std::string& field, const char* text, bool name) {
+        field = text ? text : "";
+        TextsChanged(name);
+    }
 };
 
 // One text field of a record, by the record's own name for it.
@@ -78,8 +82,8 @@ protected:
 
 private:
     friend class CDbServerList;
-    void NameChanged() override {
-        if (filing_.stale_index)
+    void TextsChanged(bool name) override {
+        if (name && filing_.stale_index)
             *filing_.stale_index = true;
     }
 

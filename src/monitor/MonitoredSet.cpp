@@ -8,17 +8,16 @@
 // ---- CMonitoredServer --------------------------------------------------------
 
 void CMonitoredServer::AssignFromServer(const CServerFields& server) {
-    if (owner_) owner_->Unfile(*this);
     static_cast<CServerFields&>(*this) = server;
-    if (owner_) owner_->File(*this);
+    TextsChanged(true);
     login.clear();
     password.clear();
 }
 
-void CMonitoredServer::Refile(void (CServerFields::*set)(const char*), const char* text) {
-    if (owner_) owner_->Unfile(*this);
-    (this->*set)(text);
-    if (owner_) owner_->File(*this);
+void CMonitoredServer::TextsChanged(bool /*name*/) {
+    if (!owner_) return;
+    owner_->Unfile(*this);
+    owner_->File(*this);
 }
 
 // ---- CMonitoredSet -------------------------------------------------------------
@@ -43,7 +42,8 @@ std::string CMonitoredSet::KeyOf(const CServerFields& texts) {
 }
 
 void CMonitoredSet::File(CMonitoredServer& entry) {
-    std::vector<CMonitoredServer*>& same = slots_[entry.slot_].by_texts[KeyOf(entry)];
+    entry.filed_key_ = KeyOf(entry);
+    std::vector<CMonitoredServer*>& same = slots_[entry.slot_].by_texts[entry.filed_key_];
     same.insert(std::upper_bound(same.begin(), same.end(), &entry,
                                  [](const CMonitoredServer* a, const CMonitoredServer* b) {
                                      return a->serial_ < b->serial_;
@@ -53,7 +53,8 @@ void CMonitoredSet::File(CMonitoredServer& entry) {
 
 void CMonitoredSet::Unfile(CMonitoredServer& entry) {
     auto& byTexts = slots_[entry.slot_].by_texts;
-    const auto bucket = byTexts.find(KeyOf(entry));
+    // Under the texts it was filed with: they may have changed since.
+    const auto bucket = byTexts.find(entry.filed_key_);
     if (bucket == byTexts.end()) return;
     std::vector<CMonitoredServer*>& same = bucket->second;
     same.erase(std::remove(same.begin(), same.end(), &entry), same.end());

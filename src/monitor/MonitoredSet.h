@@ -17,9 +17,9 @@ class CMonitoredSet;
 // One typed in through "&New" carries the family Family::New.
 //
 // The set finds an entry by its server name, service name, error log, home
-// and version. These setters hide the record's own: on an entry in a set
-// they file it again under its new texts, so that an edit made through the
-// properties dialog is seen by the next lookup.
+// and version. An entry in a set is filed again whenever one of them
+// changes, so that an edit made through the properties dialog is seen by the
+// next lookup.
 class CMonitoredServer : public CServerFields {
 public:
     CMonitoredServer() : CServerFields(Family::New) {}
@@ -30,12 +30,6 @@ public:
     // Takes the record's family and texts; the account starts empty.
     void AssignFromServer(const CServerFields& server);
 
-    void SetServerName(const char* text) { Refile(&CServerFields::SetServerName, text); }
-    void SetServiceName(const char* text) { Refile(&CServerFields::SetServiceName, text); }
-    void SetErrorlogName(const char* text) { Refile(&CServerFields::SetErrorlogName, text); }
-    void SetDollarServer(const char* text) { Refile(&CServerFields::SetDollarServer, text); }
-    void SetServerVersion(const char* text) { Refile(&CServerFields::SetServerVersion, text); }
-
     std::string GetLogin() const { return login; }
     std::string GetPassword() const { return password; }
     void SetLogin(const char* text) { login = text ? text : ""; }
@@ -43,13 +37,14 @@ public:
 
 private:
     friend class CMonitoredSet;
-    void Refile(void (CServerFields::*set)(const char*), const char* text);
+    void TextsChanged(bool name) override;
 
     std::string login;
     std::string password;
     CMonitoredSet* owner_ = nullptr;  // the set that holds the entry, if any
     int slot_ = 0;                    // and the family it is filed under there
     uint64_t serial_ = 0;             // its place in the set's adding order
+    std::string filed_key_;           // the texts it is filed under there
 };
 
 class CMonitoredSet {
