@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace tavplat {
 
@@ -34,6 +35,34 @@ struct [[nodiscard]] FileOutcome {
 // rename on POSIX, MoveFileExA with MOVEFILE_REPLACE_EXISTING |
 // MOVEFILE_WRITE_THROUGH on Windows.
 FileOutcome MoveIntoPlace(const char* from, const char* to);
+
+// Who may read a file made by CreateNewFile.
+enum class FileReaders {
+    AS_DIRECTORY_GIVES,  // the umask (POSIX) or the directory's inherited rights (Windows)
+    OWNER_ONLY,          // 0600 whatever the umask; on Windows a protected DACL: SYSTEM and Administrators
+};
+
+// Creates a file that is not there yet and opens it with fopen's mode: never
+// through a link, never over a file, link or directory of that name
+// (O_CREAT|O_EXCL|O_NOFOLLOW, CREATE_NEW). Null with errno set when it cannot:
+// EEXIST when something holds the name.
+[[nodiscard]] FILE* CreateNewFile(const char* path, const char* mode, FileReaders readers);
+
+// Puts what the stream holds on the disk: fflush, then fsync or
+// FlushFileBuffers. 0, or -1 with errno set.
+[[nodiscard]] int FlushToDisk(FILE* stream);
+
+// Makes the renames done in a directory durable (fsync of the directory on
+// POSIX; Windows moves with MOVEFILE_WRITE_THROUGH and needs nothing).
+FileOutcome SyncDirectory(const char* directory);
+
+// What a directory holds, without following links: its plain files and its
+// subdirectories by name; links and anything else are left out.
+struct DirectoryListing {
+    std::vector<std::string> files;
+    std::vector<std::string> directories;
+};
+[[nodiscard]] DirectoryListing ListDirectory(const char* directory);
 
 // Writes text to a generated agent file. Lines end in CR LF on every platform,
 // as a Windows text-mode stream writes them, so both builds give the same bytes.

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,6 +78,72 @@ FileOutcome MoveIntoPlace(const char* from, const char* to) {
         return {};
     const int error = errno;
     return {error ? error : EIO, std::strerror(error ? error : EIO)};
+}
+
+FILE* CreateNewFile(const char* path, const char* mode, FileReaders readers) {
+    const std::string native = NativePath(path);
+    const bool ownerOnly = readers == FileReaders::OWNER_ONLY;
+    const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, ownerOnly ? 0600 : 0666);
+    if (fd < 0)
+        return nullptr;
+    // The mode at creation is cut by the umask; fchmod is not, so a umask
+    // such as 0277 cannot leave the owner unable to read the file either.
+    if (ownerOnly && fchmod(fd, 0600) != 0) {
+        const int error = errno;
+        close(fd);
+        unlink(native.c_str());
+        errno = error;
+        return nullptr;
+    }
+    FILE* stream = fdopen(fd, mode);
+    if (stream == nullptr) {
+        const int error = errno;
+        close(fd);
+        unlink(native.c_str());
+        errno = error;
+    }
+    return stream;
+}
+
+int FlushToDisk(FILE* stream) {
+    if (std::fflush(stream) != 0)
+        return -1;
+    return fsync(fileno(stream));
+}
+
+FileOutcome SyncDirectory(const char* directory) {
+    const std::string native = NativePath(directory);
+    const int fd = open(native.empty() ? "." : native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || fsync(fd) != 0) {
+        const int error = errno ? errno : EIO;
+        if (fd >= 0)
+            close(fd);
+        return {error, std::strerror(error)};
+    }
+    close(fd);
+    return {};
+}
+
+DirectoryListing ListDirectory(const char* directory) {
+    DirectoryListing listing;
+    const std::string native = NativePath(directory);
+    DIR* dir = opendir(native.c_str());
+    if (dir == nullptr)
+        return listing;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat info;
+        if (fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISREG(info.st_mode))
+            listing.files.push_back(name);
+        else if (S_ISDIR(info.st_mode))
+            listing.directories.push_back(name);
+    }
+    closedir(dir);
+    return listing;
 }
 
 int MakeDirectory(const char* path) {
