@@ -241,20 +241,6 @@ TEST(StagedGeneration, AFileThatCannotBePutInPlaceStopsTheMovesAndTheRestIsNamed
 }
 
 #if !defined(_WIN32)
-// A caller's own failed write is found at the close, even when the close has nothing left to write: whole
-// blocks go to the disk at once (here /dev/full).
-TEST(StagedGeneration, ACallersFailedWriteIsFoundAtTheClose) {
-    TempDir temp;
-    ScopedCwd cwd(temp.path());
-    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    fs::create_symlink("/dev/full", "out.ini.0.tmp");  // the name the staged file is written under
-    CStagedFileSet staged;
-    int file = staged.Open("out.ini", "w");
-    const std::string blocks(8192, 'x');
-    std::fwrite(blocks.data(), 1, blocks.size(), staged.Stream(file));
-    EXPECT_FALSE(staged.Close(file));
-}
-
 // regcopy runs from the entry's home after each Informix file is in place; the
 // program is started directly, so a script stands in for it natively.
 TEST(OutputFiles, RegcopyRunsAfterEachInformixFile) {

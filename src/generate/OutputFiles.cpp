@@ -7,10 +7,13 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <optional>
+#include <string>
 
 #include "generate/FamilyTable.h"
 #include "generate/GenerationRules.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "text/Text.h"
 
 std::string_view CConfigurationWriter::Format(const char* format, va_list args) {
@@ -51,9 +54,35 @@ void CConfigurationWriter::Say(std::string_view text) {
 
 // ---- staging -------------------------------------------------------------------
 
+namespace {
+
+constexpr int LOCK_WAIT_DEFAULT_SECONDS = 120;
+
+// TAVNOVU_LOCK_WAIT: the seconds a run waits for another one in its
+// configuration directory; anything but digits leaves the default.
+int LockWaitSeconds() {
+    const std::optional<std::string> value = tavplat::EnvironmentValue("TAVNOVU_LOCK_WAIT");
+    if (!value || value->empty() || value->size() > 6 ||
+        value->find_first_not_of("0123456789") != std::string::npos)
+        return LOCK_WAIT_DEFAULT_SECONDS;
+    return std::stoi(*value);
+}
+
+}  // namespace
+
+// The configuration directory is claimed before anything is written in it;
+// the dialogs that came before held nobody up.
 void CConfigurationWriter::BeginStaging() {
     staged_.Discard();
     pending_.clear();
+    const std::string etc = params_.GetEtcPath(PARAM_RESOLVED);
+    const int waitSeconds = LockWaitSeconds();
+    const DirectoryClaim claim = staged_.Claim(etc, waitSeconds, [&] {
+        report_.ConsoleAndLog(tavtext::Format("Another configuration is running in '%s': waiting for it, up to %d seconds\n",
+                                              etc.c_str(), waitSeconds));
+    });
+    if (!claim.completed_from.empty())
+        report_.ConsoleAndLog("Completed an interrupted configuration from " + claim.completed_from + "\n");
     staging_ = true;
 }
 
@@ -61,6 +90,13 @@ GenerationResult CConfigurationWriter::FinishStaging(int processExit) {
     staging_ = false;  // from here on the lines go out at once
     const std::vector<PendingStep> steps = std::move(pending_);
     pending_.clear();
+    // The journal of the moves is on the disk before the first of them.
+    if (processExit == 0) {
+        std::vector<int> order;
+        for (const PendingStep& step : steps)
+            if (step.file >= 0) order.push_back(step.file);
+        staged_.Journal(order);
+    }
     if (processExit != 0 || staged_.Failed()) {
         // Nothing goes in place: the lines said on the way, but no "Finished".
         for (const PendingStep& step : steps)
@@ -102,7 +138,9 @@ void CConfigurationWriter::ReportNotPlaced(const Status& failure, const std::vec
 
 // Returns 0, or the errno of the failed open (said on the console).
 int CConfigurationWriter::OpenOutputFile(const std::string& path, int& file) {
-    file = staged_.Open(path, "w");
+    // Batch and agent configuration files hold a password: only their owner
+    // (on Windows SYSTEM and the Administrators) may read them.
+    file = staged_.Open(path, "w", tavplat::FileReaders::OWNER_ONLY);
     if (file >= 0) return 0;
     const int error = errno;
     Tell("\nCan't open file '%s'\n", path.c_str());
