@@ -44,11 +44,26 @@ char* CopyText(const char* text) {
     return copy;
 }
 
+// A variable whose name holds PASSWORD or PWD, in any case (Windows takes
+// COLL_Password for COLL_PASSWORD): its value is never traced.
+bool NamesASecret(const char* name) {
+    std::string upper = name;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper.find("PASSWORD") != std::string::npos || upper.find("PWD") != std::string::npos;
+}
+
+// "name=value" as the records show it, a secret's value hidden.
+std::string ShownAssignment(const char* name, const char* value) {
+    if (value == nullptr) return name;
+    return std::string(name) + "=" + (NamesASecret(name) ? "********" : value);
+}
+
 void TraceVariable(const char* name, const char* value) {
     if (coll_trace[3] == 0)
         return;
     if (value != nullptr)
-        coll_message(nullptr, RECORD_MODULE, __LINE__, "t", "uen0025", "Env var %s=%s.\n", name, value);
+        coll_message(nullptr, RECORD_MODULE, __LINE__, "t", "uen0025", "Env var %s=%s.\n", name,
+                     NamesASecret(name) ? "********" : value);
     else
         coll_message(nullptr, RECORD_MODULE, __LINE__, "t", "uen0026", "Env var %s was not set.\n", name);
 }
@@ -266,13 +281,14 @@ char* coll_setenv(const char* name, const char* value) {
     // other variable, or none, while the caller believed its own was set.
     if (!IsValidVariableName(variable) || tavplat::PutEnvironment(buffer) != 0) {
         coll_message(nullptr, RECORD_MODULE, __LINE__, "e", "uen0045",
-                     "Environment variable \"%s\" could not be set.", buffer);
+                     "Environment variable \"%s\" could not be set.", ShownAssignment(variable, value).c_str());
         coll_free(buffer, RECORD_MODULE, __LINE__, "buffer");
         return nullptr;
     }
     // The buffer now belongs to the environment.
     if (coll_trace[0] != 0)
-        coll_message(nullptr, RECORD_MODULE, __LINE__, "t", "uen0046", "Set environment variable \"%s\".", buffer);
+        coll_message(nullptr, RECORD_MODULE, __LINE__, "t", "uen0046", "Set environment variable \"%s\".",
+                     ShownAssignment(variable, value).c_str());
     return valuePart;
 }
 
