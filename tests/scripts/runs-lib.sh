@@ -28,7 +28,7 @@ runs_answers() {
 # under Wine, a prefix with both scenarios' registries.
 runs_init() {
   if [ "$RUNS_WINE" = 1 ]; then
-    export WINEPREFIX=$TAV_BUILD_DIR/wine-runs
+    export WINEPREFIX=$TAV_BUILD_DIR/wine-$(basename "$0" .sh)
     rm -rf "$WINEPREFIX"
     for s in oracle sybase; do
       "$TAV_SOURCE_DIR/scripts/wine-run.sh" regedit /S "Z:$(echo "$E2E_FIXTURES/$s/machine.reg" | tr / '\\')" || return 1
