@@ -253,9 +253,10 @@ TEST(RunLock, OneHolderAtATime) {
 // are still there, says from when, and removes what no journal names (links and directories stay).
 TEST(StagingJournal, TheNextRunCompletesTheMovesAndRemovesStaleFiles) {
     TempDir temp;
-    const std::string dir = temp.str();
+    const std::string dir = temp.file("etc");
+    fs::create_directory(dir);
     auto in = [&](const std::string& name) { return dir + "\\" + name; };
-    auto native = [&](const std::string& name) { return temp.file(name); };
+    auto native = [&](const std::string& name) { return (fs::path(dir) / name).string(); };
     WriteFile(native("a.bat"), "old a");
     WriteFile(native("b.ini"), "old b");
     const std::string tempA = tavgen::TemporaryName(in("a.bat"), 0x1000), tempB = tavgen::TemporaryName(in("b.ini"), 0x1001);
@@ -263,7 +264,12 @@ TEST(StagingJournal, TheNextRunCompletesTheMovesAndRemovesStaleFiles) {
     // a.bat was moved before the run ended: its temporary file is gone.
     WriteFile(tavplat::NativePath(tempB.c_str()), "new b");
     WriteFile(tavplat::NativePath(tempC.c_str()), "new c");
-    ASSERT_TRUE(tavgen::WriteJournal(dir, {{tempA, in("a.bat")}, {tempB, in("b.ini")}, {tempC, in("c.ini")}}).Ok());
+    // A journal orders only moves of our temporary files onto their own names in the directory.
+    WriteFile(native("victim.txt"), "victim");
+    const std::string outside = tavgen::TemporaryName(in("..\\d.ini"), 0x1003);
+    ASSERT_TRUE(tavgen::WriteJournal(dir, {{tempA, in("a.bat")}, {tempB, in("b.ini")}, {in("victim.txt"), in("d.ini")},
+                                           {outside, in("..\\d.ini")}, {tempC, in("c.ini")}}).Ok());
+    WriteFile(tavplat::NativePath(outside.c_str()), "outside");
     fs::create_directory(native("sub"));
     const std::string stale = (fs::path(native("sub")) / "x.ini.00000000deadbeef.tavnovu.tmp").string();
     WriteFile(stale, "stale secret");
@@ -275,10 +281,11 @@ TEST(StagingJournal, TheNextRunCompletesTheMovesAndRemovesStaleFiles) {
     EXPECT_FALSE(staged.Failed()) << staged.Failure().text;
     EXPECT_FALSE(claim.completed_from.empty());
     const std::map<std::string, std::string> WANTED = {
-        {"a.bat", "old a"}, {"b.ini", "new b"}, {"c.ini", "new c"}, {"z.ini.0.tmp", "not ours"}};
-    std::map<std::string, std::string> files = FilesIn(temp.path());
+        {"a.bat", "old a"}, {"b.ini", "new b"}, {"c.ini", "new c"}, {"victim.txt", "victim"}, {"z.ini.0.tmp", "not ours"}};
+    std::map<std::string, std::string> files = FilesIn(dir);
     files.erase(tavplat::LOCK_FILE_NAME);
     EXPECT_EQ(files, WANTED);
+    EXPECT_FALSE(fs::exists(temp.file("d.ini")));
     EXPECT_FALSE(fs::exists(stale));
     EXPECT_TRUE(fs::is_directory(native("y.ini.00000000deadbeef.tavnovu.tmp")));
     staged.Discard();

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <random>
 
+#include "generate/GenerationRules.h"
 #include "platform/FileSystem.h"
 #include "text/Text.h"
 
@@ -39,6 +40,19 @@ std::string Now() {
 std::string DirectoryOf(const std::string& path) {
     const size_t separator = path.rfind('\\');
     return separator == std::string::npos ? std::string(".") : path.substr(0, separator);
+}
+
+// A move a journal of ours can order: a temporary file of ours onto the name
+// it was made for, inside the directory. Anything else in a journal (one
+// planted by someone who can write the directory) is not followed.
+bool IsMoveOfOurs(const std::string& directory, const std::string& temporary, const std::string& final) {
+    if (!final.starts_with(directory + "\\") || !temporary.starts_with(final + ".") ||
+        temporary.size() != final.size() + 1 + TOKEN_DIGITS + std::strlen(TEMPORARY_SUFFIX))
+        return false;
+    const size_t name = temporary.find_last_of("\\/");
+    if (!IsTemporaryName(temporary.substr(name == std::string::npos ? 0 : name + 1))) return false;
+    // No step out of the directory, by the rule the names were written by.
+    return StaysInConfigurationDirectory(final.substr(directory.size() + 1));
 }
 
 Status Failure(const std::string& what, int error) {
@@ -127,7 +141,7 @@ JournalCompletion CompleteJournal(const std::string& directory) {
             const std::string& temporary = lines[i];
             const std::string& final = lines[i + 1];
             // A temporary file no longer there was moved before the run ended.
-            if (tavplat::FileAccess(temporary.c_str(), 0) != 0) continue;
+            if (!IsMoveOfOurs(directory, temporary, final) || tavplat::FileAccess(temporary.c_str(), 0) != 0) continue;
             const tavplat::FileOutcome moved = tavplat::MoveIntoPlace(temporary.c_str(), final.c_str());
             if (!moved.Ok()) {
                 completion.status = Status::Failure(moved.code, "Can't replace '" + final + "': " + moved.why);
