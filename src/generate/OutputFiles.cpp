@@ -78,8 +78,8 @@ void CConfigurationWriter::BeginStaging() {
     const std::string etc = params_.GetEtcPath(PARAM_RESOLVED);
     const int waitSeconds = LockWaitSeconds();
     const DirectoryClaim claim = staged_.Claim(etc, waitSeconds, [&] {
-        report_.ConsoleAndLog(tavtext::Format("Another configuration is running in '%s': waiting for it, up to %d seconds\n",
-                                              etc.c_str(), waitSeconds));
+        report_.ConsoleAndLog(tavtext::Format(
+            "Another configuration is running in '%s': waiting for it, up to %d seconds\n", etc.c_str(), waitSeconds));
     });
     if (!claim.completed_from.empty())
         report_.ConsoleAndLog("Completed an interrupted configuration from " + claim.completed_from + "\n");

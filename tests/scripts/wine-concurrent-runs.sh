@@ -18,5 +18,5 @@ runs_reference oracle-a || exit 1
 modes=$(cd "$ETC" && stat -c '%n %A' Oracle_ORCL.bat TUOVMA_ORCL.ini tuoinc.ini | tr '\n' ' ')
 want="Oracle_ORCL.bat -rwxrwxr-x TUOVMA_ORCL.ini -rwxrwxr-x tuoinc.ini -rw-r--r-- "
 [ "$modes" = "$want" ] || { echo "modes under Wine: $modes, expected $want"; status=1; }
-runs_concurrent "${RUNS_ROUNDS:-4}" || status=1
+runs_concurrent "${RUNS_ROUNDS:-6}" || status=1
 exit $status
