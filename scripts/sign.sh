@@ -14,11 +14,13 @@ if [ -n "$name" ] && [ -z "${!name+set}" ]; then
   echo "sign.sh: the password variable $name (TAV_SIGN_PASSWORD_ENV) is not set" >&2
   exit 1
 fi
-args=(sign -pkcs12 "$TAV_SIGN_PKCS12" -h sha256 -readpass -)
+password=${name:+${!name}}
+args=(sign -pkcs12 "$TAV_SIGN_PKCS12" -h sha256)
+[ -z "$password" ] || args+=(-readpass -)
 [ -z "${TAV_SIGN_TIMESTAMP_URL:-}" ] || args+=(-ts "$TAV_SIGN_TIMESTAMP_URL")
 for file in "$@"; do
   # Signing again replaces the signature, so a file may come back here.
-  if ! printf '%s' "${name:+${!name}}" |
+  if ! printf '%s' "$password" |
        osslsigncode "${args[@]}" -n "$(basename "$file")" -in "$file" -out "$file.signed" >/dev/null; then
     rm -f "$file.signed"
     echo "sign.sh: could not sign $file" >&2

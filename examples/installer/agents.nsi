@@ -65,6 +65,11 @@ RequestExecutionLevel admin
 ShowInstDetails show
 ; The build's file times are not stored, so that two builds give the same bytes.
 SetDateSave off
+!ifdef SIGN
+  ; The uninstaller, which the installer writes out, is signed as the installer
+  ; is: SIGN is the signing command, given the file (CMake passes it).
+  !uninstfinalize '${SIGN} "%1"' = 0
+!endif
 
 ; The installer's own version resource.
 VIProductVersion "${VERSION}.0"
