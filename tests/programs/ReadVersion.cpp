@@ -17,6 +17,14 @@ std::string Dotted(DWORD high, DWORD low) {
            std::to_string(HIWORD(low)) + "." + std::to_string(LOWORD(low));
 }
 
+// Four lower-case hex digits, as the string blocks are named.
+std::string Hex4(WORD value) {
+    const char* const digits = "0123456789abcdef";
+    std::string text;
+    for (int shift = 12; shift >= 0; shift -= 4) text += digits[(value >> shift) & 0xF];
+    return text;
+}
+
 bool Print(const char* file) {
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeA(file, &ignored);
@@ -40,11 +48,10 @@ bool Print(const char* file) {
         std::fprintf(stderr, "%s: no translation table\n", file);
         return false;
     }
-    char block[64];
-    std::snprintf(block, sizeof block, "\\StringFileInfo\\%04x%04x\\", translation->language, translation->codePage);
+    const std::string block = "\\StringFileInfo\\" + Hex4(translation->language) + Hex4(translation->codePage) + "\\";
     for (const char* field : FIELDS) {
         char* value = nullptr;
-        const std::string query = std::string(block) + field;
+        const std::string query = block + field;
         if (VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) && length > 0)
             std::printf("%s=%s\n", field, value);
     }
