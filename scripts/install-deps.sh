@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(cmake g++ make libgtest-dev googletest nlohmann-json3-dev clang libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
           binutils-mingw-w64-i686 wine64 wine fonts-wine xvfb xauth xdotool imagemagick tmux strace
-          nsis wixl p7zip-full)
+          nsis wixl p7zip-full osslsigncode openssl zip unzip python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

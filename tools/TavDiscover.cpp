@@ -13,6 +13,7 @@
 #include "text/Text.h"
 #include "views/AnswersTemplate.h"
 #include "machine/ComputerName.h"
+#include "Version.h"
 
 #include <nlohmann/json.hpp>
 
@@ -135,6 +136,10 @@ std::string AnswersTemplateFor(tavplat::RegistryReader& registry, const FamilyRo
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tavdiscover %s\n", TAV_VERSION);  // the project's version (Version.h, from CMake)
+        return 0;
+    }
     std::vector<std::string> snapshots;
     std::vector<std::string> words;
     bool installPaths = false;

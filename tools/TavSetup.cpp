@@ -1,6 +1,8 @@
 // tavsetup: does what a host installer does. It loads the installation exit
 // by its file name at run time, looks up TavSetUp by its undecorated name and
 // calls it once with the parameter string, then exits with its result.
+#include "Version.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -261,6 +263,10 @@ int Stop(const Step& step) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tavsetup %s\n", TAV_VERSION);  // the project's version (Version.h, from CMake)
+        return 0;
+    }
     Options options;
     bool help = false;
     if (Step parsed = ParseArguments(argc, argv, options, help); !parsed.Ok()) return Stop(parsed);

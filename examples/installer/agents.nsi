@@ -1,18 +1,25 @@
 ; Example installer for the Oracle monitoring agents: copies the agents, then calls the installation exit TAVNOVU.dll to configure them.
 ;
 ; Build (the normal CMake build does this when makensis is found):
-;   makensis -DARCH=x64 -DDIST=<folder holding TAVNOVU.dll> -DOUTFILE=agents-x64.exe agents.nsi
+;   makensis -DARCH=x64 -DVERSION=1.0.0 -DDIST=<folder holding TAVNOVU.dll> -DOUTFILE=agents-x64.exe agents.nsi
 ; ARCH is x64 (with the 64-bit TAVNOVU.dll) or x86 (with the 32-bit one).
+; VERSION is the installer's own version, the project's (CMake passes it).
 ;
 ; Command line of the installer:
 ;   /S                 silent install; needs /ANSWERS=
 ;   /ANSWERS=FILE      an answers file plays the dialogs (see README.md, "Unattended installs")
 ;   /SKIPCONFIG        install the agents, configure them later
 ;   /D=DIR             the install directory (last on the line, no quotes)
+;
+; Run over an earlier install (its Uninstall entry and uninstaller are there),
+; it replaces the program files in that install's folder and keeps the
+; configuration: TavSetUp is called with skip set.
+; The uninstaller, DIR\uninstall.exe (/S: silent), removes what the installer
+; installed and keeps the generated configuration (etc) and the logs.
 
 ;--- What this installer configures: the one place to change for another family.
 !define PRODUCT_KEYWORD     "oracle"                  ; ora, oracle, sql, mssql, syb, sybase, informix, ...
-!define PRODUCT_VERSION     "3.01"
+!define AGENTS_VERSION      "3.01"                    ; the agents' version, in the parameter string
 !define PRODUCT_DESCRIPTION "Oracle Monitoring Agent"
 !define PRODUCT_NAME        "Veltra Oracle Monitoring Agents"
 
@@ -22,12 +29,17 @@
 ; without a directory and written in the working directory, $INSTDIR\logs.
 !define SETUP_LOG   "setup.log"
 !define PARMS_ROOM  1024           ; bytes of the writable parameter buffer
+!define PUBLISHER   "Veltra"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VeltraOracleAgents"
 
 !ifndef ARCH
   !define ARCH x64
 !endif
 !ifndef DIST
   !error "DIST must name the folder that holds TAVNOVU.dll (cmake --install ... --strip)"
+!endif
+!ifndef VERSION
+  !error "VERSION must be the installer's version, x.y.z (CMake passes the project's)"
 !endif
 !ifndef OUTFILE
   !define OUTFILE "agents-${ARCH}.exe"
@@ -51,6 +63,23 @@ Name "${PRODUCT_NAME}"
 OutFile "${OUTFILE}"
 RequestExecutionLevel admin
 ShowInstDetails show
+; The build's file times are not stored, so that two builds give the same bytes.
+SetDateSave off
+!ifdef SIGN
+  ; The uninstaller, which the installer writes out, is signed as the installer
+  ; is: SIGN is the signing command, given the file (CMake passes it).
+  !uninstfinalize '${SIGN} "%1"' = 0
+!endif
+
+; The installer's own version resource.
+VIProductVersion "${VERSION}.0"
+VIFileVersion "${VERSION}.0"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT_NAME}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT_NAME} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 
 Page directory
 Page instfiles
@@ -68,6 +97,7 @@ Page instfiles
 
 Var Answers   ; the answers file, a full path; empty: the dialogs show
 Var Skip      ; 1: TavSetUp returns at once, nothing is configured
+Var Earlier   ; the version of the earlier install this one replaces; empty: none
 
 Function .onInit
 !if "${ARCH}" == "x64"
@@ -91,11 +121,25 @@ Function .onInit
     System::Call 'kernel32::GetFullPathName(t R1, i ${NSIS_MAX_STRLEN}, t .R1, p 0)'
     StrCpy $Answers $R1
   ${EndIf}
+  ; An earlier install, its uninstaller still in place, is replaced where it
+  ; is, and the configuration it generated is kept.
+  ReadRegStr $Earlier HKLM "${UNINSTALL_KEY}" "DisplayVersion"
+  ReadRegStr $R2 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $Earlier != ""
+  ${AndIf} ${FileExists} "$R2\uninstall.exe"
+    StrCpy $INSTDIR $R2
+    StrCpy $Skip 1
+  ${Else}
+    StrCpy $Earlier ""
+  ${EndIf}
 FunctionEnd
 
 Section "Agents"
   SetOutPath "$INSTDIR"
-  !insertmacro Log "Installing ${PRODUCT_NAME} ${PRODUCT_VERSION} into $INSTDIR"
+  !insertmacro Log "Installing ${PRODUCT_NAME} ${VERSION} into $INSTDIR"
+  ${If} $Earlier != ""
+    !insertmacro Log "Replacing version $Earlier; the configuration in etc is kept"
+  ${EndIf}
   ${If} $Answers == ""
   ${AndIf} ${Silent}
   ${AndIf} $Skip == 0
@@ -116,6 +160,15 @@ Section "Agents"
   WriteRegStr HKLM "${CONFIG_KEY}" "DllPath" "$INSTDIR\dll"
   WriteRegStr HKLM "${CONFIG_KEY}" "EtcPath" "$INSTDIR\etc"
   WriteRegStr HKLM "${CONFIG_KEY}" "LogPath" "$INSTDIR\logs"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT_NAME}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   Call ConfigureAgents
 SectionEnd
 
@@ -132,7 +185,7 @@ Function ConfigureAgents
   ; The working directory takes the setup log and TAVNOVU's own files.
   SetOutPath "$INSTDIR\logs"
   ; TavSetUp splits the parameters in place: they go in a writable ANSI buffer of our own.
-  System::Call '*(&m${PARMS_ROOM} "${SETUP_LOG} ${PRODUCT_KEYWORD} ${PRODUCT_VERSION} ${PRODUCT_DESCRIPTION}") p .R3'
+  System::Call '*(&m${PARMS_ROOM} "${SETUP_LOG} ${PRODUCT_KEYWORD} ${AGENTS_VERSION} ${PRODUCT_DESCRIPTION}") p .R3'
   ; int TavSetUp(int, const char*, int, char*): cdecl (c) on x86; u unloads the DLL after the call.
   System::Call '$PLUGINSDIR\TAVNOVU.dll::TavSetUp(i $Skip, m "$INSTDIR\setup.ini", i 0, p R3) i .R4 ? cu'
   System::Free $R3
@@ -161,3 +214,25 @@ Function ConfigureAgents
     Abort
   ${EndIf}
 FunctionEnd
+
+Function un.onInit
+!if "${ARCH}" == "x64"
+  SetRegView 64
+!endif
+FunctionEnd
+
+; Removes what the installer installed. The generated configuration (etc),
+; the logs and install.log are not the installer's files: they stay.
+Section "Uninstall"
+  !insertmacro Log "Uninstalling ${PRODUCT_NAME} ${VERSION} from $INSTDIR; etc and logs are kept"
+  Delete "$INSTDIR\setup.ini"
+  RMDir /r "$INSTDIR\bin"
+  RMDir /r "$INSTDIR\dll"
+  DeleteRegValue HKLM "${CONFIG_KEY}" "BinPath"
+  DeleteRegValue HKLM "${CONFIG_KEY}" "DllPath"
+  DeleteRegValue HKLM "${CONFIG_KEY}" "EtcPath"
+  DeleteRegValue HKLM "${CONFIG_KEY}" "LogPath"
+  DeleteRegKey /ifempty HKLM "${CONFIG_KEY}"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  Delete "$INSTDIR\uninstall.exe"
+SectionEnd
