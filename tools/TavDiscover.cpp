@@ -3,6 +3,7 @@
 // or reports what discovery finds as JSON, or as an answers file.
 #include "machine/RegistryValues.h"
 #include "discovery/Discovery.h"
+#include "discovery/ServerNameRules.h"
 #include "generate/FamilyTable.h"
 #include "platform/RegistryReader.h"
 #include "registry/CodePage.h"
@@ -10,6 +11,7 @@
 #include "registry/MemoryRegistry.h"
 #include "report/Report.h"
 #include "machine/InstallPaths.h"
+#include "machine/ValuePolicy.h"
 #include "text/Text.h"
 #include "views/AnswersTemplate.h"
 #include "machine/ComputerName.h"
@@ -101,6 +103,14 @@ Json ServerJson(const CDbServer& server) {
         record[field.name] = Utf8(field.text);
     record["is_server_valid"] = server.GetIsServerValid() != 0;
     record["registry_view"] = server.GetRegistryView();
+    // Only a server that cannot be monitored says so: the others' records stay as they were.
+    std::string why = tavdiscovery::NameRefusal(server.GetServerName());
+    if (const char* cluster = tavmachine::ValueRefusal(server.GetClusterServer()); why.empty() && cluster)
+        why = std::string("the cluster server: ") + cluster;
+    if (!why.empty()) {
+        record["can_monitor"] = false;
+        record["why"] = Utf8(why);
+    }
     return record;
 }
 
