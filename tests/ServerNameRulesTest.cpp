@@ -1,6 +1,7 @@
 // Server names as Windows file names: the refused names with their reasons,
 // and the names Windows would not tell apart.
 #include "discovery/ServerNameRules.h"
+#include "discovery/ServerRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -104,4 +105,17 @@ TEST(ServerNameRules, CollisionsAsWindowsComparesFileNames) {
         EXPECT_EQ(collision->first, static_cast<size_t>(row.first));
         EXPECT_EQ(collision->second, static_cast<size_t>(row.second));
     }
+}
+
+// The cluster server name reaches the files but no dialog shows it: a server
+// whose cluster name fails the value policy cannot be monitored.
+TEST(ServerNameRules, AServerIsRefusedForItsNameOrItsClusterName) {
+    CMsSqlServer server;
+    server.SetServerName("SALES");
+    server.SetClusterServer("SQLVS1");
+    EXPECT_EQ(ServerRefusal(server), "");
+    server.SetClusterServer("SQLVS1\r\nSTART calc");
+    EXPECT_EQ(ServerRefusal(server), "the cluster server name: it holds a control character");
+    server.SetServerName("SALES:1");
+    EXPECT_EQ(ServerRefusal(server), "the name holds ':', which a file name cannot hold");
 }

@@ -11,7 +11,6 @@
 #include "registry/MemoryRegistry.h"
 #include "report/Report.h"
 #include "machine/InstallPaths.h"
-#include "machine/ValuePolicy.h"
 #include "text/Text.h"
 #include "views/AnswersTemplate.h"
 #include "machine/ComputerName.h"
@@ -104,10 +103,7 @@ Json ServerJson(const CDbServer& server) {
     record["is_server_valid"] = server.GetIsServerValid() != 0;
     record["registry_view"] = server.GetRegistryView();
     // Only a server that cannot be monitored says so: the others' records stay as they were.
-    std::string why = tavdiscovery::NameRefusal(server.GetServerName());
-    if (const char* cluster = tavmachine::ValueRefusal(server.GetClusterServer()); why.empty() && cluster)
-        why = std::string("the cluster server: ") + cluster;
-    if (!why.empty()) {
+    if (const std::string why = tavdiscovery::ServerRefusal(server); !why.empty()) {
         record["can_monitor"] = false;
         record["why"] = Utf8(why);
     }

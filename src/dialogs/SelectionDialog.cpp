@@ -103,8 +103,9 @@ void CServerSelectDlg::OnAddToMonitor() {
     auto* server = static_cast<CDbServer*>(available.GetItemData(availableIndex));
     if (!server || monitored_.Find(server, family_))
         return;
-    // Its files would bear a name Windows refuses or misreads: it stays available.
-    if (const std::string why = tavdiscovery::NameRefusal(server->GetServerName()); !why.empty()) {
+    // Its files would bear a name Windows refuses or misreads, or a line
+    // that no one can correct: it stays available.
+    if (const std::string why = tavdiscovery::ServerRefusal(*server); !why.empty()) {
         view_->MessageBox("The server '" + server->GetServerName() + "' cannot be monitored: " + why);
         return;
     }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "discovery/ServerRecord.h"
 #include "machine/ValuePolicy.h"
 #include "registry/CodePage.h"
 #include "text/Text.h"
@@ -62,6 +63,13 @@ std::string NameRefusal(std::string_view name) {
         if (end == name.size()) return std::string();
         start = end + 1;
     }
+}
+
+std::string ServerRefusal(const CServerFields& server) {
+    if (std::string why = NameRefusal(server.GetServerName()); !why.empty()) return why;
+    if (const char* why = tavmachine::ValueRefusal(server.GetClusterServer()))
+        return std::string("the cluster server name: ") + why;
+    return std::string();
 }
 
 std::string FileNameKey(std::string_view name) {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+class CServerFields;
+
 namespace tavdiscovery {
 
 // Why the name cannot name a server's files, or empty when it can. A name is
@@ -18,6 +20,11 @@ namespace tavdiscovery {
 // blank, or is a device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with
 // or without an extension); or when it fails the value policy.
 [[nodiscard]] std::string NameRefusal(std::string_view name);
+
+// Why a discovered server cannot be monitored: its name is refused, or its
+// cluster server name, which no dialog shows, fails the value policy. Empty
+// when it can.
+[[nodiscard]] std::string ServerRefusal(const CServerFields& server);
 
 // The name as Windows compares file names: without the case of letters, in
 // the ANSI code page, each part without its trailing dots and blanks.

@@ -217,6 +217,7 @@ public:
     const std::string& Refusal() const { return refusal_; }
     int RefusalLine() const { return refusal_line_; }
 
+private:
     // The line that set the control's value last, else the section's.
     int LineOf(int control) const {
         int line = action_ ? action_->line : 0;
@@ -226,8 +227,6 @@ public:
                     line = setting.line;
         return line;
     }
-
-private:
 
     CReport& report_;
     const Action* action_ = nullptr;
@@ -419,7 +418,7 @@ const char* NameOutOfReach(std::string_view name) {
 }
 
 std::string DiscoveredRefusal(const CDbServer& server, const std::vector<int>& replaced) {
-    if (std::string why = tavdiscovery::NameRefusal(server.GetServerName()); !why.empty())
+    if (std::string why = tavdiscovery::ServerRefusal(server); !why.empty())
         return why;
     const struct {
         int control;

@@ -34,8 +34,8 @@ SelectOutcome RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& 
 // or null when it can.
 const char* NameOutOfReach(std::string_view name);
 
-// Why the discovered server cannot be monitored as discovery found it: its
-// name is refused, or a discovered value the answers do not replace (the
+// Why the discovered server cannot be monitored as discovery found it: it
+// cannot be monitored at all (ServerRefusal), or a discovered value the answers do not replace (the
 // properties dialog's controls in replaced) fails the value policy. Empty
 // when it can.
 std::string DiscoveredRefusal(const CDbServer& server, const std::vector<int>& replaced = {});
