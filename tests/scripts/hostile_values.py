@@ -239,6 +239,23 @@ def check(machine, r):
     return not problems
 
 
+def check_unreadable_snapshot(work):
+    """tavsetup --registry with a file it cannot read (missing, or a directory) is bad usage: exit 64
+    before the library runs, so no setup log is begun."""
+    failures = 0
+    for snapshot in (f"{work}/typo.reg", work):
+        done = subprocess.run([f"{BIN}/tavsetup", "--registry", snapshot, "setup.log", "oracle", "9.2"], cwd=work,
+                              capture_output=True)
+        said = done.stderr.decode()
+        if done.returncode != 64 or f"cannot read the registry snapshot {snapshot}" not in said or \
+                os.path.exists(f"{work}/setup.log"):
+            print(f"FAIL: --registry {snapshot}: exit {done.returncode}, {said!r}")
+            failures += 1
+        else:
+            print(f"ok: --registry {snapshot} that cannot be read")
+    return failures
+
+
 def main():
     work = tempfile.mkdtemp()
     try:
@@ -247,6 +264,8 @@ def main():
         # Rows on the same registry run together: Wine imports each snapshot once.
         rows.sort(key=lambda r: (len(r["registry"]), r["registry"]))
         failures = sum(not check(machine, r) for r in rows)
+        if MODE == "native":
+            failures += check_unreadable_snapshot(work)
         print(f"{failures} failures in {len(rows)} rows")
         return 1 if failures else 0
     finally:
