@@ -1,6 +1,7 @@
 // Fuzz target: an answers file, played over a machine where discovery found
 // two Oracle instances and over one where it found none. A file that plays to
-// OK must leave only passwords that decode with their own login and server name.
+// OK must leave only passwords that decode with their own login and server
+// name, and its generated files may hold no control character but their line ends.
 #include <memory>
 #include <string>
 
@@ -8,6 +9,8 @@
 #include "dialogs/PropertiesDialog.h"
 #include "discovery/ServerList.h"
 #include "FuzzSupport.h"
+#include "generate/ConfigurationWriter.h"
+#include "generate/InstallParams.h"
 #include "monitor/MonitoredSet.h"
 #include "password/PasswordEncoding.h"
 #include "views/AnswersView.h"
@@ -74,6 +77,32 @@ void CheckPassword(const CMonitoredServer& entry, const std::string& text) {
                stored.c_str(), entry.GetLogin().c_str());
 }
 
+// Whatever the values, every generated line is one line: CR LF ends it, and
+// no other control character stands in it.
+void CheckGeneratedLines(const CMonitoredSet& monitored) {
+    const tavfuzz::fs::path etc = tavfuzz::Scratch() / "etc";
+    std::error_code ignored;
+    tavfuzz::fs::remove_all(etc, ignored);
+    tavfuzz::fs::create_directories(etc);
+    CInstallParams params;
+    params.SetStored("ETCPATH", etc.c_str());
+    tavfuzz::QuietReport quiet;
+    CConfigurationWriter writer(params, monitored, quiet);
+    (void)writer.GenerateConfiguration();
+    for (const auto& item : tavfuzz::fs::recursive_directory_iterator(etc)) {
+        if (!item.is_regular_file()) continue;
+        std::ifstream in(item.path(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(bytes[i]);
+            const bool lineEnd = (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ||
+                                 (c == '\n' && i > 0 && bytes[i - 1] == '\r');
+            FUZZ_CHECK(lineEnd || (c >= 0x20 && c != 0x7F), "%s holds the control character %d at %zu",
+                       item.path().c_str(), c, i);
+        }
+    }
+}
+
 void PlayOver(const std::string& text, bool discovered) {
     tavfuzz::QuietReport quiet;
     CDbServerList servers;
@@ -115,6 +144,7 @@ void PlayOver(const std::string& text, bool discovered) {
             entries += monitored.At(i, Family::Oracle)->GetServiceName() == service;
         FUZZ_CHECK(entries <= 1, "%s is monitored %d times", service.c_str(), entries);
     }
+    CheckGeneratedLines(monitored);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the seed corpus of every fuzz target from the test fixtures and the
 # examples: seeds.sh SOURCE_DIR OUT_DIR fills OUT_DIR/<target>/. The password
-# seeds, which no fixture file holds, are kept in fuzz/corpus/password/.
+# and batch-escaping seeds, which no fixture file holds, are kept in
+# fuzz/corpus/password/ and fuzz/corpus/batch_escaping/.
 set -euo pipefail
 export LC_ALL=C
 src=$1 out=$2
@@ -33,5 +34,6 @@ take answers "$fx"/dialogs/answers_{cancel,crlf,nul}.txt "$fx"/e2e/*/answers.txt
 cases answers "$fx/dialogs/answers_cases.txt"
 take parameter_file $(find "$fx" "$src/examples" -name '*.ora')
 take password "$src"/fuzz/corpus/password/*
+take batch_escaping "$src"/fuzz/corpus/batch_escaping/*
 take setup_parms "$fx"/e2e/*/parms
 take settings_copy "$fx"/e2e/*/setup.ini "$src/examples/setup.ini" $(find "$src/tests/golden" -name tavtset.ini)

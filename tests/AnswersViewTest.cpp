@@ -75,7 +75,7 @@ TEST(AnswersTemplate, ListsEachServerThePlayWouldReachOnce) {
         {{ORCL, SALES}, "ORCL SALES"},
         {{ORCL, ORCL, SALES}, "ORCL (once more) SALES"},
         {{ORCL, ORCL, orcl9, SALES}, "ORCL (once more) (left out) SALES"},
-        {{orcl9, ORCL}, "orcl ORCL"},
+        {{orcl9, ORCL}, "orcl (same files)"},
         {{blank, ORCL}, "(name) ORCL"},
         {{}, ""},
     };
@@ -90,6 +90,7 @@ TEST(AnswersTemplate, ListsEachServerThePlayWouldReachOnce) {
             else if (line.starts_with("# (it is a server above once more")) listed += "(once more) ";
             else if (line.starts_with("# (the server of that name left out")) listed += "(left out) ";
             else if (line.starts_with("# (the name begins")) listed += "(name) ";
+            else if (line.starts_with("# (its files would be those of")) listed += "(same files) ";
         }
         EXPECT_EQ(listed, found.empty() ? "" : std::string(expected) + " ") << text;
     }

@@ -77,6 +77,7 @@ void Play(const char* script, const Found& found, void (*setup)() = [] {}) {
 TEST(ConsoleView, ScriptsPlayedAtTheKeyboard) {
     Play("console_add.txt", {SALES, ORCL});
     Play("console_refused.txt", {ORCL});
+    Play("console_collision.txt", {ORCL});
     Play("console_commands.txt", {});
     Play("host_no_terminal.txt", {ORCL}, [] { setenv(tavview::ANSWERS_VARIABLE, "", 1), std::freopen("/dev/null", "r", stdin); });
 }

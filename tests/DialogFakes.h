@@ -3,9 +3,13 @@
 #ifndef TAV_TESTS_DIALOGFAKES_H
 #define TAV_TESTS_DIALOGFAKES_H
 
+#include <map>
+
+#include "dialogs/PropertiesDialog.h"
 #include "discovery/ServerList.h"
 #include "monitor/MonitoredSet.h"
 #include "password/PasswordEncoding.h"
+#include "views/MemoryView.h"
 
 namespace tavtest {
 
@@ -52,6 +56,23 @@ inline std::string MonitoredSet(const CMonitoredSet& monitored) {
     }
     return lines;
 }
+
+// A selection view whose person types the fields given into each properties
+// dialog and presses OK; a dialog that stays open counts as neither OK nor Cancel.
+struct TypingView : tavview::MemorySelectView {
+    std::map<int, std::string> typed;
+    std::vector<std::string> refusals;  // what each properties dialog said when it stayed open
+
+    int RunProperties(CServerPropertiesDlg& dialog) override {
+        tavview::MemoryPropertiesView view;
+        dialog.OnInitDialog(view);
+        for (const auto& [control, text] : typed) view.SetControlText(control, text);
+        dialog.OnOK(view);
+        if (view.Ended()) return view.Result();
+        refusals.push_back(view.Messages().empty() ? "" : view.Messages().back());
+        return 0;
+    }
+};
 
 }  // namespace tavtest
 

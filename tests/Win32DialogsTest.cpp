@@ -216,7 +216,8 @@ TEST_F(Win32DialogTest, DiscoveredServersAddWithOkOrCloseRemoveAndEdit) {
 }
 
 TEST_F(Win32DialogTest, NewServersTheEmptyFieldWarningsAndEditThenCancel) {
-    const std::string longLog = "D:\\" + std::string(5000, 'x') + "\\online.log";  // no length limit
+    // Longer than any fixed buffer would hold, and within the value policy's 4000 characters.
+    const std::string longLog = "D:\\" + std::string(3980, 'x') + "\\online.log";
     const int result = RunSelect({}, [&longLog](Robot& r) {
         HWND dlg = r.WaitFor(SELECT), props = nullptr;
         if (dlg == nullptr) return;

@@ -3,6 +3,7 @@
 // or reports what discovery finds as JSON, or as an answers file.
 #include "machine/RegistryValues.h"
 #include "discovery/Discovery.h"
+#include "discovery/ServerNameRules.h"
 #include "generate/FamilyTable.h"
 #include "platform/RegistryReader.h"
 #include "registry/CodePage.h"
@@ -102,6 +103,11 @@ Json ServerJson(const CDbServer& server) {
         record[field.name] = Utf8(field.text);
     record["is_server_valid"] = server.GetIsServerValid() != 0;
     record["registry_view"] = server.GetRegistryView();
+    // Only a server that cannot be monitored says so: the others' records stay as they were.
+    if (const std::string why = tavdiscovery::ServerRefusal(server); !why.empty()) {
+        record["can_monitor"] = false;
+        record["why"] = Utf8(why);
+    }
     return record;
 }
 

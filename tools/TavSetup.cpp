@@ -196,6 +196,25 @@ Step ExportSettings(const Options& options) {
     return Step::Done();
 }
 
+// A snapshot named on the command line is what the person asked for: one that
+// cannot be read stops the program before the library runs on an empty registry.
+Step CheckSnapshots(const std::vector<std::string>& files) {
+    for (const std::string& file : files) {
+        errno = 0;
+        std::FILE* snapshot = std::fopen(file.c_str(), "rb");
+        bool readable = snapshot != nullptr;
+        if (snapshot) {
+            std::fgetc(snapshot);  // a directory opens on POSIX, and fails here
+            readable = !std::ferror(snapshot);
+            std::fclose(snapshot);
+        }
+        if (!readable)
+            return Step::Failed(EXIT_USAGE, "cannot read the registry snapshot " + file + ": " +
+                                                std::strerror(errno ? errno : EIO));
+    }
+    return Step::Done();
+}
+
 // A host that cannot choose the working directory of the programs it runs
 // (a Windows Installer custom action) names it here.
 Step ChangeDirectory(const std::string& directory) {
@@ -279,6 +298,7 @@ int main(int argc, char** argv) {
         options.library = ProgramDirectory(argv[0]) + PATH_SEPARATOR + LIBRARY_FILE;
     const Step entered = options.directory.empty() ? Step::Done() : ChangeDirectory(options.directory);
     if (!entered.Ok()) return Stop(entered);
+    if (Step read = CheckSnapshots(options.registries); !read.Ok()) return Stop(read);
     const Step redirected = options.output.empty() ? Step::Done() : RedirectOutput(options.output);
     if (!redirected.Ok()) return Stop(redirected);
 

@@ -40,6 +40,8 @@ public:
     virtual void EnableButton(int id, bool enable) = 0;
     virtual int RunProperties(CServerPropertiesDlg& dialog) = 0;  // modal result
     virtual void SetFocusToDialog() = 0;
+    // Why a click was refused; the dialog stays as it is.
+    virtual void MessageBox(const std::string& text) = 0;
 };
 
 class IPropertiesView {

@@ -5,7 +5,10 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
+#include "discovery/ServerNameRules.h"
+#include "machine/ValuePolicy.h"
 #include "password/PasswordEncoding.h"
 
 namespace {
@@ -16,6 +19,24 @@ const char* const NO_PASSWORD_MESSAGE = "No Password entered, using default pass
 const char* const PASSWORD_NOT_STORABLE_MESSAGE =
     "The password holds a character that cannot be stored (a tab or a character "
     "outside ASCII); please enter another password";
+
+// A password kept as clear text goes into the batch file as it is stored.
+constexpr std::string_view BATCH_SPECIAL = "%^&|<>()\"";
+const char* const CLEAR_PASSWORD_MESSAGE =
+    "Password: a password kept as clear text cannot hold % ^ & | < > ( ) or \"; please correct it";
+
+// The fields that reach the generated files as typed, in tab order.
+struct CheckedField {
+    int control;
+    const char* label;
+    std::string CServerPropertiesDlg::*field;
+};
+const CheckedField CHECKED_FIELDS[] = {
+    {IDC_LOGIN, "Login", &CServerPropertiesDlg::login},
+    {IDC_VERSION, "Database Version", &CServerPropertiesDlg::database_version},
+    {IDC_HOME_DIRECTORY, "Home Directory", &CServerPropertiesDlg::home_directory},
+    {IDC_ERROR_LOG, "Error Log File", &CServerPropertiesDlg::error_log},
+};
 
 std::string PasswordTooLongMessage() {
     return "The password is longer than " + std::to_string(PASSWORD_MAX_LENGTH) +
@@ -54,20 +75,45 @@ bool CServerPropertiesDlg::OnInitDialog(IPropertiesView& view) {
     return true;
 }
 
+bool CServerPropertiesDlg::Refuse(IPropertiesView& view, int control, const std::string& message) {
+    refused_control = control;
+    view.MessageBox(message);
+    return false;
+}
+
+bool CServerPropertiesDlg::CheckFields(IPropertiesView& view) {
+    if (const std::string why = tavdiscovery::NameRefusal(server_name); !why.empty())
+        return Refuse(view, IDC_SERVER_NAME, "Server Name: " + why + "; please correct it");
+    for (const CheckedField& checked : CHECKED_FIELDS)
+        if (const char* why = tavmachine::ValueRefusal(this->*checked.field))
+            return Refuse(view, checked.control, std::string(checked.label) + ": " + why + "; please correct it");
+    return true;
+}
+
 void CServerPropertiesDlg::OnOK(IPropertiesView& view) {
     UpdateData(view, true);
+    refused_control = 0;
+    // Every value reaches the agents' files: one that cannot is refused
+    // here, naming its field, and the dialog stays open.
+    if (!CheckFields(view))
+        return;
     // The encoded block holds at most PASSWORD_MAX_LENGTH characters of 7-bit
     // text; a password it cannot hold is refused and the dialog stays open,
     // rather than being cut or stored empty.
     if (password.size() > static_cast<size_t>(PASSWORD_MAX_LENGTH)) {
-        view.MessageBox(PasswordTooLongMessage());
+        Refuse(view, IDC_PASSWORD, PasswordTooLongMessage());
         return;
     }
     std::string encoded;
     if (!password.empty()) {
         const std::optional<std::string> result = EncodePassword(password, {login, server_name});
         if (!result) {
-            view.MessageBox(PASSWORD_NOT_STORABLE_MESSAGE);
+            Refuse(view, IDC_PASSWORD, PASSWORD_NOT_STORABLE_MESSAGE);
+            return;
+        }
+        // Hexadecimal digits, or the clear text after its marker.
+        if (result->find_first_of(BATCH_SPECIAL) != std::string::npos) {
+            Refuse(view, IDC_PASSWORD, CLEAR_PASSWORD_MESSAGE);
             return;
         }
         encoded = *result;

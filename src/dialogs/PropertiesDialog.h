@@ -22,12 +22,21 @@ public:
     std::string server_name;
     std::string database_version;
 
+    // The control of the field OK refused last (0: none), for a caller that
+    // must point at where the value came from.
+    int refused_control = 0;
+
     bool OnInitDialog(IPropertiesView& view);
     void OnOK(IPropertiesView& view);
     void OnCancel(IPropertiesView& view);
 
     // Copies the six fields from the controls (true) or to them (false).
     void UpdateData(IPropertiesView& view, bool fromControls);
+
+private:
+    // Says which field cannot reach the generated files and why; false then.
+    bool CheckFields(IPropertiesView& view);
+    bool Refuse(IPropertiesView& view, int control, const std::string& message);
 };
 
 #endif

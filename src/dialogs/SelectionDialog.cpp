@@ -3,8 +3,13 @@
 // addition and edit changes the monitored set at once.
 #include "dialogs/SelectionDialog.h"
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "dialogs/PropertiesDialog.h"
 #include "discovery/ServerList.h"
+#include "discovery/ServerNameRules.h"
 #include "monitor/MonitoredSet.h"
 #include "password/PasswordEncoding.h"
 
@@ -98,6 +103,12 @@ void CServerSelectDlg::OnAddToMonitor() {
     auto* server = static_cast<CDbServer*>(available.GetItemData(availableIndex));
     if (!server || monitored_.Find(server, family_))
         return;
+    // Its files would bear a name Windows refuses or misreads, or a line
+    // that no one can correct: it stays available.
+    if (const std::string why = tavdiscovery::ServerRefusal(*server); !why.empty()) {
+        view_->MessageBox("The server '" + server->GetServerName() + "' cannot be monitored: " + why);
+        return;
+    }
 
     auto added = std::make_unique<CMonitoredServer>();
     added->AssignFromServer(*server);
@@ -122,6 +133,17 @@ void CServerSelectDlg::OnAddToMonitor() {
         view_->EnableButton(IDC_ADD_TO_MONITOR, true);
     }
     view_->SetFocusToDialog();
+}
+
+bool CServerSelectDlg::OnOK() {
+    std::vector<std::string> names;
+    for (int i = 0; i < monitored_.Count(family_); ++i)
+        names.push_back(monitored_.At(i, family_)->GetServerName());
+    const std::optional<tavdiscovery::NameCollision> collision = tavdiscovery::FindNameCollision(names);
+    if (!collision)
+        return true;
+    view_->MessageBox(tavdiscovery::CollisionMessage(names[collision->first], names[collision->second]));
+    return false;
 }
 
 void CServerSelectDlg::OnRemoveFromMonitor() {

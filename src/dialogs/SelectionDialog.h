@@ -27,6 +27,9 @@ public:
     void OnEditServer();
     void OnAvailableSetFocus();
     void OnMonitorSetFocus();
+    // OK may end the dialog only when no two monitored servers would share
+    // their files; otherwise the view says which two, and false.
+    bool OnOK();
 
     Family GetFamily() const { return family_; }
     CMonitoredSet& GetMonitored() { return monitored_; }

@@ -2,10 +2,14 @@
 // family, each family's include file listing its agent configuration files.
 #include "generate/ConfigurationWriter.h"
 
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "discovery/ServerNameRules.h"
 #include "generate/FamilyTable.h"
 #include "generate/GenerationRules.h"
+#include "machine/ValuePolicy.h"
 #include "platform/FileSystem.h"
 
 CConfigurationWriter::CConfigurationWriter(const CInstallParams& params, const CMonitoredSet& monitored,
@@ -35,7 +39,66 @@ int CConfigurationWriter::WriteFamilyFiles(const FamilyRow& family, int count) {
     return 0;
 }
 
+namespace {
+
+// An entry's values that reach its files, with the fields' names.
+struct EntryValue {
+    const char* label;
+    std::string text;
+};
+
+std::vector<EntryValue> ValuesOf(const CMonitoredServer& entry) {
+    return {{"Server Name", entry.GetServerName()},     {"Login", entry.GetLogin()},
+            {"Password", entry.GetPassword()},          {"Database Version", entry.GetServerVersion()},
+            {"Home Directory", entry.GetDollarServer()}, {"Error Log File", entry.GetErrorlogName()},
+            {"cluster server", entry.GetClusterServer()}};
+}
+
+}  // namespace
+
+std::string CConfigurationWriter::RefusalBeforeWriting() const {
+    const struct {
+        const char* variable;
+        std::string value;
+    } PARAMETERS[] = {{"ETCPATH", params_.GetEtcPath(PARAM_RESOLVED)}, {"LOGPATH", params_.GetLogPath(PARAM_RESOLVED)},
+                      {"BINPATH", params_.GetBinPath(PARAM_RESOLVED)}, {"PORTNUMBER", params_.GetPortNumber(PARAM_RESOLVED)},
+                      {"COMPUTERNAME", params_.GetComputerName()}};
+    for (const auto& parameter : PARAMETERS)
+        if (const char* why = tavmachine::ValueRefusal(parameter.value))
+            return std::string("The install parameter ") + parameter.variable + " cannot be used: " + why;
+    for (int slot = 0; slot < FAMILY_SLOTS; ++slot) {
+        const Family family = FamilyAtSlot(slot);
+        std::vector<std::string> names;
+        for (int i = 0; i < monitored_.Count(family); ++i) {
+            const CMonitoredServer& entry = *monitored_.At(i, family);
+            for (const EntryValue& value : ValuesOf(entry))
+                if (const char* why = tavmachine::ValueRefusal(value.text))
+                    return "The server '" + entry.GetServerName() + "' cannot be configured: its " + value.label +
+                           ": " + why;
+            // A name that leads out is left out on its own, and said so.
+            if (tavgen::StaysInConfigurationDirectory(entry.GetServerName()))
+                names.push_back(entry.GetServerName());
+        }
+        if (const std::optional<tavdiscovery::NameCollision> clash = tavdiscovery::FindNameCollision(names))
+            return tavdiscovery::CollisionMessage(names[clash->first], names[clash->second]);
+    }
+    return std::string();
+}
+
+int CConfigurationWriter::ServersLeftOut() const {
+    int leftOut = 0;
+    for (int slot = 0; slot < FAMILY_SLOTS; ++slot)
+        for (int i = 0; i < monitored_.Count(FamilyAtSlot(slot)); ++i)
+            if (!tavgen::StaysInConfigurationDirectory(monitored_.At(i, FamilyAtSlot(slot))->GetServerName()))
+                ++leftOut;
+    return leftOut;
+}
+
 GenerationResult CConfigurationWriter::GenerateConfiguration() {
+    if (const std::string refusal = RefusalBeforeWriting(); !refusal.empty()) {
+        Say(refusal + "; nothing was configured\n");
+        return {GenerationResult::NOTHING_CONFIGURED, 0};
+    }
     ChooseCollector();
     const std::string settings = ReadLocalSettings();
     generation_settings_ = &settings;
@@ -50,5 +113,7 @@ GenerationResult CConfigurationWriter::GenerateConfiguration() {
         exitCode = WriteFamilyFiles(*row, count);
     }
     generation_settings_ = nullptr;
-    return FinishStaging(exitCode);
+    GenerationResult result = FinishStaging(exitCode);
+    result.servers_left_out = ServersLeftOut();
+    return result;
 }

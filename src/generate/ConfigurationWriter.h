@@ -27,6 +27,9 @@ struct GenerationResult {
     };
     Outcome outcome = CONFIGURED;
     int process_exit = 0;  // END_PROCESS: 100 for Oracle, 110 for the others
+    // Chosen servers that got no files: a name that leads out of the
+    // configuration directory. A configuration with any is not complete.
+    int servers_left_out = 0;
 };
 
 // The kinds of file a generation writes.
@@ -54,7 +57,9 @@ public:
 
     // Writes the monitored set out, family by family. Every file is staged
     // first and put in place only when all of them are complete; see
-    // GenerationResult for what a failure leaves.
+    // GenerationResult for what a failure leaves. Nothing at all is written
+    // when a value fails the value policy or two servers of a family would
+    // share their files: the console and the log say which.
     GenerationResult GenerateConfiguration();
 
     // The agents start the common collector "TAV" rather than their family's
@@ -87,6 +92,10 @@ private:
     };
     using EntryWriter = std::function<void(const CMonitoredServer& entry, int index, const std::string& path)>;
 
+    // Why nothing may be written (a value that cannot reach the files, two
+    // servers with the same files); empty when all may be.
+    std::string RefusalBeforeWriting() const;
+    int ServersLeftOut() const;
     std::string_view Format(const char* format, va_list args);
     int* FileOf(GeneratedFile file);
     void Say(std::string_view text);

@@ -1,6 +1,7 @@
 // Rules shared by the writers of the batch and agent configuration files.
 #include "generate/GenerationRules.h"
 
+#include "generate/BatchEscaping.h"
 #include "platform/Process.h"
 #include "text/Text.h"
 
@@ -28,9 +29,25 @@ bool StaysInConfigurationDirectory(const std::string& name) {
 }
 
 ResolvedParameters ResolveParameters(const CInstallParams& params) {
-    return {params.GetEtcPath(PARAM_RESOLVED), params.GetPortNumber(PARAM_RESOLVED),
-            params.GetBinPath(PARAM_RESOLVED), params.GetLogPath(PARAM_RESOLVED),
-            params.GetComputerName()};
+    return {BatchText(params.GetEtcPath(PARAM_RESOLVED)), BatchText(params.GetPortNumber(PARAM_RESOLVED)),
+            BatchText(params.GetBinPath(PARAM_RESOLVED)), BatchText(params.GetLogPath(PARAM_RESOLVED)),
+            BatchText(params.GetComputerName())};
+}
+
+std::string BatchText(const std::string& value) { return EscapeForBatch(value, BatchQuoting::Outside); }
+
+BatchValues BatchValuesOf(const CMonitoredServer& entry) {
+    const std::string name = entry.GetServerName();
+    return {BatchText(name),
+            EscapeForBatch(name, BatchQuoting::Inside),
+            BatchText(entry.GetDollarServer()),
+            BatchText(entry.GetErrorlogName()),
+            BatchText(entry.GetLogin()),
+            // Stored as 88 hexadecimal digits, or clear text that the properties
+            // dialog has kept free of what cmd acts on: written as stored.
+            entry.GetPassword(),
+            BatchText(entry.GetServerVersion()),
+            BatchText(entry.GetClusterServer())};
 }
 
 const char* CollectorFor(const CConfigurationWriter& writer, const char* ownCollector) {

@@ -11,7 +11,7 @@ namespace tavgen {
 using tavtext::Format;
 
 void WriteInformixBatchLines(CConfigurationWriter& p, const CMonitoredServer& e, const ResolvedParameters& r) {
-    const std::string name = e.GetServerName();
+    const BatchValues v = BatchValuesOf(e);
     p.WriteGenerated(GeneratedFile::Batch,
                      "\n"
                      "REM BATCH FOR STARTING UP TUI AGENT\n"
@@ -42,9 +42,9 @@ void WriteInformixBatchLines(CConfigurationWriter& p, const CMonitoredServer& e,
                      "REM START COLLECTOR and AGENT\n"
                      "START /MIN %sCOLL -console \n"
                      "START /MIN TUIAGENT -console -hkey \"TUI\\301\\%s\"\n",
-                     r.etc.c_str(), r.port.c_str(), e.GetDollarServer().c_str(), name.c_str(), r.computer.c_str(),
-                     e.GetErrorlogName().c_str(), name.c_str(), e.GetLogin().c_str(), e.GetPassword().c_str(),
-                     r.bin.c_str(), r.log.c_str(), CollectorFor(p, "TUI"), name.c_str());
+                     r.etc.c_str(), r.port.c_str(), v.home.c_str(), v.name.c_str(), r.computer.c_str(),
+                     v.errorlog.c_str(), v.name.c_str(), v.login.c_str(), v.password.c_str(), r.bin.c_str(),
+                     r.log.c_str(), CollectorFor(p, "TUI"), v.name_in_quotes.c_str());
 }
 
 AgentFileLines InformixAgentLines(const CConfigurationWriter& writer, const CMonitoredServer& e) {

@@ -27,7 +27,7 @@ int IsNamedInstance(const std::string& serverName) {
 }  // namespace
 
 void WriteMsSqlBatchLines(CConfigurationWriter& p, const CMonitoredServer& e, const ResolvedParameters& r) {
-    const std::string name = e.GetServerName();
+    const BatchValues v = BatchValuesOf(e);
     p.WriteGenerated(GeneratedFile::Batch,
                      "\n"
                      "REM BATCH FOR STARTING UP TUM AGENT\n"
@@ -57,9 +57,9 @@ void WriteMsSqlBatchLines(CConfigurationWriter& p, const CMonitoredServer& e, co
                      "REM START COLLECTOR and AGENT\n"
                      "START /MIN %sCOLL -console \n"
                      "START /MIN TUMAGENT -console -hkey \"TUM\\301\\%s\"\n",
-                     r.etc.c_str(), r.port.c_str(), e.GetDollarServer().c_str(), e.GetErrorlogName().c_str(),
-                     name.c_str(), e.GetLogin().c_str(), e.GetPassword().c_str(), e.GetClusterServer().c_str(),
-                     r.bin.c_str(), r.log.c_str(), IsNamedInstance(name), CollectorFor(p, "TUM"), name.c_str());
+                     r.etc.c_str(), r.port.c_str(), v.home.c_str(), v.errorlog.c_str(), v.name.c_str(),
+                     v.login.c_str(), v.password.c_str(), v.cluster.c_str(), r.bin.c_str(), r.log.c_str(),
+                     IsNamedInstance(e.GetServerName()), CollectorFor(p, "TUM"), v.name_in_quotes.c_str());
 }
 
 AgentFileLines MsSqlAgentLines(const CConfigurationWriter&, const CMonitoredServer& e) {

@@ -22,7 +22,7 @@ const char* OracleVersionCode(const std::string& version) {
 }  // namespace
 
 void WriteOracleBatchLines(CConfigurationWriter& p, const CMonitoredServer& e, const ResolvedParameters& r) {
-    const std::string home = e.GetDollarServer(), name = e.GetServerName();
+    const BatchValues v = BatchValuesOf(e);
     const char* version = OracleVersionCode(e.GetServerVersion());
     p.WriteGenerated(GeneratedFile::Batch,
                      "\n"
@@ -55,9 +55,9 @@ void WriteOracleBatchLines(CConfigurationWriter& p, const CMonitoredServer& e, c
                      "REM START COLLECTOR and AGENT\n"
                      "START /MIN %sCOLL -console \n"
                      "START /MIN TUOAGENT -console -hkey \"TUO\\301\\%s\"\n",
-                     r.etc.c_str(), r.port.c_str(), home.c_str(), name.c_str(), home.c_str(),
-                     e.GetErrorlogName().c_str(), name.c_str(), e.GetLogin().c_str(), e.GetPassword().c_str(),
-                     r.bin.c_str(), r.log.c_str(), version, home.c_str(), CollectorFor(p, version), name.c_str());
+                     r.etc.c_str(), r.port.c_str(), v.home.c_str(), v.name.c_str(), v.home.c_str(),
+                     v.errorlog.c_str(), v.name.c_str(), v.login.c_str(), v.password.c_str(), r.bin.c_str(),
+                     r.log.c_str(), version, v.home.c_str(), CollectorFor(p, version), v.name_in_quotes.c_str());
 }
 
 AgentFileLines OracleAgentLines(const CConfigurationWriter&, const CMonitoredServer& e) {

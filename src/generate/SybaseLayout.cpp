@@ -25,7 +25,8 @@ std::string SybaseOcsDirectory(const std::string& home, const std::string& versi
 }  // namespace
 
 void WriteSybaseBatchLines(CConfigurationWriter& p, const CMonitoredServer& e, const ResolvedParameters& r) {
-    const std::string name = e.GetServerName(), version = e.GetServerVersion();
+    const BatchValues v = BatchValuesOf(e);
+    const std::string ocs = BatchText(SybaseOcsDirectory(e.GetDollarServer(), e.GetServerVersion()));
     p.WriteGenerated(GeneratedFile::Batch,
                      "REM BATCH FOR STARTING UP TUS AGENT\n"
                      "REM MODIFY THESE ENVIRONMENT VARIABLES\n"
@@ -54,10 +55,9 @@ void WriteSybaseBatchLines(CConfigurationWriter& p, const CMonitoredServer& e, c
                      "REM START COLLECTOR and AGENT\n"
                      "START /MIN %sCOLL -console \n"
                      "START /MIN TUSAGENT -console -hkey \"TUS\\301\\%s\"\n",
-                     r.etc.c_str(), r.port.c_str(), name.c_str(), e.GetLogin().c_str(), e.GetPassword().c_str(),
-                     r.bin.c_str(), e.GetErrorlogName().c_str(), version.c_str(),
-                     SybaseOcsDirectory(e.GetDollarServer(), version).c_str(), r.log.c_str(),
-                     CollectorFor(p, "TUS"), name.c_str());
+                     r.etc.c_str(), r.port.c_str(), v.name.c_str(), v.login.c_str(), v.password.c_str(),
+                     r.bin.c_str(), v.errorlog.c_str(), v.version.c_str(), ocs.c_str(), r.log.c_str(),
+                     CollectorFor(p, "TUS"), v.name_in_quotes.c_str());
 }
 
 AgentFileLines SybaseAgentLines(const CConfigurationWriter&, const CMonitoredServer& e) {

@@ -25,6 +25,7 @@
 #include "runtime/RuntimeState.h"
 #include "setup/SetupLog.h"
 #include "machine/InstallPaths.h"
+#include "machine/ValuePolicy.h"
 #include "text/Text.h"
 #include "views/DialogViews.h"
 #include "machine/ComputerName.h"
@@ -87,6 +88,30 @@ void FillInstallParams(CInstallParams& params, const InstallPaths& paths) {
     params.SetPortNumber("PORTNUMBER");
 }
 
+// The first install parameter that fails the value policy, named by where it
+// came from, with the reason; empty when all may be used.
+std::string InstallParameterRefusal(const CInstallParams& params, const InstallPaths& paths) {
+    const auto source = [](const std::string& fromKey, const char* variable, const char* keyValue) {
+        return fromKey.empty() ? std::string(variable) : std::string(keyValue) + " of the maker's key";
+    };
+    const struct {
+        std::string name;
+        std::string value;
+    } PARAMETERS[] = {
+        {"CELLNAME", params.GetCellName()},
+        {source(paths.etc, "ETCPATH", "EtcPath"), params.GetEtcPath(PARAM_RAW)},
+        {tavmachine::COMPUTER_NAME_VARIABLE, params.GetComputerName()},
+        {source(paths.log, "LOGPATH", "LogPath"), params.GetLogPath(PARAM_RAW)},
+        {source(paths.dll, "DLLPATH", "DllPath"), params.GetDllPath()},
+        {source(paths.bin, "BINPATH", "BinPath"), params.GetBinPath(PARAM_RAW)},
+        {"PORTNUMBER", params.GetPortNumber(PARAM_RAW)},
+    };
+    for (const auto& parameter : PARAMETERS)
+        if (const char* why = tavmachine::ValueRefusal(parameter.value))
+            return "The install parameter " + parameter.name + " cannot be used: " + why;
+    return std::string();
+}
+
 bool IsLocalSettingsHeader(const std::string& line) {
     return tavtext::EqualsIgnoringCase(line, LOCAL_SETTINGS_HEADER);
 }
@@ -120,7 +145,13 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
     log.ConsoleAndLog("\n\n");
     log.LogStamped("Starting Database Monitor Installation\n");
 
-    FillInstallParams(params, ReadInstallPaths(*registry, nullptr, log));
+    const InstallPaths paths = ReadInstallPaths(*registry, nullptr, log);
+    FillInstallParams(params, paths);
+    // Every one of them reaches the agents' files: stop before anything is written.
+    if (const std::string refusal = InstallParameterRefusal(params, paths); !refusal.empty()) {
+        log.ConsoleAndLog(refusal + "; nothing was configured\n");
+        return 1;
+    }
     // The agents then read the local settings of an earlier copy, or none: the person hears why.
     if (const Status copied = CopyLocalSettings(iniPath); !copied.Ok())
         log.ConsoleAndLog(copied.text + "; the installer's local settings do not reach the agents' files\n");
@@ -143,6 +174,12 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
     // A run that could not put every file in place has not configured the agents.
     if (generated.outcome != GenerationResult::CONFIGURED)
         return 1;
+    // Nor has one that left a chosen server without its files.
+    if (generated.servers_left_out > 0) {
+        log.ConsoleAndLogF("%d of the chosen servers got no files: the configuration is incomplete\n",
+                           generated.servers_left_out);
+        return 1;
+    }
     log.LogStamped("Finished Database Monitor Configuration\n");
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "discovery/ServerList.h"
+#include "discovery/ServerNameRules.h"
 #include "generate/FamilyTable.h"
 #include "monitor/MonitoredSet.h"
 #include "text/Text.h"
@@ -80,6 +81,8 @@ std::string AnswersTemplate(const CDbServerList& servers, Family family, std::st
     for (int i = 0; i < count; ++i)
         available[tavtext::LowerCase(servers.GetAt(i, family)->GetServerName())].push_back(servers.GetAt(i, family));
     CMonitoredSet monitored;
+    // The names listed, by the key Windows finds their files under.
+    std::unordered_map<std::string, std::string> listedFiles;
     for (int i = 0; i < count; ++i) {
         const CDbServer& server = *servers.GetAt(i, family);
         const std::string name = server.GetServerName();
@@ -94,6 +97,16 @@ std::string AnswersTemplate(const CDbServerList& servers, Family family, std::st
                            CommentText(name).c_str(), problem);
             continue;
         }
+        std::string refused = DiscoveredRefusal(server);
+        const auto sameFiles = listedFiles.find(tavdiscovery::FileNameKey(name));
+        if (refused.empty() && sameFiles != listedFiles.end())
+            refused = "its files would be those of \"" + sameFiles->second + "\" above";
+        if (!refused.empty()) {
+            text += Format("\n# Not listed: discovery found \"%s\", which cannot be monitored\n# (%s).\n",
+                           CommentText(name).c_str(), CommentText(refused).c_str());
+            continue;
+        }
+        listedFiles.emplace(tavdiscovery::FileNameKey(name), name);
         sameName.pop_front();
         auto entry = std::make_unique<CMonitoredServer>();
         entry->AssignFromServer(server);

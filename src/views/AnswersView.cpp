@@ -15,6 +15,8 @@
 
 #include "dialogs/SelectionDialog.h"
 #include "dialogs/PropertiesDialog.h"
+#include "discovery/ServerNameRules.h"
+#include "machine/ValuePolicy.h"
 #include "monitor/MonitoredSet.h"
 #include "platform/FileSystem.h"
 #include "text/Text.h"
@@ -199,7 +201,7 @@ public:
         if (!view.Ended()) {
             // The dialog refused OK and stays open: the file has to change.
             refusal_ = view.Messages().empty() ? std::string("OK was refused") : view.Messages().back();
-            refusal_line_ = PasswordLine();
+            refusal_line_ = LineOf(dialog.refused_control);
             dialog.OnCancel(view);
         }
         return view.Result();
@@ -216,11 +218,12 @@ public:
     int RefusalLine() const { return refusal_line_; }
 
 private:
-    int PasswordLine() const {
+    // The line that set the control's value last, else the section's.
+    int LineOf(int control) const {
         int line = action_ ? action_->line : 0;
         if (action_)
             for (const Setting& setting : action_->settings)
-                if (setting.control == IDC_PASSWORD)
+                if (setting.control == control)
                     line = setting.line;
         return line;
     }
@@ -234,7 +237,8 @@ private:
 
 class AnswersPlayer {
 public:
-    AnswersPlayer(CServerSelectDlg& dialog, AnswersSelectView& view) : dialog_(dialog), view_(view) {}
+    AnswersPlayer(CServerSelectDlg& dialog, AnswersSelectView& view, CReport& report)
+        : dialog_(dialog), view_(view), report_(report) {}
 
     // The modal result, or -1 with *error set.
     int Play(const std::vector<Action>& actions, AnswersError* error) {
@@ -246,7 +250,7 @@ public:
             bool done = true;
             switch (action.kind) {
             case ActionKind::MONITOR: done = Monitor(action, error); break;
-            case ActionKind::MONITOR_ALL: done = MonitorAll(error); break;
+            case ActionKind::MONITOR_ALL: done = MonitorAll(action, error); break;
             case ActionKind::NEW_SERVER: done = NewServer(error); break;
             case ActionKind::EDIT: done = Edit(action, error); break;
             case ActionKind::REMOVE: done = Remove(action, error); break;
@@ -290,8 +294,11 @@ private:
         const std::string name = available.GetText(index);
         available.SetCurSel(index);
         view_.StartRun();
+        const size_t messages = view_.Messages().size();
         dialog_.OnAvailableSetFocus();
         dialog_.OnAddToMonitor();
+        if (view_.Messages().size() > messages)
+            return Fail(error, view_.Messages().back());  // the dialog refused the move and said why
         return CheckProperties(error, "server " + Quoted(name) +
                                           " could not be moved: a monitored server already stands for it");
     }
@@ -307,7 +314,7 @@ private:
         return AddItem(index, error);
     }
 
-    bool MonitorAll(AnswersError* error) {
+    bool MonitorAll(const Action& action, AnswersError* error) {
         MemoryListControl& available = view_.Available();
         std::vector<void*> records;
         for (int i = 0; i < available.GetCount(); ++i)
@@ -315,8 +322,15 @@ private:
         for (void* record : records) {
             const int index = available.FindData(record);
             // A server that a monitored entry already stands for stays where it is.
-            if (index < 0 || dialog_.GetMonitored().Find(static_cast<CDbServer*>(record), dialog_.GetFamily()))
+            const auto* server = static_cast<const CDbServer*>(record);
+            if (index < 0 || dialog_.GetMonitored().Find(server, dialog_.GetFamily()))
                 continue;
+            std::vector<int> replaced;
+            for (const Setting& setting : action.settings) replaced.push_back(setting.control);
+            if (const std::string why = DiscoveredRefusal(*server, replaced); !why.empty()) {
+                report_.ConsoleAndLog("Server '" + server->GetServerName() + "' left out: " + why + "\n");
+                continue;
+            }
             if (!AddItem(index, error))
                 return false;
         }
@@ -358,6 +372,7 @@ private:
 
     CServerSelectDlg& dialog_;
     AnswersSelectView& view_;
+    CReport& report_;
 };
 
 SelectOutcome Failed(const char* name, const AnswersError& error, long errorCode) {
@@ -402,6 +417,25 @@ const char* NameOutOfReach(std::string_view name) {
     return nullptr;
 }
 
+std::string DiscoveredRefusal(const CDbServer& server, const std::vector<int>& replaced) {
+    if (std::string why = tavdiscovery::ServerRefusal(server); !why.empty())
+        return why;
+    const struct {
+        int control;
+        const char* label;
+        std::string text;
+    } DISCOVERED[] = {
+        {IDC_VERSION, "its Database Version", server.GetServerVersion()},
+        {IDC_HOME_DIRECTORY, "its Home Directory", server.GetDollarServer()},
+        {IDC_ERROR_LOG, "its Error Log File", server.GetErrorlogName()},
+    };
+    for (const auto& field : DISCOVERED)
+        if (std::find(replaced.begin(), replaced.end(), field.control) == replaced.end())
+            if (const char* why = tavmachine::ValueRefusal(field.text))
+                return std::string(field.label) + ": " + why;
+    return std::string();
+}
+
 SelectOutcome RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& text, const char* name,
                                    CReport& report) {
     std::vector<Action> actions;
@@ -412,7 +446,7 @@ SelectOutcome RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& 
 
     AnswersSelectView view(report);
     dialog.SetView(&view);
-    AnswersPlayer player(dialog, view);
+    AnswersPlayer player(dialog, view, report);
     const int result = player.Play(actions, &error);
     dialog.SetView(nullptr);
     if (result < 0)

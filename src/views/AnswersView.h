@@ -6,10 +6,12 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "report/Report.h"
 #include "views/SelectOutcome.h"
 
+class CDbServer;
 class CServerSelectDlg;
 
 namespace tavview {
@@ -31,6 +33,12 @@ SelectOutcome RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& 
 // either end are trimmed, control characters refused, "*" means every server),
 // or null when it can.
 const char* NameOutOfReach(std::string_view name);
+
+// Why the discovered server cannot be monitored as discovery found it: it
+// cannot be monitored at all (ServerRefusal), or a discovered value the answers do not replace (the
+// properties dialog's controls in replaced) fails the value policy. Empty
+// when it can.
+std::string DiscoveredRefusal(const CDbServer& server, const std::vector<int>& replaced = {});
 
 }  // namespace tavview
 

@@ -51,7 +51,9 @@ const char* const CLEAR_FIELD = "-";
 
 class ConsoleSelectView : public MemorySelectView {
 public:
-    ConsoleSelectView(FILE* in, FILE* out) : in_(in), out_(out) {}
+    ConsoleSelectView(FILE* in, FILE* out) : in_(in), out_(out) {
+        SetMessageHandler([out](const std::string& text) { std::fprintf(out, "! %s\n", text.c_str()); });
+    }
 
     bool AtEnd() const { return at_end_; }
 
@@ -239,7 +241,8 @@ private:
         } else if (word == "new" || word == "n") {
             dialog_.OnNewServer();
         } else if (word == "ok" || word == "o") {
-            return DIALOG_OK;
+            if (dialog_.OnOK())
+                return DIALOG_OK;
         } else if (word == "cancel" || word == "c") {
             return DIALOG_CANCEL;
         } else if (word == "help" || word == "h" || word == "?") {

@@ -108,6 +108,16 @@ public:
     tavplat::ListBox& List(int id) override;
     void EnableButton(int id, bool enable) override { enabled_[id] = enable; }
     void SetFocusToDialog() override {}
+    void MessageBox(const std::string& text) override {
+        messages_.push_back(text);
+        if (on_message_) on_message_(text);
+    }
+
+    // Called with the text of each message box as it is shown.
+    void SetMessageHandler(std::function<void(const std::string&)> handler) {
+        on_message_ = std::move(handler);
+    }
+    const std::vector<std::string>& Messages() const { return messages_; }
 
     MemoryListControl& Monitor() { return monitor_; }
     MemoryListControl& Available() { return available_; }
@@ -117,6 +127,8 @@ private:
     MemoryListControl monitor_{true};     // multiple selection
     MemoryListControl available_{false};  // single selection
     std::map<int, bool> enabled_;
+    std::vector<std::string> messages_;
+    std::function<void(const std::string&)> on_message_;
 };
 
 }  // namespace tavview

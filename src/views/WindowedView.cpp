@@ -79,6 +79,7 @@ public:
     }
 
     void SetFocusToDialog() override { window_.SetFocusToDialog(); }
+    void MessageBox(const std::string& text) override { window_.ShowMessage(text); }
 
 private:
     DialogWindow& window_;
@@ -116,8 +117,12 @@ public:
     }
 
     bool OnNotify(DialogWindow& window, int control, Notification kind) override {
-        if (kind == Notification::CLICKED && (control == IDC_OK || control == IDC_CANCEL)) {
-            window.EndDialog(control == IDC_OK ? DIALOG_OK : DIALOG_CANCEL);
+        if (kind == Notification::CLICKED && control == IDC_OK) {
+            if (dialog_.OnOK()) window.EndDialog(DIALOG_OK);  // else it said why, and stays open
+            return true;
+        }
+        if (kind == Notification::CLICKED && control == IDC_CANCEL) {
+            window.EndDialog(DIALOG_CANCEL);
             return true;
         }
         for (const SelectAction& action : SELECT_ACTIONS) {

@@ -61,8 +61,13 @@ for reg in regs:
             servers = []
         views = ("64", "32") if b"Wow6432Node" in open(reg, "rb").read() else ("64",)
         for i, (record, dump) in enumerate(zip(servers, expected)):
-            if list(record) != BASE + OWN.get(family, []) + ["is_server_valid", "registry_view"]:
+            # A server that cannot be monitored, and only such a one, says why at the end.
+            refused = "can_monitor" in record
+            if list(record) != BASE + OWN.get(family, []) + ["is_server_valid", "registry_view"] + (
+                    ["can_monitor", "why"] if refused else []):
                 problems.append(f"JSON record {i}: fields {list(record)}")
+            if refused and (record["can_monitor"] is not False or not record["why"]):
+                problems.append(f"JSON record {i}: can_monitor {record['can_monitor']!r}, why {record['why']!r}")
             if record.get("registry_view") not in views:
                 problems.append(f"JSON record {i}: view {record.get('registry_view')!r}")
             for key, value in dump.items():
