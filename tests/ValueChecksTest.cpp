@@ -36,8 +36,8 @@ TEST(PropertiesDialog, NamesTheFieldItRefusesAndStaysOpen) {
         {IDC_VERSION, "9.2\x7F", "Database Version: it holds a control character"},
         {IDC_HOME_DIRECTORY, std::string(4001, 'h'), "Home Directory: it is longer than 4000 characters"},
         {IDC_ERROR_LOG, "C:\\x\r\nSTART calc", "Error Log File: it holds a control character"},
-        {IDC_PASSWORD, "~pw%x", "Password: a password kept as clear text cannot hold"},
-        {IDC_PASSWORD, "~a\"b", "Password: a password kept as clear text cannot hold"},
+        {IDC_PASSWORD, "~pw%x", nullptr},  // clear text: escaped where it is written
+        {IDC_PASSWORD, "~a\"b", nullptr},
     };
     for (const FieldCase& row : CASES) {
         SCOPED_TRACE(row.value.substr(0, 30));

@@ -20,11 +20,6 @@ const char* const PASSWORD_NOT_STORABLE_MESSAGE =
     "The password holds a character that cannot be stored (a tab or a character "
     "outside ASCII); please enter another password";
 
-// A password kept as clear text goes into the batch file as it is stored.
-constexpr std::string_view BATCH_SPECIAL = "%^&|<>()\"";
-const char* const CLEAR_PASSWORD_MESSAGE =
-    "Password: a password kept as clear text cannot hold % ^ & | < > ( ) or \"; please correct it";
-
 // The fields that reach the generated files as typed, in tab order.
 struct CheckedField {
     int control;
@@ -109,11 +104,6 @@ void CServerPropertiesDlg::OnOK(IPropertiesView& view) {
         const std::optional<std::string> result = EncodePassword(password, {login, server_name});
         if (!result) {
             Refuse(view, IDC_PASSWORD, PASSWORD_NOT_STORABLE_MESSAGE);
-            return;
-        }
-        // Hexadecimal digits, or the clear text after its marker.
-        if (result->find_first_of(BATCH_SPECIAL) != std::string::npos) {
-            Refuse(view, IDC_PASSWORD, CLEAR_PASSWORD_MESSAGE);
             return;
         }
         encoded = *result;

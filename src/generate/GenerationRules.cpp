@@ -43,9 +43,9 @@ BatchValues BatchValuesOf(const CMonitoredServer& entry) {
             BatchText(entry.GetDollarServer()),
             BatchText(entry.GetErrorlogName()),
             BatchText(entry.GetLogin()),
-            // Stored as 88 hexadecimal digits, or clear text that the properties
-            // dialog has kept free of what cmd acts on: written as stored.
-            entry.GetPassword(),
+            // 88 hexadecimal digits, or clear text after its marker, which
+            // cmd must hand the agent as it was typed.
+            BatchText(entry.GetPassword()),
             BatchText(entry.GetServerVersion()),
             BatchText(entry.GetClusterServer())};
 }

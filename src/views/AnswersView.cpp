@@ -189,7 +189,6 @@ public:
     int RunProperties(CServerPropertiesDlg& dialog) override {
         ++properties_runs_;
         MemoryPropertiesView view;
-        view.SetMessageHandler([this](const std::string& text) { report_.Console(text + "\n"); });
         dialog.OnInitDialog(view);
         if (action_) {
             if (action_->kind == ActionKind::NEW_SERVER && action_->has_name)
@@ -198,9 +197,15 @@ public:
                 view.SetControlText(setting.control, setting.value);
         }
         dialog.OnOK(view);
-        if (!view.Ended()) {
-            // The dialog refused OK and stays open: the file has to change.
-            refusal_ = view.Messages().empty() ? std::string("OK was refused") : view.Messages().back();
+        // The dialog's messages are shown, but the one that refused OK: the
+        // error at the file's line says it, once.
+        const std::vector<std::string>& messages = view.Messages();
+        const bool refused = !view.Ended();
+        for (size_t i = 0; i + (refused && !messages.empty() ? 1 : 0) < messages.size(); ++i)
+            report_.Console(messages[i] + "\n");
+        if (refused) {
+            // The dialog stays open: the file has to change.
+            refusal_ = messages.empty() ? std::string("OK was refused") : messages.back();
             refusal_line_ = LineOf(dialog.refused_control);
             dialog.OnCancel(view);
         }

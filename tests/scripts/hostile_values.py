@@ -41,8 +41,8 @@ ROWS = [
         values=[("Oracle_ORCL.bat", "ORACLE_HOME", "C:\\P (x86)\\a|b<c&echo INJ2>C:\\rt\\pwned2.txt"),
                 ("Oracle_ORCL.bat", "COLL_DBHOME", "C:\\P (x86)\\a|b<c&echo INJ2>C:\\rt\\pwned2.txt")]),
     row("answers: password in clear with &", "[monitor ORCL]\npassword = ~pw&echo INJ3>C:\\rt\\pwned3.txt\n[ok]\n",
-        refusal="answers.txt:2: the properties dialog refused OK: Password: a password kept as clear text",
-        channel="err"),
+        files=ORCL_FILES, lines=[("Oracle_ORCL.bat", "SET COLL_PASSWORD=pw^&echo INJ3^>C:\\rt\\pwned3.txt")],
+        values=[("Oracle_ORCL.bat", "COLL_PASSWORD", "pw&echo INJ3>C:\\rt\\pwned3.txt")]),
     row("answers: login with a quote", "[monitor ORCL]\nlogin = a\"b&echo INJ4>C:\\rt\\pwned4.txt\n[ok]\n",
         files=ORCL_FILES, lines=[("Oracle_ORCL.bat", "SET COLL_LOGON=a^\"b^&echo INJ4^>C:\\rt\\pwned4.txt")],
         values=[("Oracle_ORCL.bat", "COLL_LOGON", "a\"b&echo INJ4>C:\\rt\\pwned4.txt")]),
@@ -204,6 +204,9 @@ def check(machine, r):
         said = out if r["channel"] == "out" else err
         if said.count(r["refusal"]) != 1:
             problems.append(f"the refusal {r['refusal']!r} is said {said.count(r['refusal'])} times")
+        reason = r["refusal"].split("refused OK: ")[-1]
+        if (out + err).count(reason) != 1:
+            problems.append(f"the reason {reason!r} is printed {(out + err).count(reason)} times")
         if r["channel"] == "out" and log.count(r["refusal"]) != 1:
             problems.append("the refusal is not in the setup log once")
     for line in set(r["left_out"]):
