@@ -87,7 +87,11 @@ const char* const USAGE =
     "  TAVNOVU_REGISTRY                       POSIX: ':'-separated registry snapshots\n"
     "  TAVNOVU_DRIVES                         POSIX: directory standing for the drives\n"
     "                                         (C:\\x is <dir>/c/x)\n"
-    "  TAVNOVU_ANSWERS                        answers file for an unattended install\n";
+    "  TAVNOVU_ANSWERS                        answers file for an unattended install\n"
+    "  TAVNOVU_LOCK_WAIT                      seconds to wait for another run in the\n"
+    "                                         configuration directory (default 120)\n"
+    "  TAVNOVU_TEST_STOP_AT                   test hook: temp:N, journal or move:N ends\n"
+    "                                         the process at that point of the writing\n";
 
 struct Options {
     bool skip = false;
