@@ -8,6 +8,9 @@
 E2E_FIXTURES=$TAV_SOURCE_DIR/tests/fixtures/e2e
 E2E_GOLDEN=$TAV_SOURCE_DIR/tests/golden/e2e
 
+# e2e_report NAME RC: one check's line; a failed check fails the script (status=1).
+e2e_report() { if [ "$2" = 0 ]; then echo "[$1] ok"; else echo "[$1] FAILED"; status=1; fi; }
+
 e2e_scenarios() { (cd "$E2E_FIXTURES" && ls -d */ | tr -d /); }
 
 # Replaces asctime stamps by <TIME> and drops CRs, so logs of both platforms compare.

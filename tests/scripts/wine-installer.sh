@@ -29,19 +29,18 @@ mkdir -p "$drive_c/e2e"
 cp "$fx/answers.txt" "$drive_c/e2e/"
 installed() { [ -f "$drive_c/Agents/bin/TUOAGENT.cmd" ] && [ -f "$drive_c/Agents/setup.ini" ]; }
 log_says() { grep -q "$1" "$drive_c/Agents/install.log"; }
-report() { if [ "$2" = 0 ]; then echo "[$1] ok"; else echo "[$1] FAILED"; status=1; fi; }
 
 # Silent: the answers file plays the dialogs; the result goes to the install log.
 "$run" "$exe" /S '/ANSWERS=C:\e2e\answers.txt' "/D=$agents"; code=$?
 result=$(sed -n 's/^TavSetUp returned //p' "$drive_c/Agents/install.log" | tr -d '\r')
 e2e_compare oracle "$result" "$drive_c/Agents/logs/setup.log" "$drive_c/Agents/etc" && installed && [ $code = 0 ]
-report "silent, answers file" $?
+e2e_report "silent, answers file" $?
 
 # Silent without an answers file: nobody could answer the dialogs.
 rm -rf "$drive_c/Agents"
 "$run" "$exe" /S "/D=$agents"; code=$?
 [ $code = 2 ] && log_says "needs /ANSWERS" && ! installed
-report "silent, no answers file" $?
+e2e_report "silent, no answers file" $?
 
 # With the dialogs: OK after "<<" on ORCL generates its files only; Cancel generates none.
 if ! command -v xvfb-run >/dev/null 2>&1 || ! command -v xdotool >/dev/null 2>&1; then
@@ -62,7 +61,7 @@ for answer in ok cancel; do
   else
     [ $robot = 0 ] && [ "$code" = 2 ] && [ -z "$files" ] && log_says "^TavSetUp returned 1" && log_says "cancelled"
   fi
-  report "dialogs, $answer" $? || true
+  e2e_report "dialogs, $answer" $? || true
   [ $status = 0 ] || echo "installer exit: $code; configuration: $files"
 done
 exit $status

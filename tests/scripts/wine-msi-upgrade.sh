@@ -11,7 +11,6 @@ set -uo pipefail
 msi=$TAV_BUILD_DIR/installers/agents-x64.msi
 e2e_installer_host "$msi" wixl
 status=0
-report() { if [ "$2" = 0 ]; then echo "[$1] ok"; else echo "[$1] FAILED"; status=1; fi; }
 
 e2e_wine_machine oracle "$TAV_BUILD_DIR/wine-msi-upgrade" || exit 1
 drive_c=$WINEPREFIX/drive_c
@@ -35,7 +34,7 @@ products() {
 
 "$run" msiexec /i 'C:\e2e\older.msi' /qn 'INSTALLDIR=C:\Agents' 'ANSWERS=C:\e2e\answers.txt'; code=$?
 e2e_compare oracle $code "$agents/logs/setup.log" "$agents/etc" && grep -q 'earlier agents' "$agents/dll/README.txt"
-report "earlier version installed and configured" $?
+e2e_report "earlier version installed and configured" $?
 cp "$agents/logs/setup.log" "$work/setup.log.earlier"
 echo "installed: $(products | tr '\n' ' ')"
 
@@ -45,12 +44,12 @@ echo "after the upgrade: $(products | tr '\n' ' ')"
   cmp "$TAV_SOURCE_DIR/examples/installer/payload/dll/README.txt" "$agents/dll/README.txt" &&
   cmp "$TAV_BUILD_DIR/stage/bin/TAVNOVU.dll" "$agents/setup/TAVNOVU.dll" &&
   diff -r "$E2E_GOLDEN/oracle/etc" "$agents/etc" && cmp "$work/setup.log.earlier" "$agents/logs/setup.log"
-report "newer version replaces it in place, configuration kept" $?
+e2e_report "newer version replaces it in place, configuration kept" $?
 
 "$run" msiexec /x 'C:\e2e\agents-x64.msi' /qn; code=$?
 [ $code = 0 ] && [ -z "$(products)" ] && [ ! -e "$agents/setup/TAVNOVU.dll" ] && [ ! -e "$agents/dll/README.txt" ] &&
   diff -r "$E2E_GOLDEN/oracle/etc" "$agents/etc"
-report "one uninstall removes it" $?
+e2e_report "one uninstall removes it" $?
 
 # A downgrade, on a machine where the newer version was installed afresh: Wine
 # keeps the upgraded product's entry under UpgradeCodes and looks at the first
@@ -62,6 +61,6 @@ rm -rf "$agents"
 # msiexec's 1603 (fatal error) reaches the shell as 1603 mod 256.
 [ $code = $((1603 % 256)) ] && [ "$(products)" = "$TAV_VERSION" ] &&
   cmp "$TAV_SOURCE_DIR/examples/installer/payload/dll/README.txt" "$agents/dll/README.txt"
-report "earlier version refused" $?
+e2e_report "earlier version refused" $?
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 exit $status

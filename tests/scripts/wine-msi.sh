@@ -8,7 +8,6 @@ set -uo pipefail
 msi=$TAV_BUILD_DIR/installers/agents-x64.msi
 e2e_installer_host "$msi" wixl
 status=0
-report() { if [ "$2" = 0 ]; then echo "[$1] ok"; else echo "[$1] FAILED"; status=1; fi; }
 
 e2e_wine_machine oracle "$TAV_BUILD_DIR/wine-msi" || exit 1
 drive_c=$WINEPREFIX/drive_c
@@ -20,22 +19,22 @@ programs() { ls "$drive_c/$1/bin/TUOAGENT.cmd" "$drive_c/$1/setup/tavsetup.exe" 
 
 "$run" msiexec /i "$package" /qn 'INSTALLDIR=C:\Agents' 'ANSWERS=C:\e2e\answers.txt'; code=$?
 e2e_compare oracle $code "$drive_c/Agents/logs/setup.log" "$drive_c/Agents/etc" && [ -n "$(programs Agents)" ]
-report "silent install, ANSWERS" $?
+e2e_report "silent install, ANSWERS" $?
 
 "$run" msiexec /x "$package" /qn; code=$?
 [ $code = 0 ] && [ -z "$(programs Agents)" ] && diff -r "$E2E_GOLDEN/oracle/etc" "$drive_c/Agents/etc"
-report "uninstall keeps the configuration" $?
+e2e_report "uninstall keeps the configuration" $?
 
 # Without ANSWERS a silent install stops before it installs anything.
 "$run" msiexec /i "$package" /qn 'INSTALLDIR=C:\Quiet'; code=$?
 [ $code != 0 ] && [ ! -e "$drive_c/Quiet" ]
-report "silent install, no ANSWERS" $?
+e2e_report "silent install, no ANSWERS" $?
 
 # Answers that cannot be played: the install fails, tavsetup.out says why.
 "$run" msiexec /i "$package" /qn 'INSTALLDIR=C:\Wrong' 'ANSWERS=C:\e2e\wrong.txt'; code=$?
 [ $code != 0 ] && grep -q 'discovery found no server "NOPE"' "$drive_c/Wrong/logs/tavsetup.out" &&
   grep -q "TavSetUp returned 1: refused or cancelled" "$drive_c/Wrong/logs/tavsetup.out" &&
   [ -z "$(ls -A "$drive_c/Wrong/etc" 2>/dev/null)" ]
-report "failing answers" $?
+e2e_report "failing answers" $?
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 exit $status

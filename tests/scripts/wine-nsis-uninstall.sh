@@ -11,7 +11,6 @@ set -uo pipefail
 exe=$TAV_BUILD_DIR/installers/agents-x64.exe
 e2e_installer_host "$exe" makensis
 status=0
-report() { if [ "$2" = 0 ]; then echo "[$1] ok"; else echo "[$1] FAILED"; status=1; fi; }
 
 e2e_wine_machine oracle "$TAV_BUILD_DIR/wine-nsis-uninstall" || exit 1
 drive_c=$WINEPREFIX/drive_c
@@ -38,7 +37,7 @@ program_files() { (cd "$agents" && ls bin dll setup.ini uninstall.exe 2>/dev/nul
 result=$(sed -n 's/^TavSetUp returned //p' "$agents/install.log" | tr -d '\r')
 e2e_compare oracle "$result" "$agents/logs/setup.log" "$agents/etc" && [ $code = 0 ] &&
   grep -q 'earlier agents' "$agents/dll/README.txt" && entry | grep -qx 'DisplayVersion=0.9.0'
-report "earlier version installed and configured" $?
+e2e_report "earlier version installed and configured" $?
 cp "$agents/logs/setup.log" "$work/setup.log.earlier"
 
 "$run" "$work/agents-x64.exe" /S '/D=C:\Agents'; code=$?
@@ -54,7 +53,7 @@ UninstallString=\"C:\\Agents\\uninstall.exe\""
   cmp "$TAV_SOURCE_DIR/examples/installer/payload/dll/README.txt" "$agents/dll/README.txt" &&
   diff -r "$E2E_GOLDEN/oracle/etc" "$agents/etc" && cmp "$work/setup.log.earlier" "$agents/logs/setup.log" &&
   grep -q 'Replacing version 0.9.0' "$agents/install.log"
-report "newer version replaces it, configuration kept" $?
+e2e_report "newer version replaces it, configuration kept" $?
 
 # The quiet uninstall as a deployment tool runs it: the uninstaller copies
 # itself away and returns at once, so the test waits for Wine's processes.
@@ -63,7 +62,7 @@ report "newer version replaces it, configuration kept" $?
 [ $code = 0 ] && [ -z "$(program_files)" ] && [ -z "$(entry)" ] &&
   diff -r "$E2E_GOLDEN/oracle/etc" "$agents/etc" && cmp "$work/setup.log.earlier" "$agents/logs/setup.log" &&
   ! "$run" reg query 'HKLM\Software\Veltra\Common\CurrentVersion\Primary\Configuration' /v EtcPath >/dev/null 2>&1
-report "uninstall keeps etc and logs only" $?
+e2e_report "uninstall keeps etc and logs only" $?
 echo "left behind: $(cd "$agents" && ls | tr '\n' ' ')"
 
 # The kept configuration is written anew; the setup log gets a second run.
@@ -72,6 +71,6 @@ result=$(sed -n 's/^TavSetUp returned //p' "$agents/install.log" | tr -d '\r' | 
 [ $code = 0 ] && [ "$result" = 0 ] && diff -r "$E2E_GOLDEN/oracle/etc" "$agents/etc" &&
   [ "$(grep -c 'Finished Database Monitor Configuration' "$agents/logs/setup.log")" = 2 ] &&
   entry | grep -qx "DisplayVersion=$TAV_VERSION"
-report "re-install configures again" $?
+e2e_report "re-install configures again" $?
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 exit $status

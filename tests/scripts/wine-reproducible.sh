@@ -10,7 +10,7 @@ command -v zip >/dev/null 2>&1 || { echo "skipped: zip is not installed"; exit 7
 src=$TAV_SOURCE_DIR
 release=$TAV_BUILD_DIR/release
 status=0
-report() { if [ "$2" = 0 ]; then echo "[$1] ok"; else echo "[$1] FAILED"; status=1; fi; }
+. "$(dirname "$0")/e2e-lib.sh"  # e2e_report
 
 if [ ! -f "$src/build/mingw32/stage/bin/TAVNOVU.dll" ]; then
   echo "no build/mingw32: building it as scripts/test.sh does"
@@ -37,16 +37,16 @@ for row in "x64:$TAV_BUILD_DIR" "x86:$src/build/mingw32"; do
               installers/agents-$arch.exe installers/agents-$arch.msi; do
     [ -f "$first/$file" ] || continue  # an installer whose tool is missing
     if cmp -s "$first/$file" "$release/$arch/$file"; then
-      report "$arch ${file##*/}: $(stat -c %s "$first/$file") bytes" 0
+      e2e_report "$arch ${file##*/}: $(stat -c %s "$first/$file") bytes" 0
     else
       echo "$(cmp -l "$first/$file" "$release/$arch/$file" 2>&1 | wc -l) bytes differ; the first offsets (decimal, octal values):"
       cmp -l "$first/$file" "$release/$arch/$file" 2>&1 | head -5
-      report "$arch ${file##*/}" 1
+      e2e_report "$arch ${file##*/}" 1
     fi
   done
 done
 
 archive=$(cd "$release/dist-1" && ls ./*.zip)
 cmp "$release/dist-1/$archive" "$release/dist-2/$archive" && cmp "$release/dist-1/SHA256SUMS" "$release/dist-2/SHA256SUMS"
-report "the archive twice: ${archive#./}" $?
+e2e_report "the archive twice: ${archive#./}" $?
 exit $status

@@ -18,7 +18,7 @@ release=$TAV_BUILD_DIR/release
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
-report() { if [ "$2" = 0 ]; then echo "[$1] ok"; else echo "[$1] FAILED"; status=1; fi; }
+. "$(dirname "$0")/e2e-lib.sh"  # e2e_report
 
 cd "$work" || exit 1
 cat > signer.ext <<'EOF'
@@ -37,20 +37,20 @@ export TAV_TEST_SIGN_PASSWORD="test-$RANDOM-$RANDOM-$$"
 
 TAV_SIGN_PKCS12=$work/signer.p12 TAV_SIGN_PASSWORD_ENV=TAV_TEST_SIGN_PASSWORD TAV_RELEASE_ARCHS=x64 \
   TAV_RELEASE_BUILD=$release TAV_RELEASE_DIST=$work/dist bash "$src/scripts/release.sh" >release.log 2>&1
-report "signed release build" $? || { cat release.log; exit 1; }
+e2e_report "signed release build" $? || { cat release.log; exit 1; }
 unzip -q dist/*.zip -d unpacked && cd unpacked/* || exit 1
 
 signed=(x64/TAVNOVU.dll x64/tavsetup.exe x64/tavdiscover.exe installers/agents-x64.exe installers/agents-x64.msi)
 for file in "${signed[@]}"; do
   [ -f "$file" ] || { [[ $file == installers/* ]] && continue; }  # an installer whose tool is missing
   osslsigncode verify -CAfile "$work/ca.pem" -in "$file" >"$work/verify.log" 2>&1
-  report "$file verifies" $? || cat "$work/verify.log"
+  e2e_report "$file verifies" $? || cat "$work/verify.log"
 done
 ! osslsigncode verify -CAfile "$work/ca.pem" -in "$TAV_BUILD_DIR/stage/bin/TAVNOVU.dll" >/dev/null 2>&1
-report "an unsigned DLL does not verify" $?
+e2e_report "an unsigned DLL does not verify" $?
 
 ! grep -rlF "$TAV_TEST_SIGN_PASSWORD" "$release/x64" "$work/release.log"
-report "the password stands in no file of the build" $?
+e2e_report "the password stands in no file of the build" $?
 
 # The signed tavsetup.exe loads the signed DLL beside it and calls TavSetUp
 # with skip set; the signed installer installs, and writes a signed uninstaller.
@@ -58,11 +58,11 @@ export WINEPREFIX=$TAV_BUILD_DIR/wine-signing
 rm -rf "$WINEPREFIX"
 [ "$("$run" x64/tavsetup.exe --version | tr -d '\r')" = "tavsetup $TAV_VERSION" ] &&
   (cd x64 && "$run" tavsetup.exe --skip setup.log oracle 3.01)
-report "signed programs run under Wine" $?
+e2e_report "signed programs run under Wine" $?
 if [ -f installers/agents-x64.exe ]; then
   "$run" installers/agents-x64.exe /S /SKIPCONFIG '/D=C:\Agents' &&
     osslsigncode verify -CAfile "$work/ca.pem" -in "$WINEPREFIX/drive_c/Agents/uninstall.exe" >/dev/null 2>&1
-  report "the signed installer writes a signed uninstaller" $?
+  e2e_report "the signed installer writes a signed uninstaller" $?
 fi
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 exit $status

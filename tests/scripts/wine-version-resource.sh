@@ -8,7 +8,7 @@ set -uo pipefail
 run=$TAV_SOURCE_DIR/scripts/wine-run.sh
 reader=$TAV_BIN_DIR/read_version.exe
 status=0
-report() { if [ "$2" = 0 ]; then echo "[$1] ok"; else echo "[$1] FAILED"; status=1; fi; }
+. "$(dirname "$0")/e2e-lib.sh"  # e2e_report
 winpath() { echo "Z:$1" | tr / '\\'; }
 
 # FILE:FILE DESCRIPTION
@@ -27,18 +27,18 @@ ProductName=TAVNOVU installation exit
 ProductVersion=$TAV_VERSION"
   for dir in "$TAV_BIN_DIR" "$TAV_BUILD_DIR/stage/bin"; do
     diff <(echo "$want") <("$run" "$reader" "$(winpath "$dir/$file")" | tr -d '\r')
-    report "$file in ${dir#"$TAV_BUILD_DIR"/}" $?
+    e2e_report "$file in ${dir#"$TAV_BUILD_DIR"/}" $?
   done
 done
 
 installer=$TAV_BUILD_DIR/installers/agents-x64.exe
 if [ -f "$installer" ]; then
   "$run" "$reader" "$(winpath "$installer")" | tr -d '\r' | grep -qx "ProductVersion=$TAV_VERSION"
-  report "agents-x64.exe" $?
+  e2e_report "agents-x64.exe" $?
 fi
 
 for program in tavsetup tavdiscover; do
   [ "$("$run" "$TAV_BIN_DIR/$program.exe" --version | tr -d '\r')" = "$program $TAV_VERSION" ]
-  report "$program --version" $?
+  e2e_report "$program --version" $?
 done
 exit $status
