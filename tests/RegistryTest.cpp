@@ -200,7 +200,8 @@ TEST(MachineRegistry, LoadsTheSnapshotsNamedAndReportsTheOnesThatFail) {
     std::string list = FIXTURES + "conformance-ansi.reg::" + faulty + ":" + missing + ":" + FIXTURES +
                        "conformance-unicode.reg";
     tavtest::ScopedEnv env("TAVNOVU_REGISTRY", list.c_str());
-    const auto [registry, problems] = OpenMachineRegistry();
+    const auto [registry, problems, system] = OpenMachineRegistry();
+    EXPECT_FALSE(system);
     EXPECT_EQ((std::vector<std::string>{faulty + ":7: HKEY_CURRENT_USER is not part of a snapshot of the local "
                                                  "machine (only HKEY_LOCAL_MACHINE); key and its values skipped",
                                         missing + ": cannot open: No such file or directory"}),

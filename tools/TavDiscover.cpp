@@ -11,6 +11,7 @@
 #include "registry/MemoryRegistry.h"
 #include "report/Report.h"
 #include "machine/InstallPaths.h"
+#include "machine/MachineServices.h"
 #include "text/Text.h"
 #include "views/AnswersTemplate.h"
 #include "machine/ComputerName.h"
@@ -24,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,14 +50,20 @@ const char* const USAGE =
     "--json prints one JSON report: the computer name (COMPUTERNAME), the\n"
     "install paths, and the records of every family named (all four when none\n"
     "is), each with the registry view it came from (\"64\", or \"32\" for the\n"
-    "32-bit view of 64-bit Windows). Texts are converted to UTF-8.\n"
+    "32-bit view of 64-bit Windows), how it was found (\"registry\", or \"service\"\n"
+    "for an Oracle instance only its service shows), its service (null, or its\n"
+    "name, start type and state) and, for SQL Server, its TCP port (or null).\n"
+    "Texts are converted to UTF-8.\n"
     "\n"
     "--answers-template prints an answers file for tavsetup --answers that\n"
     "monitors every server of FAMILY with the default account, its discovered\n"
     "values as comments and its login and password lines ready to fill in.\n"
     "\n"
     "--registry FILE reads a .reg snapshot instead of the machine's registry; it\n"
-    "may be repeated, later files adding to earlier ones.\n";
+    "may be repeated, later files adding to earlier ones. The services are then\n"
+    "the snapshots' SYSTEM\\CurrentControlSet\\Services keys, with the states of\n"
+    "the file TAVNOVU_SERVICES names (\"NAME STATE\" lines); without snapshots,\n"
+    "the machine's service manager.\n";
 
 // The family a keyword (in any case) or a code names; null for none.
 const FamilyRow* FamilyOf(const std::string& word) {
@@ -103,6 +111,17 @@ Json ServerJson(const CDbServer& server) {
         record[field.name] = Utf8(field.text);
     record["is_server_valid"] = server.GetIsServerValid() != 0;
     record["registry_view"] = server.GetRegistryView();
+    record["found_by"] = FoundByName(server.GetFoundBy());
+    if (const auto& service = server.GetService())
+        record["service"] = {{"name", Utf8(service->name)},
+                             {"start", tavplat::ServiceStartName(service->status.start)},
+                             {"state", tavplat::ServiceStateName(service->status.state)}};
+    else
+        record["service"] = nullptr;
+    if (server.GetServerFamily() == Family::MsSql) {
+        const std::optional<int> port = static_cast<const CMsSqlServer&>(server).GetTcpPort();
+        record["tcp_port"] = port ? Json(*port) : Json(nullptr);
+    }
     // Only a server that cannot be monitored says so: the others' records stay as they were.
     if (const std::string why = tavdiscovery::ServerRefusal(server); !why.empty()) {
         record["can_monitor"] = false;
@@ -111,7 +130,8 @@ Json ServerJson(const CDbServer& server) {
     return record;
 }
 
-std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<const FamilyRow*>& families) {
+std::string JsonReport(tavplat::RegistryReader& registry, tavplat::ServiceManager& services,
+                       const std::vector<const FamilyRow*>& families) {
     ErrorStreamReport report;
     const InstallPaths paths = ReadInstallPaths(registry, nullptr, report);
     Json inventory;
@@ -123,7 +143,7 @@ std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<cons
     inventory["families"] = Json::array();
     for (const FamilyRow* family : families) {
         CDbServerList list;
-        family->discover(list, registry, report);
+        DiscoverFamily(*family, list, registry, services, report);
         Json servers = Json::array();
         for (int i = 0; i < list.GetCount(family->family); ++i)
             servers.push_back(ServerJson(*list.GetAt(i, family->family)));
@@ -132,10 +152,11 @@ std::string JsonReport(tavplat::RegistryReader& registry, const std::vector<cons
     return inventory.dump(2) + "\n";
 }
 
-std::string AnswersTemplateFor(tavplat::RegistryReader& registry, const FamilyRow& family) {
+std::string AnswersTemplateFor(tavplat::RegistryReader& registry, tavplat::ServiceManager& services,
+                               const FamilyRow& family) {
     ErrorStreamReport report;
     CDbServerList list;
-    family.discover(list, registry, report);
+    DiscoverFamily(family, list, registry, services, report);
     return tavview::AnswersTemplate(list, family.family, tavmachine::ComputerName().value_or(""));
 }
 
@@ -194,10 +215,12 @@ int main(int argc, char** argv) {
     }
 
     std::unique_ptr<tavplat::RegistryReader> registry;
+    bool systemRegistry = false;
     if (snapshots.empty()) {
         tavreg::MachineRegistry machine = tavreg::OpenMachineRegistry();
         for (const std::string& line : machine.problems) Problem(line);
         registry = std::move(machine.reader);
+        systemRegistry = machine.system;
     } else {
         // Snapshots named here are what the person asked for: one that cannot be read ends the run.
         auto memory = std::make_unique<tavreg::MemoryRegistry>();
@@ -220,15 +243,21 @@ int main(int argc, char** argv) {
         return Flushed();
     }
 
+    // The services that go with the registry read: the system's with its own,
+    // the snapshots' keys and TAVNOVU_SERVICES with snapshots.
+    tavmachine::MachineServices services = tavmachine::OpenMachineServices(*registry, systemRegistry);
+    for (const std::string& line : services.problems) Problem(line);
+
     if (json || answersTemplate) {
-        const std::string text = json ? JsonReport(*registry, families) : AnswersTemplateFor(*registry, *family);
+        const std::string text = json ? JsonReport(*registry, *services.manager, families)
+                                      : AnswersTemplateFor(*registry, *services.manager, *family);
         fwrite(text.data(), 1, text.size(), stdout);
         return Flushed();
     }
 
     CDbServerList list;
     CReport report;
-    family->discover(list, *registry, report);
+    DiscoverFamily(*family, list, *registry, *services.manager, report);
     for (int i = 0; i < list.GetCount(family->family); ++i)
         list.GetAt(i, family->family)->Dump(stdout);
     return Flushed();

@@ -6,6 +6,8 @@
 #ifndef TAV_DISCOVERY_DISCOVERY_H
 #define TAV_DISCOVERY_DISCOVERY_H
 
+#include <string>
+
 #include "discovery/ServerList.h"
 #include "platform/RegistryReader.h"
 #include "report/Report.h"
@@ -18,6 +20,13 @@ void DiscoverOracle(CDbServerList& list, tavplat::RegistryReader& registry, CRep
 void DiscoverSybase(CDbServerList& list, tavplat::RegistryReader& registry, CReport& report);
 void DiscoverMsSql(CDbServerList& list, tavplat::RegistryReader& registry, CReport& report);
 void DiscoverInformix(CDbServerList& list, tavplat::RegistryReader& registry, CReport& report);
+
+// The Oracle instances that only a service shows: each service named
+// servicePrefix + SID whose program lies in the bin directory of a home
+// discovery reads, for a SID no record has yet. Each new record takes the
+// home's values as the home's own instances do, and reads its parameter file.
+void DiscoverOracleServiceInstances(CDbServerList& list, tavplat::RegistryReader& registry,
+                                    const std::string& servicePrefix, CReport& report);
 
 // The instances of one Oracle home key, in the machine's own view; no
 // parameter file is read for them.

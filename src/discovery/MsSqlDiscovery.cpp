@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,17 +54,43 @@ struct MsSqlKeys {
     std::string setup;
     std::string version;
     std::string parameters;
+    std::string network;  // holds the protocols' keys
 };
 
 MsSqlKeys MsSqlKeyPaths(const std::string& instance) {
     if (instance == MSSQL_DEFAULT_INSTANCE) {
         return {"", "Software\\Microsoft\\MSSQLServer\\Setup",
                 "Software\\Microsoft\\MSSQLServer\\MSSQLServer\\CurrentVersion",
-                "Software\\Microsoft\\MSSQLServer\\MSSQLServer\\Parameters"};
+                "Software\\Microsoft\\MSSQLServer\\MSSQLServer\\Parameters",
+                "Software\\Microsoft\\MSSQLServer\\MSSQLServer\\SuperSocketNetLib"};
     }
     const std::string base = std::string(MSSQL_INSTANCES_KEY) + "\\" + instance;
     return {base + "\\Cluster", base + "\\Setup", base + "\\MSSQLServer\\CurrentVersion",
-            base + "\\MSSQLServer\\Parameters"};
+            base + "\\MSSQLServer\\Parameters", base + "\\MSSQLServer\\SuperSocketNetLib"};
+}
+
+// A port as the registry writes one: a decimal number from 1 to 65535,
+// blanks around it allowed; 0 and anything else is none.
+std::optional<int> PortNumber(const std::optional<std::string>& text) {
+    if (!text) return std::nullopt;
+    const std::string_view digits = Trim(*text, WHITE_SPACE);
+    if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    const int port = std::stoi(std::string(digits));
+    if (port < 1 || port > 65535) return std::nullopt;
+    return port;
+}
+
+// The instance's TCP port: from Tcp\IPAll, the dynamic port when one is
+// set, else the static one; on versions without IPAll, Tcp's own TcpPort.
+std::optional<int> TcpPort(RegistryViewPass& view, const std::string& networkKey) {
+    if (auto all = view.Open((networkKey + "\\Tcp\\IPAll").c_str(), KEY_QUERY)) {
+        if (auto dynamic = PortNumber(QueryText(*all, "TcpDynamicPorts", MSSQL_CAPACITY))) return dynamic;
+        return PortNumber(QueryText(*all, "TcpPort", MSSQL_CAPACITY));
+    }
+    if (auto tcp = view.Open((networkKey + "\\Tcp").c_str(), KEY_QUERY))
+        return PortNumber(QueryText(*tcp, "TcpPort", MSSQL_CAPACITY));
+    return std::nullopt;
 }
 
 void MsSqlViewPass(RegistryViewPass& view) {
@@ -132,6 +160,8 @@ void MsSqlViewPass(RegistryViewPass& view) {
         server->SetServerVersion(version.c_str());
         server->SetErrorlogName(errorLog.c_str());
         server->SetClusterServer(isDefault ? computerName.c_str() : clusterName.c_str());
+        server->SetInstanceName(instance.c_str());
+        server->SetTcpPort(TcpPort(view, paths.network));
         view.AddFound(std::move(server));
     }
 }

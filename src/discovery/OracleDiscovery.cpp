@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "discovery/OracleParameterFile.h"
 #include "discovery/RegistryViewPass.h"
+#include "machine/MachineServices.h"
 #include "machine/RegistryValues.h"
 #include "platform/RegistryReader.h"
 #include "runtime/CollectorRuntime.h"
@@ -48,6 +51,7 @@ struct OracleHome {
     bool homeFound = false;
     bool pfileFound = false;
     bool pfileIsOwnFile = false;
+    bool is10g = false;
 };
 
 // The instance that an autostart value names, or false when it names none.
@@ -90,13 +94,15 @@ std::string UpperCase(std::string text) {
     return text;
 }
 
-void ScanHome(RegistryViewPass& view, const char* keyPath, bool is10g, CReport& report) {
+// The home a key describes; none for a key without ORACLE_SID or ORACLE_HOME.
+std::optional<OracleHome> ReadHome(RegistryViewPass& view, const char* keyPath, bool is10g, CReport& report) {
     OracleHome home;
+    home.is10g = is10g;
     bool sidFound = false;
     {
         auto key = view.Open(keyPath, KEY_QUERY);
         if (!key)
-            return;
+            return std::nullopt;
         ForEachValue(*key, ORACLE_NAME_CAPACITY, ORACLE_DATA_CAPACITY, [&](const RegValue& value) {
             if (EqualsIgnoringCase(value.name, "ORACLE_SID")) {
                 sidFound = true;
@@ -109,12 +115,12 @@ void ScanHome(RegistryViewPass& view, const char* keyPath, bool is10g, CReport& 
         });
     }
     if (!sidFound)
-        return;
+        return std::nullopt;
 
     {
         auto key = view.Open(keyPath, KEY_QUERY);
         if (!key)
-            return;
+            return std::nullopt;
         ForEachValue(*key, ORACLE_NAME_CAPACITY, ORACLE_DATA_CAPACITY, [&](const RegValue& value) {
             std::string instance;
             if (EqualsIgnoringCase(value.name, "ORACLE_BASE")) {
@@ -136,30 +142,42 @@ void ScanHome(RegistryViewPass& view, const char* keyPath, bool is10g, CReport& 
         });
     }
     if (!home.homeFound)
-        return;
-
-    for (const std::string& name : home.instances) {
-        auto server = std::make_unique<COracleServer>(name.c_str());
-        server->SetServerName(name.c_str());
-        server->SetServiceName(("OracleService" + name).c_str());
-        server->SetDollarServer(home.homeDirectory.c_str());
-        const std::string bdump = home.baseDirectory + "\\admin\\" + name + "\\bdump\\";
-        if (is10g) {
-            server->SetServerVersion("10.1");
-            server->SetErrorlogName((bdump + "alert_" + name + ".LOG").c_str());
-        } else if (home.pfileFound) {
-            server->SetServerVersion(home.pfileIsOwnFile ? "8.1.X" : "9.0.1");
-            server->SetErrorlogName((bdump + name + "ALRT.LOG").c_str());
-            server->SetInitoraFilename(home.resolvedPfile.c_str());
-        } else {
-            server->SetServerVersion("9.2.0");
-            server->SetErrorlogName((bdump + "alert_" + name + ".LOG").c_str());
-        }
-        view.AddFound(std::move(server));
-    }
+        return std::nullopt;
+    return home;
 }
 
-void OracleViewPass(RegistryViewPass& view, CReport& report) {
+// Files the record of one instance of a home.
+void AddInstance(RegistryViewPass& view, const OracleHome& home, const std::string& name, FoundBy foundBy) {
+    auto server = std::make_unique<COracleServer>(name.c_str());
+    server->SetServerName(name.c_str());
+    server->SetServiceName(("OracleService" + name).c_str());
+    server->SetDollarServer(home.homeDirectory.c_str());
+    server->SetFoundBy(foundBy);
+    const std::string bdump = home.baseDirectory + "\\admin\\" + name + "\\bdump\\";
+    if (home.is10g) {
+        server->SetServerVersion("10.1");
+        server->SetErrorlogName((bdump + "alert_" + name + ".LOG").c_str());
+    } else if (home.pfileFound) {
+        server->SetServerVersion(home.pfileIsOwnFile ? "8.1.X" : "9.0.1");
+        server->SetErrorlogName((bdump + name + "ALRT.LOG").c_str());
+        server->SetInitoraFilename(home.resolvedPfile.c_str());
+    } else {
+        server->SetServerVersion("9.2.0");
+        server->SetErrorlogName((bdump + "alert_" + name + ".LOG").c_str());
+    }
+    view.AddFound(std::move(server));
+}
+
+void ScanHome(RegistryViewPass& view, const char* keyPath, bool is10g, CReport& report) {
+    if (const std::optional<OracleHome> home = ReadHome(view, keyPath, is10g, report))
+        for (const std::string& name : home->instances)
+            AddInstance(view, *home, name, FoundBy::Registry);
+}
+
+using HomeVisit = std::function<void(const char* keyPath, bool is10g)>;
+
+// Calls visit for each home key of the view, in discovery's order.
+void ForEachHomeKey(RegistryViewPass& view, const HomeVisit& visit) {
     if (!view.Open(ORACLE_KEY, KEY_QUERY))
         return;  // the key only shows that Oracle is installed; closed at once
 
@@ -176,7 +194,7 @@ void OracleViewPass(RegistryViewPass& view, CReport& report) {
         if (counter > 0) {
             const int homes = std::min(counter, NumberedHomeBound(view.Open(ORACLE_KEY, KEY_ENUM_SUB_KEYS)));
             for (int index = 0; index < homes; ++index)
-                ScanHome(view, ("Software\\Oracle\\HOME" + std::to_string(index)).c_str(), false, report);
+                visit(("Software\\Oracle\\HOME" + std::to_string(index)).c_str(), false);
         }
     }
 
@@ -184,21 +202,83 @@ void OracleViewPass(RegistryViewPass& view, CReport& report) {
         const std::string path = ORACLE_10G_KEY + std::to_string(k);
         auto key = view.Open(path.c_str(), KEY_QUERY);
         if (key)
-            ScanHome(view, path.c_str(), true, report);
+            visit(path.c_str(), true);
     }
 }
+
+// The program of an ImagePath without its quotes and arguments lies directly
+// in the home's bin directory, ignoring case and the kind of slash.
+bool RunsFromBin(std::string imagePath, std::string homeDirectory) {
+    imagePath.erase(std::remove(imagePath.begin(), imagePath.end(), '"'), imagePath.end());
+    std::replace(imagePath.begin(), imagePath.end(), '/', '\\');
+    std::replace(homeDirectory.begin(), homeDirectory.end(), '/', '\\');
+    while (!homeDirectory.empty() && homeDirectory.back() == '\\') homeDirectory.pop_back();
+    if (homeDirectory.empty()) return false;
+    const std::string bin = homeDirectory + "\\bin\\";
+    if (!tavtext::StartsWithIgnoringCase(Trim(imagePath, WHITE_SPACE), bin)) return false;
+    const std::string program = std::string(Trim(imagePath, WHITE_SPACE)).substr(bin.size());
+    const std::string file = program.substr(0, program.find_first_of(" \t"));
+    return !file.empty() && file.find('\\') == std::string::npos;
+}
+
+bool HasInstance(const CDbServerList& list, const std::string& sid) {
+    for (int i = 0; i < list.GetCount(Family::Oracle); ++i)
+        if (EqualsIgnoringCase(static_cast<COracleServer*>(list.GetAt(i, Family::Oracle))->GetOracleSid(), sid))
+            return true;
+    return false;
+}
+
+// Reads the parameter files of the records filed from first on; the count is
+// read afresh each time round.
+void ReadParameterFiles(CDbServerList& list, int first) {
+    for (int i = first; i < list.GetCount(Family::Oracle); ++i)
+        static_cast<COracleServer*>(list.GetAt(i, Family::Oracle))->ReadInitFile();
+}
+
+// Drops what it is told: the homes' parameter files were resolved, and their
+// faults told, when discovery first read the homes.
+class ToldAlready : public CReport {
+public:
+    void Console(std::string_view) override {}
+    void ConsoleAndLog(std::string_view) override {}
+    void LogOnly(std::string_view) override {}
+    void Error(std::string_view) override {}
+};
 
 }  // namespace
 
 void DiscoverOracle(CDbServerList& list, tavplat::RegistryReader& registry, CReport& report) {
     const int first = list.GetCount(Family::Oracle);
     RegistryViewPass pass(list, registry, Family::Oracle);
-    pass.ForEachView([&] { OracleViewPass(pass, report); });
-    // The count is read afresh each time round.
-    for (int i = first; i < list.GetCount(Family::Oracle); ++i)
-        static_cast<COracleServer*>(list.GetAt(i, Family::Oracle))->ReadInitFile();
+    pass.ForEachView([&] {
+        ForEachHomeKey(pass, [&](const char* keyPath, bool is10g) { ScanHome(pass, keyPath, is10g, report); });
+    });
+    ReadParameterFiles(list, first);
 }
 
+void DiscoverOracleServiceInstances(CDbServerList& list, tavplat::RegistryReader& registry,
+                                    const std::string& servicePrefix, CReport&) {
+    ToldAlready report;
+    const std::vector<tavmachine::ServiceImage> services = ServicesNamedWith(registry, servicePrefix);
+    if (services.empty())
+        return;
+    const int first = list.GetCount(Family::Oracle);
+    RegistryViewPass pass(list, registry, Family::Oracle);
+    pass.ForEachView([&] {
+        ForEachHomeKey(pass, [&](const char* keyPath, bool is10g) {
+            const std::optional<OracleHome> home = ReadHome(pass, keyPath, is10g, report);
+            if (!home)
+                return;
+            for (const tavmachine::ServiceImage& service : services) {
+                const std::string sid = service.name.substr(servicePrefix.size());
+                if (sid.empty() || !RunsFromBin(service.image_path, home->homeDirectory) || HasInstance(list, sid))
+                    continue;
+                AddInstance(pass, *home, sid, FoundBy::Service);
+            }
+        });
+    });
+    ReadParameterFiles(list, first);
+}
 void ScanOracleHome(CDbServerList& list, tavplat::RegistryReader& registry, const char* keyPath, CReport& report) {
     RegistryViewPass view(list, registry, Family::Oracle);
     ScanHome(view, keyPath, false, report);

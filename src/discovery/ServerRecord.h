@@ -4,10 +4,26 @@
 #define TAV_DISCOVERY_SERVERRECORD_H
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "discovery/Family.h"
+#include "platform/ServiceManager.h"
+
+// How discovery came to a server: its own registry keys, or a service that
+// runs a discovered home's program.
+enum class FoundBy { Registry, Service };
+
+constexpr const char* FoundByName(FoundBy how) {
+    return how == FoundBy::Service ? "service" : "registry";
+}
+
+// A server's service as the machine's service manager describes it.
+struct ServerService {
+    std::string name;
+    tavplat::ServiceStatus status;
+};
 
 // What a server record and a monitored entry both hold: the family and the
 // texts that describe one database server.
@@ -74,11 +90,22 @@ public:
     std::string GetRegistryView() const { return registry_view; }
     void SetRegistryView(const char* text) { registry_view = text ? text : ""; }
 
+    FoundBy GetFoundBy() const { return found_by; }
+    void SetFoundBy(FoundBy how) { found_by = how; }
+    // The server's service; none when the machine has no service of its name.
+    const std::optional<ServerService>& GetService() const { return service; }
+    void SetService(std::optional<ServerService> found) { service = std::move(found); }
+    // What the family's service names are made of: the server name, unless
+    // the family names its services otherwise.
+    virtual std::string GetServiceKey() const { return server_name; }
+
 protected:
     explicit CDbServer(Family family) : CServerFields(family) {}
 
     int is_server_valid = 1;
     std::string registry_view = "64";
+    FoundBy found_by = FoundBy::Registry;
+    std::optional<ServerService> service;
 
 private:
     friend class CDbServerList;
@@ -108,6 +135,8 @@ public:
     const char* GetServerType() const override { return "RDBMS Server"; }
     std::vector<RecordField> GetTextFields() const override;
 
+    std::string GetServiceKey() const override { return oracle_sid; }
+
     std::string GetOracleSid() const { return oracle_sid; }
     std::string GetInitoraFilename() const { return initora_filename; }
     void SetOracleSid(const char* text) { oracle_sid = text ? text : ""; }
@@ -130,6 +159,18 @@ public:
     CMsSqlServer() : CDbServer(Family::MsSql) {}
     void Dump(FILE* stream) override;
     const char* GetServerType() const override { return "SQL Server"; }
+    // Services are named after the instance: "MSSQLSERVER" for the default one.
+    std::string GetServiceKey() const override { return instance_name; }
+
+    std::string GetInstanceName() const { return instance_name; }
+    void SetInstanceName(const char* text) { instance_name = text ? text : ""; }
+    // The TCP port the instance listens on; none when the registry names none.
+    std::optional<int> GetTcpPort() const { return tcp_port; }
+    void SetTcpPort(std::optional<int> port) { tcp_port = port; }
+
+private:
+    std::string instance_name;
+    std::optional<int> tcp_port;
 };
 
 class CInformixServer : public CDbServer {

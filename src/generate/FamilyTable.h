@@ -10,6 +10,8 @@
 
 #include "discovery/Discovery.h"
 #include "discovery/Family.h"
+#include "discovery/ServiceNaming.h"
+#include "platform/ServiceManager.h"
 
 class CConfigurationWriter;
 class CMonitoredServer;
@@ -31,12 +33,19 @@ using BatchLayout = void (*)(CConfigurationWriter& writer, const CMonitoredServe
                              const tavgen::ResolvedParameters& resolved);
 using AgentLayout = AgentFileLines (*)(const CConfigurationWriter& writer, const CMonitoredServer& entry);
 
+// Discovery of the instances that only their services show, given the
+// family's service-name prefix.
+using ServiceInstanceDiscovery = void (*)(CDbServerList& list, tavplat::RegistryReader& registry,
+                                          const std::string& servicePrefix, CReport& report);
+
 struct FamilyRow {
     Family family;
     const char* keyword;                  // how reports name it: "mssql"
     const char* title;                    // how people name it: "Microsoft SQL Server"
     std::array<const char*, 3> products;  // the installer's product keywords, in lower case
     DiscoverFunction discover;
+    ServiceNameRule service;              // how the family's servers' services are named
+    ServiceInstanceDiscovery service_instances;  // null: the registry alone names the servers
     const char* include_file;             // lists the family's agent configuration files
     int include_exit_code;                // the process exit when it cannot be opened
     const char* batch_prefix;             // batch file name before the server name
@@ -59,6 +68,11 @@ const FamilyRow* FamilyRowOf(Family family);
 // The family a product keyword of the parameter string names ("ora", "oracle",
 // "tuo", "syb", ... in lower case); Family::None for none.
 Family FamilyOfProduct(const char* keyword);
+
+// Discovery of one family as a setup run does it: the family's discovery,
+// then the instances only services show, then each record's service.
+void DiscoverFamily(const FamilyRow& row, CDbServerList& list, tavplat::RegistryReader& registry,
+                    tavplat::ServiceManager& services, CReport& report);
 
 // The family's title; null for a code that names no family.
 const char* FamilyTitle(Family family);

@@ -11,7 +11,7 @@
 namespace tavreg {
 
 MachineRegistry OpenMachineRegistry() {
-    if (auto system = tavplat::OpenSystemRegistry()) return {std::move(system), {}};
+    if (auto system = tavplat::OpenSystemRegistry()) return {std::move(system), {}, true};
     auto registry = std::make_unique<MemoryRegistry>();
     std::vector<std::string> problems;
     const std::string files = tavplat::EnvironmentValue("TAVNOVU_REGISTRY").value_or("");
@@ -27,7 +27,7 @@ MachineRegistry OpenMachineRegistry() {
                         std::make_move_iterator(loaded.warnings.end()));
         if (!loaded.Ok()) problems.push_back(std::move(loaded.error));
     }
-    return {std::move(registry), std::move(problems)};
+    return {std::move(registry), std::move(problems), false};
 }
 
 }  // namespace tavreg

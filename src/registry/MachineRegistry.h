@@ -15,6 +15,7 @@ struct MachineRegistry {
     // One line for each snapshot that could not be loaded and for each line
     // the loader passed over, in the order met; the caller tells the person.
     std::vector<std::string> problems;
+    bool system = false;  // the operating system's own, not snapshots
 };
 
 // The operating system's registry where there is one (advapi32 on Windows).

@@ -20,6 +20,7 @@
 #include "platform/FileSystem.h"
 #include "platform/RegistryReader.h"
 #include "registry/MachineRegistry.h"
+#include "machine/MachineServices.h"
 #include "report/Report.h"
 #include "runtime/CollectorRuntime.h"
 #include "runtime/RuntimeState.h"
@@ -163,7 +164,9 @@ int RunSetup(const char* iniPath, char* parms, int* processExit) {
         log.ConsoleAndLogF("%s is not a supported product\n", tokens.product);
         return 1;
     }
-    row->discover(servers, *registry, log);
+    tavmachine::MachineServices services = tavmachine::OpenMachineServices(*registry, machine.system);
+    for (const std::string& line : services.problems) log.Error(line + "\n");
+    DiscoverFamily(*row, servers, *registry, *services.manager, log);
 
     if (ShowServerDialog(family, servers, monitored, log) != 0)
         return 1;

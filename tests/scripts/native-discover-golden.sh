@@ -2,8 +2,10 @@
 # tavdiscover on every discovery fixture prints the records in the golden file
 # of that fixture (the fixtures' parameter files live under drives/, drive C:).
 # Its --json report parses as JSON (strict UTF-8, control characters escaped)
-# and holds the same records, field by field, each with its registry view; for
-# the install-path fixtures, the golden paths.
+# and holds the same records, field by field, each with its registry view, how
+# it was found and its service; for the install-path fixtures, the golden
+# paths. A fixture with a .services file reads its states from it, and one with
+# a .json golden file must give the records that file holds, field by field.
 set -u
 src=${TAV_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
 tool=${TAV_BIN_DIR:-$src/build/native/bin}/tavdiscover
@@ -39,8 +41,11 @@ for reg in regs:
         *(t.decode("cp1252", "c1").split("\n") for t in (expected, text)), "golden", "tavdiscover", lineterm=""))
     expected = expected.decode("cp1252", "c1")
     blocks = [dict(re.findall(r"^(\w+) : (.*)$", block, re.M)) for block in expected.split("\n\n")]
+    # A fixture's services file stands in for the service manager.
+    services = reg[:-4] + ".services"
+    env = dict(os.environ, TAVNOVU_SERVICES=services) if os.path.exists(services) else os.environ
     run = subprocess.run([tool, "--registry", reg, "--json"] + ([] if family == "paths" else words),
-                         capture_output=True)
+                         capture_output=True, env=env)
     try:
         doc = json.loads(run.stdout.decode("utf-8"))
     except ValueError as error:
@@ -63,7 +68,8 @@ for reg in regs:
         for i, (record, dump) in enumerate(zip(servers, expected)):
             # A server that cannot be monitored, and only such a one, says why at the end.
             refused = "can_monitor" in record
-            if list(record) != BASE + OWN.get(family, []) + ["is_server_valid", "registry_view"] + (
+            if list(record) != BASE + OWN.get(family, []) + ["is_server_valid", "registry_view", "found_by",
+                    "service"] + (["tcp_port"] if family == "mssql" else []) + (
                     ["can_monitor", "why"] if refused else []):
                 problems.append(f"JSON record {i}: fields {list(record)}")
             if refused and (record["can_monitor"] is not False or not record["why"]):
@@ -74,6 +80,14 @@ for reg in regs:
                 got, value = record.get(DUMP_NAMES.get(key, key)), value == "1" if key == "is_server_valid" else value
                 if got != value or type(got) != type(value):
                     problems.append(f"JSON record {i}: {key} is {got!r}, {value!r} expected")
+    # Where a fixture has a JSON golden file, its servers are exactly those.
+    if os.path.exists(f"{golden}/{name}.json"):
+        want = json.load(open(f"{golden}/{name}.json", encoding="utf-8"))
+        got = [s for f in doc["families"] for s in f["servers"]]
+        for i, (w, g) in enumerate(zip(want, got)):
+            problems += [f"JSON record {i}: {k} is {g.get(k)!r}, {w[k]!r} expected" for k in w if g.get(k) != w[k]]
+        if len(want) != len(got):
+            problems.append(f"JSON: {len(got)} records, {len(want)} expected")
     failures += bool(problems)
     print(f"FAIL: {name}\n  " + "\n  ".join(problems) if problems else f"ok: {name}")
 # The command line: a family named twice is reported once, a family code names
