@@ -3,6 +3,8 @@
 // cases here are what its golden files do not show.
 #include "discovery/Discovery.h"
 #include "discovery/OracleParameterFile.h"
+#include "discovery/ServiceNaming.h"
+#include "machine/MachineServices.h"
 #include "generate/FamilyTable.h"
 #include "registry/MemoryRegistry.h"
 #include "platform/RegistryReader.h"
@@ -203,7 +205,7 @@ TEST(ParameterFile, ReadInitFileFillsOnlyEmptyFieldsAndJudgesTheRecord) {
 // the SQL Server cluster names.
 TEST(Discovery, EveryFixtureClosesItsKeysAndUsesItsBuffers) {
     const std::map<std::string, std::set<std::string>> SIZES = {
-        {"oracle", {"value 256/256", "key 256"}}, {"mssql", {"value 256/256"}},
+        {"oracle", {"value 256/256", "key 256"}}, {"mssql", {"value 256/256", "query 256"}},
         {"sybase", {"value 500/500", "key 100", "query 100", "value 80/80"}},
         {"informix", {"key 100", "value 80/80"}}, {"paths", {"value 99/264"}}};
     const std::map<std::string, Texts> RECORDS = {
@@ -283,4 +285,130 @@ TEST(Discovery, SqlServerInstanceLists) {
     many += '\0';
     machine.SetValue(root, "InstalledInstances", tavreg::VALUE_MULTI_SZ, {many.begin(), many.end()});
     EXPECT_EQ(16u, Discover(machine, Family::MsSql).size());
+}
+
+namespace {
+
+// A registry and a services file in one: each service a key with its Start
+// value and ImagePath, and the state RegistryServices takes from its list.
+struct ServiceMachine {
+    MemoryRegistry registry;
+    void AddService(const std::string& name, uint32_t start, const std::string& imagePath = "") {
+        const std::string key = std::string(tavmachine::SERVICES_KEY) + "\\" + name;
+        registry.SetValue(key, "Start", 4, {static_cast<unsigned char>(start), 0, 0, 0});
+        if (!imagePath.empty()) registry.SetString(key, "ImagePath", imagePath);
+    }
+    void AddOracleHome(const std::string& key, const std::string& home, const std::string& sid) {
+        registry.SetString("Software\\ORACLE\\ALL_HOMES", "HOME_COUNTER", "2");
+        registry.SetString("Software\\ORACLE\\" + key, "ORACLE_HOME", home);
+        registry.SetString("Software\\ORACLE\\" + key, "ORACLE_SID", sid);
+        registry.SetString("Software\\ORACLE\\" + key, "ORA_" + sid + "_AUTOSTART", "TRUE");
+    }
+    // Each record as "name found_by service".
+    Texts Discover(Family family, tavmachine::ServiceStates states = {}) {
+        tavmachine::RegistryServices services(registry, std::move(states));
+        CDbServerList list;
+        CReport report;
+        testing::internal::CaptureStdout();
+        DiscoverFamily(*FamilyRowOf(family), list, registry, services, report);
+        testing::internal::GetCapturedStdout();
+        Texts records;
+        for (int i = 0; i < list.GetCount(family); ++i) {
+            const CDbServer& server = *list.GetAt(i, family);
+            records.push_back(server.GetServerName() + " " + FoundByName(server.GetFoundBy()) + " " +
+                              ServiceSummary(server));
+        }
+        return records;
+    }
+};
+
+}  // namespace
+
+// Each family names its servers' services by its own rule.
+TEST(Services, EachFamilyNamesItsServices) {
+    const struct {
+        Family family;
+        const char* key;
+        const char* service;
+    } ROWS[] = {
+        {Family::Oracle, "PROD", "OracleServicePROD"}, {Family::MsSql, "MSSQLSERVER", "MSSQLSERVER"},
+        {Family::MsSql, "mssqlserver", "MSSQLSERVER"}, {Family::MsSql, "SALES", "MSSQL$SALES"},
+        {Family::Sybase, "SYB1", "SYBSQL_SYB1"},       {Family::Informix, "ol_dbhost", "ol_dbhost"},
+    };
+    for (const auto& row : ROWS)
+        EXPECT_EQ(row.service, ServiceNameOf(FamilyRowOf(row.family)->service, row.key)) << row.key;
+}
+
+// A service adds an Oracle instance only when its program lies right in the
+// bin directory of a discovered home, however its ImagePath is written, and
+// only for a SID no record has.
+TEST(Services, OracleInstancesFromTheServicesOfAHome) {
+    const std::pair<const char*, bool> IMAGES[] = {
+        {"C:\\oracle\\ora92\\bin\\ORACLE.EXE X", true},
+        {"\"C:\\Oracle\\ORA92\\Bin\\oracle.exe\" X", true},
+        {"C:/oracle/ora92/bin/oracle.exe", true},
+        {"  C:\\oracle\\ora92\\bin\\oracle.exe", true},
+        {"C:\\oracle\\ora92\\bin\\", false},
+        {"C:\\oracle\\ora92\\bin\\sub\\oracle.exe X", false},
+        {"C:\\oracle\\ora92x\\bin\\oracle.exe X", false},
+        {"C:\\oracle\\ora92\\oracle.exe X", false},
+        {"D:\\oracle\\ora92\\bin\\oracle.exe X", false},
+        {"", false},
+    };
+    for (const auto& [image, adds] : IMAGES) {
+        ServiceMachine machine;
+        machine.AddOracleHome("HOME0", "C:\\oracle\\ora92\\", "PROD");
+        machine.AddService("OracleServiceX", 3, image);
+        const Texts expected = adds ? Texts{"PROD registry no service", "X service OracleServiceX (manual, unknown)"}
+                                    : Texts{"PROD registry no service"};
+        EXPECT_EQ(expected, machine.Discover(Family::Oracle)) << image;
+    }
+
+    // A SID some record has already, in any case, adds nothing; nor does a
+    // service whose name is the prefix alone.
+    ServiceMachine machine;
+    machine.AddOracleHome("HOME0", "C:\\ora92", "PROD");
+    machine.AddOracleHome("HOME1", "C:\\ora10", "SALES");
+    machine.AddService("OracleServiceprod", 2, "C:\\ora92\\bin\\oracle.exe prod");
+    machine.AddService("OracleServiceSALES", 2, "C:\\ora92\\bin\\oracle.exe SALES");
+    machine.AddService("OracleService", 2, "C:\\ora92\\bin\\oracle.exe");
+    EXPECT_EQ((Texts{"PROD registry OracleServicePROD (automatic, running)",
+                     "SALES registry OracleServiceSALES (automatic, unknown)"}),
+              machine.Discover(Family::Oracle, {{"oracleserviceprod", tavplat::ServiceState::Running}}));
+}
+
+// The port an instance listens on: IPAll's dynamic port unless it is 0 or
+// none, else its static one; the Tcp key of older versions only without IPAll.
+TEST(Services, SqlServerPorts) {
+    const std::string network = "Software\\Microsoft\\MSSQLServer\\MSSQLServer\\SuperSocketNetLib\\Tcp";
+    const struct {
+        bool ipall;
+        const char* dynamic;  // null: no such value
+        const char* fixed;
+        const char* old;      // TcpPort of the Tcp key
+        std::optional<int> port;
+    } ROWS[] = {
+        {true, "0", "1433", nullptr, 1433},          {true, "", "1433", nullptr, 1433},
+        {true, "49172", "1433", nullptr, 49172},     {true, " 7 ", nullptr, nullptr, 7},
+        {true, "65536", "1433", nullptr, 1433},      {true, "1433,1434", "x", nullptr, std::nullopt},
+        {true, "-1", "+5", nullptr, std::nullopt},   {true, "00080", nullptr, nullptr, 80},
+        {true, nullptr, nullptr, "2433", std::nullopt}, {false, nullptr, nullptr, "2433", 2433},
+        {false, nullptr, nullptr, nullptr, std::nullopt},
+    };
+    for (const auto& row : ROWS) {
+        MemoryRegistry machine;
+        machine.SetString("Software\\Microsoft\\MSSQLServer\\Setup", "SQLPath", "C:\\MSSQL");
+        machine.SetString("Software\\Microsoft\\MSSQLServer\\MSSQLServer\\CurrentVersion", "CurrentVersion", "9.00");
+        machine.CreateKey("Software\\Microsoft\\MSSQLServer\\MSSQLServer\\Parameters");
+        if (row.ipall) machine.CreateKey(network + "\\IPAll");
+        if (row.dynamic) machine.SetString(network + "\\IPAll", "TcpDynamicPorts", row.dynamic);
+        if (row.fixed) machine.SetString(network + "\\IPAll", "TcpPort", row.fixed);
+        if (row.old) machine.SetString(network, "TcpPort", row.old);
+        CDbServerList list;
+        CReport report;
+        DiscoverMsSql(list, machine, report);
+        ASSERT_EQ(1, list.GetCount(Family::MsSql));
+        EXPECT_EQ(row.port, static_cast<CMsSqlServer*>(list.GetAt(0, Family::MsSql))->GetTcpPort())
+            << row.ipall << " " << (row.dynamic ? row.dynamic : "-") << " " << (row.fixed ? row.fixed : "-");
+    }
 }

@@ -137,9 +137,13 @@ std::vector<ServiceImage> ServicesNamedWith(tavplat::RegistryReader& registry, c
         if (tavtext::StartsWithIgnoringCase(name, prefix)) found.push_back({name, ""});
         return true;
     });
-    for (ServiceImage& service : found)
-        if (auto key = registry.OpenKey((std::string(SERVICES_KEY) + "\\" + service.name).c_str(), tavplat::KEY_QUERY))
-            service.image_path = QueryText(*key, "ImagePath", IMAGE_PATH_CAPACITY).value_or("");
+    // As for Query, a key without a sound Start value is not a service.
+    std::erase_if(found, [&](ServiceImage& service) {
+        auto key = registry.OpenKey((std::string(SERVICES_KEY) + "\\" + service.name).c_str(), tavplat::KEY_QUERY);
+        if (!key || !StartValue(*key)) return true;
+        service.image_path = QueryText(*key, "ImagePath", IMAGE_PATH_CAPACITY).value_or("");
+        return false;
+    });
     return found;
 }
 

@@ -68,7 +68,8 @@ struct ServiceImage {
     std::string image_path;
 };
 
-// The services whose names begin with prefix, ignoring case, in key order.
+// The services whose names begin with prefix, ignoring case, in key order;
+// as for RegistryServices, a key without a sound Start value is none.
 [[nodiscard]] std::vector<ServiceImage> ServicesNamedWith(tavplat::RegistryReader& registry, const std::string& prefix);
 
 }  // namespace tavmachine

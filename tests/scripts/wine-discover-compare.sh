@@ -62,6 +62,10 @@ for group in "${groups[@]}"; do
     [ "$family" = paths ] && family=--install-paths
     for mode in text json; do
       [ "$mode$family" = json--install-paths ] && continue
+      # A fixture's services file stands in for a service manager that Wine's
+      # does not follow: only its records are compared (wine-services.sh runs
+      # real services).
+      [ "$mode" = json ] && [ -f "$fixtures/$fixture.services" ] && continue
       report on_snapshot $mode $family >"$work/native"
       report on_wine $mode $family >"$work/wine"
       compared=$((compared + 1))
