@@ -87,6 +87,8 @@ const char* const USAGE =
     "  TAVNOVU_REGISTRY                       POSIX: ':'-separated registry snapshots\n"
     "  TAVNOVU_DRIVES                         POSIX: directory standing for the drives\n"
     "                                         (C:\\x is <dir>/c/x)\n"
+    "  TAVNOVU_SERVICES                       with snapshots: the services' states,\n"
+    "                                         one \"NAME STATE\" line each\n"
     "  TAVNOVU_ANSWERS                        answers file for an unattended install\n"
     "  TAVNOVU_LOCK_WAIT                      seconds to wait for another run in the\n"
     "                                         configuration directory (default 120)\n"
