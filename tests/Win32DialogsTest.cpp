@@ -114,11 +114,14 @@ struct Robot {
     void Close(HWND window, HWND sync = nullptr) { PostMessageA(window, WM_CLOSE, 0, 0), WaitGone(window, sync); }
     // Picks the item from the keyboard: the focus moves to the list (its focus handler runs), the item
     // becomes current (selection or caret). No mouse: a list that captured it follows the real pointer.
+    // In the single-selection list the arrow keys move the selection, which the list tells the dialog.
     LRESULT Select(HWND dialog, int listId, const std::string& text) {
         HWND list = GetDlgItem(dialog, listId);
         const LRESULT index = SendMessageA(list, LB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(text.c_str()));
         EXPECT_NE(index, LB_ERR) << "no item " << text;
         SendMessageA(dialog, WM_NEXTDLGCTL, WPARAM(list), TRUE);
+        for (LRESULT key = 0; listId == IDC_AVAILABLE_LIST && key <= index; ++key)
+            SendMessageA(list, WM_KEYDOWN, key == 0 ? VK_HOME : VK_DOWN, 0);
         SendMessageA(list, LB_SETCURSEL, index, 0), SendMessageA(list, LB_SETSEL, TRUE, index);
         SendMessageA(list, LB_SETCARETINDEX, index, FALSE);
         return index;
@@ -176,14 +179,22 @@ protected:
 };
 
 TEST_F(Win32DialogTest, DiscoveredServersAddWithOkOrCloseRemoveAndEdit) {
+    using tavplat::ServiceStart, tavplat::ServiceState;
     const Items orcl = {ORCL.name, "wicket", "wicket", ORCL.version, ORCL.home, ORCL.errorlog};
-    const int result = RunSelect({ORCL, SALES, {"TEST", "", "", ""}, {"DEV", "", "", ""}}, [orcl](Robot& r) {
+    ServerFields orclRunning = ORCL, salesDisabled = SALES;
+    orclRunning.service = Service("OracleServiceORCL", ServiceStart::Automatic, ServiceState::Running);
+    salesDisabled.service = Service("Oracle&SALES", ServiceStart::Disabled, ServiceState::Stopped);
+    const Found found = {orclRunning, salesDisabled, {"TEST", "", "", ""}, {"DEV", "", "", ""}};
+    const int result = RunSelect(found, [orcl](Robot& r) {
+        // The line at the foot: the service of the available server selected.
+        const std::string running = "Service: OracleServiceORCL (automatic, running)",
+                          disabled = "Service: Oracle&SALES (disabled, stopped)";
         HWND dlg = r.WaitFor(SELECT), props = nullptr;
         if (dlg == nullptr) return;
         // The monitor list has the focus: "<<" waits for a click on an available server.
-        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "|DEV ORCL SALES TEST|-<<|>>|&New|&Edit|OK|Cancel");
+        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "|DEV ORCL SALES TEST|-<<|>>|&New|&Edit|OK|Cancel|");
         r.Select(dlg, IDC_AVAILABLE_LIST, "ORCL");
-        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "|DEV ORCL SALES TEST|<<|->>|&New|-&Edit|OK|Cancel");
+        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "|DEV ORCL SALES TEST|<<|->>|&New|-&Edit|OK|Cancel|" + running);
         // "<<" and OK: the record's values and the default login and password.
         if (!(props = r.Open(dlg, IDC_ADD_TO_MONITOR))) return;
         EXPECT_EQ(GetWindow(props, GW_OWNER), dlg);
@@ -194,14 +205,15 @@ TEST_F(Win32DialogTest, DiscoveredServersAddWithOkOrCloseRemoveAndEdit) {
         r.Select(dlg, IDC_AVAILABLE_LIST, "SALES");
         if (!(props = r.Open(dlg, IDC_ADD_TO_MONITOR))) return;
         r.Close(props, dlg);
-        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "ORCL|DEV SALES TEST|<<|->>|&New|-&Edit|OK|Cancel");
+        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "ORCL|DEV SALES TEST|<<|->>|&New|-&Edit|OK|Cancel|" + disabled);
         // A double click adds too; ">>" on the second item (the list's caret) gives it back.
         if (!(props = r.OpenItem(dlg, IDC_AVAILABLE_LIST, "TEST"))) return;
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, IDC_SERVICE_TEXT)), "Service: none");
         r.Finish(props, IDOK, dlg);
         r.Select(dlg, IDC_MONITOR_LIST, "TEST");
-        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "ORCL TEST|DEV SALES|-<<|>>|&New|&Edit|OK|Cancel");
+        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "ORCL TEST|DEV SALES|-<<|>>|&New|&Edit|OK|Cancel|");
         r.Press(dlg, IDC_REMOVE_FROM_MONITOR);
-        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "ORCL|DEV SALES TEST|-<<|>>|&New|&Edit|OK|Cancel");
+        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "ORCL|DEV SALES TEST|-<<|>>|&New|&Edit|OK|Cancel|");
         // A double click edits: the password shows decoded; a new login encodes it anew.
         if (!(props = r.OpenItem(dlg, IDC_MONITOR_LIST, "ORCL"))) return;
         EXPECT_EQ(Shown(props), Properties({orcl[0], "system", "manager", orcl[3], orcl[4], orcl[5]}));
@@ -221,7 +233,7 @@ TEST_F(Win32DialogTest, NewServersTheEmptyFieldWarningsAndEditThenCancel) {
     const int result = RunSelect({}, [&longLog](Robot& r) {
         HWND dlg = r.WaitFor(SELECT), props = nullptr;
         if (dlg == nullptr) return;
-        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "||-<<|->>|&New|&Edit|OK|Cancel");  // nothing discovered
+        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "||-<<|->>|&New|&Edit|OK|Cancel|");  // nothing discovered
         if (!(props = r.Open(dlg, IDC_NEW_SERVER))) return;
         EXPECT_EQ(Shown(props), Properties({"New_Server", "wicket", "wicket", "", "", ""}));
         SetDlgItemTextA(props, IDC_LOGIN, ""), SetDlgItemTextA(props, IDC_PASSWORD, "");
@@ -235,7 +247,7 @@ TEST_F(Win32DialogTest, NewServersTheEmptyFieldWarningsAndEditThenCancel) {
         r.Finish(props, IDOK, dlg);
         // "&Edit", then Cancel: the entry stays as it was.
         r.Select(dlg, IDC_MONITOR_LIST, "Added");
-        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "Added New_Server||-<<|->>|&New|&Edit|OK|Cancel");
+        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "Added New_Server||-<<|->>|&New|&Edit|OK|Cancel|");
         if (!(props = r.Open(dlg, IDC_EDIT_SERVER))) return;
         EXPECT_EQ(Shown(props), Properties({"Added", "wicket", "wicket", "", "", longLog}));
         SetDlgItemTextA(props, IDC_PASSWORD, "changed");

@@ -29,9 +29,10 @@ public:
 
 // What a control tells its dialog.
 enum class Notification {
-    CLICKED,        // a button pressed (Enter and Escape press OK and Cancel)
-    DOUBLE_CLICKED, // an item of a list box
-    GOT_FOCUS,      // a list box
+    CLICKED,            // a button pressed (Enter and Escape press OK and Cancel)
+    DOUBLE_CLICKED,     // an item of a list box
+    GOT_FOCUS,          // a list box
+    SELECTION_CHANGED,  // a list box's current item, changed by the person
 };
 
 // A dialog's window while it runs.

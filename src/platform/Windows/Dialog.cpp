@@ -176,6 +176,7 @@ bool KindOfNotification(WORD code, Notification* kind) {
     case BN_CLICKED: *kind = Notification::CLICKED; return true;
     case LBN_DBLCLK: *kind = Notification::DOUBLE_CLICKED; return true;
     case LBN_SETFOCUS: *kind = Notification::GOT_FOCUS; return true;
+    case LBN_SELCHANGE: *kind = Notification::SELECTION_CHANGED; return true;
     default: return false;
     }
 }
