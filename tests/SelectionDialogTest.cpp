@@ -249,6 +249,28 @@ TEST(SelectService, TheLineFollowsTheAvailableSelection) {
     EXPECT_EQ(empty.view.ServiceText(), "");
 }
 
+// A dialog opens centred on its owner, else on the work area, and never leaves the work area.
+TEST(DialogPlacement, CentredOnTheOwnerAndKeptOnTheWorkArea) {
+    using tavplat::ScreenRect;
+    const ScreenRect work{0, 0, 1024, 738}, second{-1280, 0, 0, 1024}, dialog{0, 0, 200, 100};
+    const struct {
+        std::optional<ScreenRect> owner;
+        ScreenRect work, expected;
+    } CASES[] = {
+        {ScreenRect{100, 100, 700, 500}, work, {300, 250, 500, 350}},
+        {std::nullopt, work, {412, 319, 612, 419}},
+        {std::nullopt, second, {-740, 462, -540, 562}},
+        {ScreenRect{900, 650, 1300, 900}, work, {824, 638, 1024, 738}},   // hanging off right and bottom
+        {ScreenRect{-300, -200, 100, 100}, work, {0, 0, 200, 100}},        // off left and top
+        {ScreenRect{-1000, 0, -500, 300}, work, {0, 100, 200, 200}},       // wholly off the work area
+        {ScreenRect{0, 0, 100, 50}, ScreenRect{0, 0, 150, 80}, {0, 0, 200, 100}},  // larger than the work area
+    };
+    for (const auto& c : CASES) {
+        const ScreenRect placed = tavplat::CentredPlacement(dialog, c.owner, c.work);
+        EXPECT_EQ(placed, c.expected) << placed.left << "," << placed.top << " " << placed.right << "," << placed.bottom;
+    }
+}
+
 // The in-memory list box sorts as the system's does: ignoring case, a new item
 // after those equal to it. "+text" adds (the index it got in brackets), "-n"
 // deletes item n, "=text" finds an exact text, "^text" selects by prefix,

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <thread>
 
@@ -259,6 +260,71 @@ TEST_F(Win32DialogTest, NewServersTheEmptyFieldWarningsAndEditThenCancel) {
     EXPECT_EQ(result, DIALOG_CANCEL);
     EXPECT_EQ(MonitoredSet(monitored_), "New_Server (5) login= password=(stored as \"\") version= home= errorlog=\nAdded "
                                      "(5) login=wicket password=wicket version= home= errorlog=" + longLog + "\n");
+}
+
+std::string Describe(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+}
+
+// Centres within a pixel of each other.
+bool CentredOn(const RECT& inner, const RECT& outer) {
+    return std::abs((inner.left + inner.right) - (outer.left + outer.right)) <= 2 &&
+           std::abs((inner.top + inner.bottom) - (outer.top + outer.bottom)) <= 2;
+}
+
+// The selection dialog belongs to the installer's active window and opens centred on it, or on the work
+// area when there is none, kept wholly on the work area; the properties dialog opens centred on it.
+TEST_F(Win32DialogTest, BothDialogsOpenCentredOnTheirOwnerOrTheWorkArea) {
+    if (!display_) return;  // the dialogs cannot show: the other tests check how they fail
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+    const struct {
+        const char* owner;
+        RECT rect;
+    } CASES[] = {
+        {"none", {}},
+        {"in the middle", {work.left + 60, work.top + 40, work.left + 760, work.top + 560}},
+        {"off the corner", {work.right - 250, work.bottom - 120, work.right + 250, work.bottom + 280}},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.owner);
+        HWND owner = c.rect.right == 0 ? nullptr
+                                       : CreateWindowExA(0, "STATIC", "Installer", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                                         c.rect.left, c.rect.top, c.rect.right - c.rect.left,
+                                                         c.rect.bottom - c.rect.top, nullptr, nullptr, nullptr, nullptr);
+        if (owner != nullptr) SetForegroundWindow(owner), SetActiveWindow(owner);
+        ASSERT_EQ(GetActiveWindow(), owner);
+        RECT ownerRect{}, select{}, properties{};
+        GetWindowRect(owner, &ownerRect);
+        HWND selectOwner = nullptr;
+        bool ownerEnabled = true;
+        RunSelect({ORCL}, [&](Robot& r) {
+            HWND dlg = r.WaitFor(SELECT), props = nullptr;
+            if (dlg == nullptr) return;
+            GetWindowRect(dlg, &select);
+            selectOwner = GetWindow(dlg, GW_OWNER);
+            ownerEnabled = owner != nullptr && IsWindowEnabled(owner);
+            if (!(props = r.Open(dlg, IDC_NEW_SERVER))) return;
+            GetWindowRect(props, &properties);
+            r.Finish(props, IDCANCEL, dlg);
+            r.Finish(dlg, IDCANCEL);
+        });
+        EXPECT_EQ(selectOwner, owner);
+        EXPECT_FALSE(ownerEnabled) << "the installer's window took clicks while the dialog was open";
+        const std::string where = "select " + Describe(select) + ", properties " + Describe(properties) +
+                                  ", owner " + Describe(ownerRect) + ", work area " + Describe(work);
+        EXPECT_TRUE(select.left >= work.left && select.top >= work.top && select.right <= work.right &&
+                    select.bottom <= work.bottom) << where;
+        if (owner == nullptr) EXPECT_TRUE(CentredOn(select, work)) << where;
+        else if (ownerRect.right <= work.right) EXPECT_TRUE(CentredOn(select, ownerRect)) << where;
+        else EXPECT_TRUE(select.right == work.right && select.bottom == work.bottom) << where;
+        EXPECT_TRUE(CentredOn(properties, select)) << where;
+        if (owner != nullptr) {
+            EXPECT_TRUE(IsWindowEnabled(owner));
+            DestroyWindow(owner);
+        }
+    }
 }
 
 }  // namespace
