@@ -11,6 +11,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <functional>
+#include <future>
+#include <optional>
 #include <thread>
 
 #include "DialogFakes.h"
@@ -273,8 +275,44 @@ bool CentredOn(const RECT& inner, const RECT& outer) {
            std::abs((inner.top + inner.bottom) - (outer.top + outer.bottom)) <= 2;
 }
 
-// The selection dialog belongs to the installer's active window and opens centred on it, or on the work
-// area when there is none, kept wholly on the work area; the properties dialog opens centred on it.
+// The installer's window: on the thread that runs the dialogs, or on a thread of its own that keeps it in the
+// foreground, as an installer that calls the library from a worker thread.
+struct InstallerWindow {
+    HWND window = nullptr;
+    DWORD thread_id = 0;
+    std::thread ui;
+
+    InstallerWindow(const RECT& r, bool ownThread) {
+        const auto create = [r] {
+            HWND made = CreateWindowExA(0, "STATIC", "Installer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, r.left, r.top,
+                                        r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+            SetForegroundWindow(made), SetActiveWindow(made);
+            return made;
+        };
+        if (!ownThread) {
+            window = create();
+            return;
+        }
+        std::promise<HWND> made;
+        ui = std::thread([&] {
+            thread_id = GetCurrentThreadId();
+            made.set_value(create());
+            for (MSG message; GetMessageA(&message, nullptr, 0, 0) > 0;) DispatchMessageA(&message);
+        });
+        window = made.get_future().get();
+    }
+    ~InstallerWindow() {
+        if (!ui.joinable()) {
+            DestroyWindow(window);
+            return;
+        }
+        PostMessageA(window, WM_CLOSE, 0, 0), PostThreadMessageA(thread_id, WM_QUIT, 0, 0);
+        ui.join();
+    }
+};
+
+// The selection dialog belongs to the installer's active or foreground window and opens centred on it, or on
+// the work area when there is none, kept wholly on the work area; the properties dialog opens centred on it.
 TEST_F(Win32DialogTest, BothDialogsOpenCentredOnTheirOwnerOrTheWorkArea) {
     if (!display_) return;  // the dialogs cannot show: the other tests check how they fail
     RECT work{};
@@ -282,19 +320,20 @@ TEST_F(Win32DialogTest, BothDialogsOpenCentredOnTheirOwnerOrTheWorkArea) {
     const struct {
         const char* owner;
         RECT rect;
+        bool own_thread;
     } CASES[] = {
-        {"none", {}},
-        {"in the middle", {work.left + 60, work.top + 40, work.left + 760, work.top + 560}},
-        {"off the corner", {work.right - 250, work.bottom - 120, work.right + 250, work.bottom + 280}},
+        {"none", {}, false},
+        {"in the middle", {work.left + 60, work.top + 40, work.left + 760, work.top + 560}, false},
+        {"on another thread", {work.left + 300, work.top + 200, work.left + 1000, work.top + 700}, true},
+        {"off the corner", {work.right - 250, work.bottom - 120, work.right + 250, work.bottom + 280}, false},
     };
     for (const auto& c : CASES) {
         SCOPED_TRACE(c.owner);
-        HWND owner = c.rect.right == 0 ? nullptr
-                                       : CreateWindowExA(0, "STATIC", "Installer", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                                         c.rect.left, c.rect.top, c.rect.right - c.rect.left,
-                                                         c.rect.bottom - c.rect.top, nullptr, nullptr, nullptr, nullptr);
-        if (owner != nullptr) SetForegroundWindow(owner), SetActiveWindow(owner);
-        ASSERT_EQ(GetActiveWindow(), owner);
+        std::optional<InstallerWindow> installer;
+        if (c.rect.right != 0) installer.emplace(c.rect, c.own_thread);
+        HWND owner = installer ? installer->window : nullptr;
+        ASSERT_EQ(GetActiveWindow(), c.own_thread ? nullptr : owner);
+        ASSERT_TRUE(owner == nullptr || GetForegroundWindow() == owner);
         RECT ownerRect{}, select{}, properties{};
         GetWindowRect(owner, &ownerRect);
         HWND selectOwner = nullptr;
@@ -312,6 +351,7 @@ TEST_F(Win32DialogTest, BothDialogsOpenCentredOnTheirOwnerOrTheWorkArea) {
         });
         EXPECT_EQ(selectOwner, owner);
         EXPECT_FALSE(ownerEnabled) << "the installer's window took clicks while the dialog was open";
+        EXPECT_TRUE(owner == nullptr || IsWindowEnabled(owner));
         const std::string where = "select " + Describe(select) + ", properties " + Describe(properties) +
                                   ", owner " + Describe(ownerRect) + ", work area " + Describe(work);
         EXPECT_TRUE(select.left >= work.left && select.top >= work.top && select.right <= work.right &&
@@ -320,10 +360,6 @@ TEST_F(Win32DialogTest, BothDialogsOpenCentredOnTheirOwnerOrTheWorkArea) {
         else if (ownerRect.right <= work.right) EXPECT_TRUE(CentredOn(select, ownerRect)) << where;
         else EXPECT_TRUE(select.right == work.right && select.bottom == work.bottom) << where;
         EXPECT_TRUE(CentredOn(properties, select)) << where;
-        if (owner != nullptr) {
-            EXPECT_TRUE(IsWindowEnabled(owner));
-            DestroyWindow(owner);
-        }
     }
 }
 
