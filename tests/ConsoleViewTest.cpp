@@ -79,7 +79,8 @@ TEST(ConsoleView, ScriptsPlayedAtTheKeyboard) {
     using tavplat::ServiceStart, tavplat::ServiceState;
     Play("console_add.txt", {SALES, ORCL});
     Play("console_services.txt",
-         {{"TEST", "", "", ""}, {"SALES", "", "", "", Service("OracleServiceSALES", ServiceStart::Disabled, ServiceState::Stopped)},
+         {{"TEST", "", "", ""},
+          {"SALES", "", "", "", Service("OracleServiceSALES", ServiceStart::Disabled, ServiceState::Stopped)},
           {"ORCL", "", "", "", Service("OracleServiceORCL", ServiceStart::Automatic, ServiceState::Running)}});
     Play("console_refused.txt", {ORCL});
     Play("console_collision.txt", {ORCL});

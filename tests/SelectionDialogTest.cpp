@@ -267,7 +267,8 @@ TEST(DialogPlacement, CentredOnTheOwnerAndKeptOnTheWorkArea) {
     };
     for (const auto& c : CASES) {
         const ScreenRect placed = tavplat::CentredPlacement(dialog, c.owner, c.work);
-        EXPECT_EQ(placed, c.expected) << placed.left << "," << placed.top << " " << placed.right << "," << placed.bottom;
+        EXPECT_EQ(placed, c.expected) << placed.left << "," << placed.top << " " << placed.right << ","
+                                      << placed.bottom;
     }
 }
 
