@@ -73,9 +73,15 @@ void Play(const char* script, const Found& found, void (*setup)() = [] {}) {
 
 }  // namespace
 
-// An added server's password unechoed, a refused entry and the end of input, bad commands, a host without a terminal.
+// An added server's password unechoed, services' states, a refused entry and the end of input, bad commands,
+// a host without a terminal.
 TEST(ConsoleView, ScriptsPlayedAtTheKeyboard) {
+    using tavplat::ServiceStart, tavplat::ServiceState;
     Play("console_add.txt", {SALES, ORCL});
+    Play("console_services.txt",
+         {{"TEST", "", "", ""},
+          {"SALES", "", "", "", Service("OracleServiceSALES", ServiceStart::Disabled, ServiceState::Stopped)},
+          {"ORCL", "", "", "", Service("OracleServiceORCL", ServiceStart::Automatic, ServiceState::Running)}});
     Play("console_refused.txt", {ORCL});
     Play("console_collision.txt", {ORCL});
     Play("console_commands.txt", {});

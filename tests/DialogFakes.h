@@ -4,6 +4,7 @@
 #define TAV_TESTS_DIALOGFAKES_H
 
 #include <map>
+#include <optional>
 
 #include "dialogs/PropertiesDialog.h"
 #include "discovery/ServerList.h"
@@ -15,11 +16,17 @@ namespace tavtest {
 
 struct ServerFields {
     const char *name, *errorlog, *home, *version;
+    std::optional<ServerService> service = std::nullopt;
 };
 using Found = std::vector<ServerFields>;
 
 const ServerFields ORCL = {"ORCL", "C:\\oracle\\admin\\ORCL\\bdump\\alert_orcl.log", "C:\\oracle\\ora92", "9.2.0.1.0"};
 const ServerFields SALES = {"SALES", "", "C:\\oracle\\product\\10.1.0\\db_1", "10.1.0.2.0"};
+
+// A service as the service manager would describe it.
+inline ServerService Service(const char* name, tavplat::ServiceStart start, tavplat::ServiceState state) {
+    return ServerService{name, {start, state}};
+}
 
 // A server list holding discovered Oracle records, in discovery order.
 struct OracleMachine {
@@ -32,6 +39,7 @@ struct OracleMachine {
             server->SetErrorlogName(fields.errorlog);
             server->SetDollarServer(fields.home);
             server->SetServerVersion(fields.version);
+            server->SetService(fields.service);
             servers.Add(std::move(server), Family::Oracle);
         }
     }

@@ -72,6 +72,11 @@ struct OpenDialog {
         dialog.OnMonitorSetFocus();
         dialog.OnRemoveFromMonitor();
     }
+    // A click on the available item with that text, as the list tells it.
+    void Click(const std::string& name) {
+        view.Available().SetCurSel(view.Available().FindExact(name));
+        dialog.OnAvailableSelectionChanged();
+    }
     CMonitoredServer& Entry(int index) { return *monitored.At(index, Family::Oracle); }
     // Both lists' texts, "monitored | available".
     std::string Lists() { return Texts(view.Monitor()) + " | " + Texts(view.Available()); }
@@ -196,6 +201,75 @@ TEST(SelectGuards, NoCurrentItemNoReferenceOrServerAlreadyStoodForDoesNothing) {
     open.Add("ORCL");
     EXPECT_EQ(open.view.shown.size(), 1u);
     EXPECT_EQ(open.monitored.Count(Family::Oracle), 1);
+}
+
+// The line at the foot tells the service of the available server selected, after a click and
+// after whatever handler moved the selection; it is emptied when none is selected.
+TEST(SelectService, TheLineFollowsTheAvailableSelection) {
+    using tavplat::ServiceStart, tavplat::ServiceState;
+    OpenDialog open({{"ORCL", "", "", "", Service("OracleServiceORCL", ServiceStart::Automatic, ServiceState::Running)},
+                     {"SALES", "", "", "", Service("OracleServiceSALES", ServiceStart::Manual, ServiceState::Stopped)},
+                     {"TEST", "", "", "", Service("OracleServiceTEST", ServiceStart::Disabled, ServiceState::Stopped)},
+                     {"DEV", "", "", ""}});
+    EXPECT_EQ(open.view.ServiceText(), "");
+    const std::string orcl = "Service: OracleServiceORCL (automatic, running)",
+                      sales = "Service: OracleServiceSALES (manual, stopped)";
+    enum Action { NONE, ADD_CANCELLED, ADD, REMOVE, EDIT };
+    // The line is set to "stale" before each row: a handler that forgets it leaves that.
+    const struct {
+        const char* click;
+        Action action;
+        std::string expected;
+    } ROWS[] = {
+        {"ORCL", NONE, orcl},
+        {"SALES", NONE, sales},
+        {"TEST", NONE, "Service: OracleServiceTEST (disabled, stopped)"},
+        {"DEV", NONE, "Service: none"},
+        {"ORCL", ADD_CANCELLED, orcl},  // still selected
+        {nullptr, ADD, ""},             // moved out with its item
+        {"SALES", NONE, sales},
+        {nullptr, REMOVE, sales},       // back in the list, the selection kept
+        {nullptr, ADD, ""},
+        {"TEST", EDIT, sales},          // "&Edit" selects again the item kept at the last ">>"
+    };
+    for (const auto& row : ROWS) {
+        SCOPED_TRACE(std::string(row.click ? row.click : "-") + " " + std::to_string(row.action));
+        open.view.SetServiceText("stale");
+        if (row.click) open.Click(row.click);
+        open.view.cancel = row.action == ADD_CANCELLED;
+        if (row.action == ADD || row.action == ADD_CANCELLED) open.Add("ORCL");
+        if (row.action == REMOVE) open.Remove("ORCL");
+        if (row.action == EDIT) open.view.Monitor().SetCurSel(0), open.dialog.OnEditServer();
+        EXPECT_EQ(open.view.ServiceText(), row.expected);
+    }
+
+    OpenDialog empty({});
+    empty.view.SetServiceText("stale");
+    empty.dialog.OnAvailableSelectionChanged();
+    EXPECT_EQ(empty.view.ServiceText(), "");
+}
+
+// A dialog opens centred on its owner, else on the work area, and never leaves the work area.
+TEST(DialogPlacement, CentredOnTheOwnerAndKeptOnTheWorkArea) {
+    using tavplat::ScreenRect;
+    const ScreenRect work{0, 0, 1024, 738}, second{-1280, 0, 0, 1024}, dialog{0, 0, 200, 100};
+    const struct {
+        std::optional<ScreenRect> owner;
+        ScreenRect work, expected;
+    } CASES[] = {
+        {ScreenRect{100, 100, 700, 500}, work, {300, 250, 500, 350}},
+        {std::nullopt, work, {412, 319, 612, 419}},
+        {std::nullopt, second, {-740, 462, -540, 562}},
+        {ScreenRect{900, 650, 1300, 900}, work, {824, 638, 1024, 738}},   // hanging off right and bottom
+        {ScreenRect{-300, -200, 100, 100}, work, {0, 0, 200, 100}},        // off left and top
+        {ScreenRect{-1000, 0, -500, 300}, work, {0, 100, 200, 200}},       // wholly off the work area
+        {ScreenRect{0, 0, 100, 50}, ScreenRect{0, 0, 150, 80}, {0, 0, 200, 100}},  // larger than the work area
+    };
+    for (const auto& c : CASES) {
+        const ScreenRect placed = tavplat::CentredPlacement(dialog, c.owner, c.work);
+        EXPECT_EQ(placed, c.expected) << placed.left << "," << placed.top << " " << placed.right << ","
+                                      << placed.bottom;
+    }
 }
 
 // The in-memory list box sorts as the system's does: ignoring case, a new item

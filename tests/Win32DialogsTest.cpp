@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <functional>
+#include <future>
+#include <optional>
 #include <thread>
 
 #include "DialogFakes.h"
@@ -114,11 +117,14 @@ struct Robot {
     void Close(HWND window, HWND sync = nullptr) { PostMessageA(window, WM_CLOSE, 0, 0), WaitGone(window, sync); }
     // Picks the item from the keyboard: the focus moves to the list (its focus handler runs), the item
     // becomes current (selection or caret). No mouse: a list that captured it follows the real pointer.
+    // In the single-selection list the arrow keys move the selection, which the list tells the dialog.
     LRESULT Select(HWND dialog, int listId, const std::string& text) {
         HWND list = GetDlgItem(dialog, listId);
         const LRESULT index = SendMessageA(list, LB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(text.c_str()));
         EXPECT_NE(index, LB_ERR) << "no item " << text;
         SendMessageA(dialog, WM_NEXTDLGCTL, WPARAM(list), TRUE);
+        for (LRESULT key = 0; listId == IDC_AVAILABLE_LIST && key <= index; ++key)
+            SendMessageA(list, WM_KEYDOWN, key == 0 ? VK_HOME : VK_DOWN, 0);
         SendMessageA(list, LB_SETCURSEL, index, 0), SendMessageA(list, LB_SETSEL, TRUE, index);
         SendMessageA(list, LB_SETCARETINDEX, index, FALSE);
         return index;
@@ -176,14 +182,22 @@ protected:
 };
 
 TEST_F(Win32DialogTest, DiscoveredServersAddWithOkOrCloseRemoveAndEdit) {
+    using tavplat::ServiceStart, tavplat::ServiceState;
     const Items orcl = {ORCL.name, "wicket", "wicket", ORCL.version, ORCL.home, ORCL.errorlog};
-    const int result = RunSelect({ORCL, SALES, {"TEST", "", "", ""}, {"DEV", "", "", ""}}, [orcl](Robot& r) {
+    ServerFields orclRunning = ORCL, salesDisabled = SALES;
+    orclRunning.service = Service("OracleServiceORCL", ServiceStart::Automatic, ServiceState::Running);
+    salesDisabled.service = Service("Oracle&SALES", ServiceStart::Disabled, ServiceState::Stopped);
+    const Found found = {orclRunning, salesDisabled, {"TEST", "", "", ""}, {"DEV", "", "", ""}};
+    const int result = RunSelect(found, [orcl](Robot& r) {
+        // The line at the foot: the service of the available server selected.
+        const std::string running = "Service: OracleServiceORCL (automatic, running)",
+                          disabled = "Service: Oracle&SALES (disabled, stopped)";
         HWND dlg = r.WaitFor(SELECT), props = nullptr;
         if (dlg == nullptr) return;
         // The monitor list has the focus: "<<" waits for a click on an available server.
-        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "|DEV ORCL SALES TEST|-<<|>>|&New|&Edit|OK|Cancel");
+        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "|DEV ORCL SALES TEST|-<<|>>|&New|&Edit|OK|Cancel|");
         r.Select(dlg, IDC_AVAILABLE_LIST, "ORCL");
-        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "|DEV ORCL SALES TEST|<<|->>|&New|-&Edit|OK|Cancel");
+        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "|DEV ORCL SALES TEST|<<|->>|&New|-&Edit|OK|Cancel|" + running);
         // "<<" and OK: the record's values and the default login and password.
         if (!(props = r.Open(dlg, IDC_ADD_TO_MONITOR))) return;
         EXPECT_EQ(GetWindow(props, GW_OWNER), dlg);
@@ -194,14 +208,15 @@ TEST_F(Win32DialogTest, DiscoveredServersAddWithOkOrCloseRemoveAndEdit) {
         r.Select(dlg, IDC_AVAILABLE_LIST, "SALES");
         if (!(props = r.Open(dlg, IDC_ADD_TO_MONITOR))) return;
         r.Close(props, dlg);
-        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "ORCL|DEV SALES TEST|<<|->>|&New|-&Edit|OK|Cancel");
+        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "ORCL|DEV SALES TEST|<<|->>|&New|-&Edit|OK|Cancel|" + disabled);
         // A double click adds too; ">>" on the second item (the list's caret) gives it back.
         if (!(props = r.OpenItem(dlg, IDC_AVAILABLE_LIST, "TEST"))) return;
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, IDC_SERVICE_TEXT)), "Service: none");
         r.Finish(props, IDOK, dlg);
         r.Select(dlg, IDC_MONITOR_LIST, "TEST");
-        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "ORCL TEST|DEV SALES|-<<|>>|&New|&Edit|OK|Cancel");
+        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "ORCL TEST|DEV SALES|-<<|>>|&New|&Edit|OK|Cancel|");
         r.Press(dlg, IDC_REMOVE_FROM_MONITOR);
-        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "ORCL|DEV SALES TEST|-<<|>>|&New|&Edit|OK|Cancel");
+        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "ORCL|DEV SALES TEST|-<<|>>|&New|&Edit|OK|Cancel|");
         // A double click edits: the password shows decoded; a new login encodes it anew.
         if (!(props = r.OpenItem(dlg, IDC_MONITOR_LIST, "ORCL"))) return;
         EXPECT_EQ(Shown(props), Properties({orcl[0], "system", "manager", orcl[3], orcl[4], orcl[5]}));
@@ -221,7 +236,7 @@ TEST_F(Win32DialogTest, NewServersTheEmptyFieldWarningsAndEditThenCancel) {
     const int result = RunSelect({}, [&longLog](Robot& r) {
         HWND dlg = r.WaitFor(SELECT), props = nullptr;
         if (dlg == nullptr) return;
-        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "||-<<|->>|&New|&Edit|OK|Cancel");  // nothing discovered
+        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "||-<<|->>|&New|&Edit|OK|Cancel|");  // nothing discovered
         if (!(props = r.Open(dlg, IDC_NEW_SERVER))) return;
         EXPECT_EQ(Shown(props), Properties({"New_Server", "wicket", "wicket", "", "", ""}));
         SetDlgItemTextA(props, IDC_LOGIN, ""), SetDlgItemTextA(props, IDC_PASSWORD, "");
@@ -235,7 +250,7 @@ TEST_F(Win32DialogTest, NewServersTheEmptyFieldWarningsAndEditThenCancel) {
         r.Finish(props, IDOK, dlg);
         // "&Edit", then Cancel: the entry stays as it was.
         r.Select(dlg, IDC_MONITOR_LIST, "Added");
-        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "Added New_Server||-<<|->>|&New|&Edit|OK|Cancel");
+        EXPECT_EQ(Shown(dlg), SELECT_TEXTS + "Added New_Server||-<<|->>|&New|&Edit|OK|Cancel|");
         if (!(props = r.Open(dlg, IDC_EDIT_SERVER))) return;
         EXPECT_EQ(Shown(props), Properties({"Added", "wicket", "wicket", "", "", longLog}));
         SetDlgItemTextA(props, IDC_PASSWORD, "changed");
@@ -247,6 +262,105 @@ TEST_F(Win32DialogTest, NewServersTheEmptyFieldWarningsAndEditThenCancel) {
     EXPECT_EQ(result, DIALOG_CANCEL);
     EXPECT_EQ(MonitoredSet(monitored_), "New_Server (5) login= password=(stored as \"\") version= home= errorlog=\nAdded "
                                      "(5) login=wicket password=wicket version= home= errorlog=" + longLog + "\n");
+}
+
+std::string Describe(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+}
+
+// Centres within a pixel of each other.
+bool CentredOn(const RECT& inner, const RECT& outer) {
+    return std::abs((inner.left + inner.right) - (outer.left + outer.right)) <= 2 &&
+           std::abs((inner.top + inner.bottom) - (outer.top + outer.bottom)) <= 2;
+}
+
+// The installer's window: on the thread that runs the dialogs, or on a thread of its own that keeps it in the
+// foreground, as an installer that calls the library from a worker thread.
+struct InstallerWindow {
+    HWND window = nullptr;
+    DWORD thread_id = 0;
+    std::thread ui;
+
+    InstallerWindow(const RECT& r, bool ownThread) {
+        const auto create = [r] {
+            HWND made = CreateWindowExA(0, "STATIC", "Installer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, r.left, r.top,
+                                        r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+            SetForegroundWindow(made), SetActiveWindow(made);
+            return made;
+        };
+        if (!ownThread) {
+            window = create();
+            return;
+        }
+        std::promise<HWND> made;
+        ui = std::thread([&] {
+            thread_id = GetCurrentThreadId();
+            made.set_value(create());
+            for (MSG message; GetMessageA(&message, nullptr, 0, 0) > 0;) DispatchMessageA(&message);
+        });
+        window = made.get_future().get();
+    }
+    ~InstallerWindow() {
+        if (!ui.joinable()) {
+            DestroyWindow(window);
+            return;
+        }
+        PostMessageA(window, WM_CLOSE, 0, 0), PostThreadMessageA(thread_id, WM_QUIT, 0, 0);
+        ui.join();
+    }
+};
+
+// The selection dialog belongs to the installer's active or foreground window and opens centred on it, or on
+// the work area when there is none, kept wholly on the work area; the properties dialog opens centred on it.
+TEST_F(Win32DialogTest, BothDialogsOpenCentredOnTheirOwnerOrTheWorkArea) {
+    if (!display_) return;  // the dialogs cannot show: the other tests check how they fail
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+    const struct {
+        const char* owner;
+        RECT rect;
+        bool own_thread;
+    } CASES[] = {
+        {"none", {}, false},
+        {"in the middle", {work.left + 60, work.top + 40, work.left + 760, work.top + 560}, false},
+        {"on another thread", {work.left + 300, work.top + 200, work.left + 1000, work.top + 700}, true},
+        {"off the corner", {work.right - 250, work.bottom - 120, work.right + 250, work.bottom + 280}, false},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.owner);
+        std::optional<InstallerWindow> installer;
+        if (c.rect.right != 0) installer.emplace(c.rect, c.own_thread);
+        HWND owner = installer ? installer->window : nullptr;
+        ASSERT_EQ(GetActiveWindow(), c.own_thread ? nullptr : owner);
+        ASSERT_TRUE(owner == nullptr || GetForegroundWindow() == owner);
+        RECT ownerRect{}, select{}, properties{};
+        GetWindowRect(owner, &ownerRect);
+        HWND selectOwner = nullptr;
+        bool ownerEnabled = true;
+        RunSelect({ORCL}, [&](Robot& r) {
+            HWND dlg = r.WaitFor(SELECT), props = nullptr;
+            if (dlg == nullptr) return;
+            GetWindowRect(dlg, &select);
+            selectOwner = GetWindow(dlg, GW_OWNER);
+            ownerEnabled = owner != nullptr && IsWindowEnabled(owner);
+            if (!(props = r.Open(dlg, IDC_NEW_SERVER))) return;
+            GetWindowRect(props, &properties);
+            r.Finish(props, IDCANCEL, dlg);
+            r.Finish(dlg, IDCANCEL);
+        });
+        EXPECT_EQ(selectOwner, owner);
+        EXPECT_FALSE(ownerEnabled) << "the installer's window took clicks while the dialog was open";
+        EXPECT_TRUE(owner == nullptr || IsWindowEnabled(owner));
+        const std::string where = "select " + Describe(select) + ", properties " + Describe(properties) +
+                                  ", owner " + Describe(ownerRect) + ", work area " + Describe(work);
+        EXPECT_TRUE(select.left >= work.left && select.top >= work.top && select.right <= work.right &&
+                    select.bottom <= work.bottom) << where;
+        if (owner == nullptr) EXPECT_TRUE(CentredOn(select, work)) << where;
+        else if (ownerRect.right <= work.right) EXPECT_TRUE(CentredOn(select, ownerRect)) << where;
+        else EXPECT_TRUE(select.right == work.right && select.bottom == work.bottom) << where;
+        EXPECT_TRUE(CentredOn(properties, select)) << where;
+    }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ constexpr int IDC_NEW_SERVER = 1002;          // "&New"
 constexpr int IDC_REMOVE_FROM_MONITOR = 1003; // ">>"
 constexpr int IDC_AVAILABLE_LIST = 1005;
 constexpr int IDC_EDIT_SERVER = 1006;         // "&Edit"
+constexpr int IDC_SERVICE_TEXT = 1008;        // the selected available server's service
 // Control ids of template 202 (properties).
 constexpr int IDC_SERVER_NAME = 1004;
 constexpr int IDC_LOGIN = 1005;
@@ -42,6 +43,9 @@ public:
     virtual void SetFocusToDialog() = 0;
     // Why a click was refused; the dialog stays as it is.
     virtual void MessageBox(const std::string& text) = 0;
+    // The line at the dialog's foot that tells the service of the server selected
+    // in "Database Servers Available"; empty when none is selected.
+    virtual void SetServiceText(const std::string& text) = 0;
 };
 
 class IPropertiesView {

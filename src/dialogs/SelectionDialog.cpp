@@ -10,6 +10,7 @@
 #include "dialogs/PropertiesDialog.h"
 #include "discovery/ServerList.h"
 #include "discovery/ServerNameRules.h"
+#include "discovery/ServiceNaming.h"
 #include "monitor/MonitoredSet.h"
 #include "password/PasswordEncoding.h"
 
@@ -35,6 +36,11 @@ void SetEntryFromProperties(CMonitoredServer& entry, const CServerPropertiesDlg&
     entry.SetServerVersion(dialog.database_version.c_str());
     entry.SetLogin(dialog.login.c_str());
     entry.SetPassword(dialog.password.c_str());
+}
+
+// What the line at the dialog's foot says of a discovered server.
+std::string ServiceLine(const CDbServer& server) {
+    return server.GetService() ? "Service: " + ServiceSummary(server) : "Service: none";
 }
 
 }  // namespace
@@ -76,7 +82,20 @@ bool CServerSelectDlg::OnInitDialog() {
         available.SetItemData(item, server);
         available_records_.insert(server);
     }
+    UpdateServiceText();
     return true;
+}
+
+// The line follows the available list's selection, whatever moved it.
+void CServerSelectDlg::UpdateServiceText() {
+    ListBox& available = view_->List(IDC_AVAILABLE_LIST);
+    const int index = available.GetCurSel();
+    const auto* server = index >= 0 ? static_cast<const CDbServer*>(available.GetItemData(index)) : nullptr;
+    view_->SetServiceText(server ? ServiceLine(*server) : std::string());
+}
+
+void CServerSelectDlg::OnAvailableSelectionChanged() {
+    UpdateServiceText();
 }
 
 void CServerSelectDlg::OnAvailableSetFocus() {
@@ -132,6 +151,7 @@ void CServerSelectDlg::OnAddToMonitor() {
         view_->EnableButton(IDC_EDIT_SERVER, false);
         view_->EnableButton(IDC_ADD_TO_MONITOR, true);
     }
+    UpdateServiceText();
     view_->SetFocusToDialog();
 }
 
@@ -171,6 +191,7 @@ void CServerSelectDlg::OnRemoveFromMonitor() {
         }
     }
     monitor.DeleteString(monitorIndex);
+    UpdateServiceText();
 }
 
 void CServerSelectDlg::OnNewServer() {
@@ -210,6 +231,7 @@ void CServerSelectDlg::OnEditServer() {
     properties.password = PasswordAsTyped(decoded.status.Ok() ? decoded.password : decoded.status.text);
 
     UpdateDataToControls();
+    UpdateServiceText();
     if (view_->RunProperties(properties) == DIALOG_OK)
         SetEntryFromProperties(*entry, properties);
     view_->SetFocusToDialog();

@@ -27,6 +27,7 @@ public:
     void OnEditServer();
     void OnAvailableSetFocus();
     void OnMonitorSetFocus();
+    void OnAvailableSelectionChanged();
     // OK may end the dialog only when no two monitored servers would share
     // their files; otherwise the view says which two, and false.
     bool OnOK();
@@ -38,6 +39,7 @@ private:
     void UpdateDataFromControls();
     void UpdateDataToControls();
     int AvailableCount() const;
+    void UpdateServiceText();
 
     Family family_;
     CDbServerList& servers_;

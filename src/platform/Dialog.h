@@ -2,6 +2,8 @@
 #ifndef TAV_PLATFORM_DIALOG_H
 #define TAV_PLATFORM_DIALOG_H
 
+#include <algorithm>
+#include <optional>
 #include <string>
 
 namespace tavplat {
@@ -29,9 +31,10 @@ public:
 
 // What a control tells its dialog.
 enum class Notification {
-    CLICKED,        // a button pressed (Enter and Escape press OK and Cancel)
-    DOUBLE_CLICKED, // an item of a list box
-    GOT_FOCUS,      // a list box
+    CLICKED,            // a button pressed (Enter and Escape press OK and Cancel)
+    DOUBLE_CLICKED,     // an item of a list box
+    GOT_FOCUS,          // a list box
+    SELECTION_CHANGED,  // a list box's current item, changed by the person
 };
 
 // A dialog's window while it runs.
@@ -66,6 +69,27 @@ public:
     virtual void OnClose(DialogWindow& window) = 0;
 };
 
+// A rectangle on the screen in pixels; right and bottom lie just outside.
+struct ScreenRect {
+    long left = 0, top = 0, right = 0, bottom = 0;
+    bool operator==(const ScreenRect&) const = default;
+};
+
+// Where a dialog opens: centred on its owner's window, or on the work area
+// when it has none, then moved as little as needs be to lie wholly on the
+// work area. One larger than the work area keeps its top left corner there,
+// so that its caption can still be reached.
+constexpr ScreenRect CentredPlacement(const ScreenRect& dialog, const std::optional<ScreenRect>& owner,
+                                      const ScreenRect& workArea) {
+    const ScreenRect& centre = owner ? *owner : workArea;
+    const long width = dialog.right - dialog.left, height = dialog.bottom - dialog.top;
+    long left = centre.left + (centre.right - centre.left - width) / 2;
+    long top = centre.top + (centre.bottom - centre.top - height) / 2;
+    left = std::max(std::min(left, workArea.right - width), workArea.left);
+    top = std::max(std::min(top, workArea.bottom - height), workArea.top);
+    return ScreenRect{left, top, left + width, top + height};
+}
+
 // True where RunModalDialog can show dialogs at all.
 bool WindowedDialogsAvailable();
 
@@ -77,7 +101,10 @@ struct [[nodiscard]] ModalOutcome {
     long error = 0;
 };
 
-// Runs the dialog of template templateId modally, owned by owner (null: none).
+// Runs the dialog of template templateId modally, owned by owner, centred on
+// it. Without an owner the dialog belongs to the calling process's active
+// window, as a dialog without a parent does: it opens over the installer and
+// keeps it from being used meanwhile; with no such window it has none.
 ModalOutcome RunModalDialog(int templateId, DialogWindow* owner, DialogHandler& handler);
 
 }  // namespace tavplat

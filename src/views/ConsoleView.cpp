@@ -10,6 +10,8 @@
 
 #include "dialogs/SelectionDialog.h"
 #include "dialogs/PropertiesDialog.h"
+#include "discovery/ServerRecord.h"
+#include "platform/ServiceManager.h"
 #include "platform/Terminal.h"
 #include "text/Text.h"
 #include "views/MemoryView.h"
@@ -48,6 +50,19 @@ const Field PROPERTY_FIELDS[] = {
 };
 
 const char* const CLEAR_FIELD = "-";
+
+// How a discovered server's service stands, shown beside its name:
+// "(running)", "(stopped, disabled)" for one that cannot be started,
+// "(no service)".
+std::string ServiceState(const CDbServer& server) {
+    const auto& service = server.GetService();
+    if (!service)
+        return "(no service)";
+    std::string state = tavplat::ServiceStateName(service->status.state);
+    if (service->status.start == tavplat::ServiceStart::Disabled)
+        state += ", disabled";
+    return "(" + state + ")";
+}
 
 class ConsoleSelectView : public MemorySelectView {
 public:
@@ -178,18 +193,25 @@ private:
                    out_);
     }
 
-    void ShowList(const char* title, MemoryListControl& list) {
+    // The available list's items are discovered records: each shows its
+    // service's state. The monitored entries have none of their own.
+    void ShowList(const char* title, MemoryListControl& list, bool discovered) {
         std::fprintf(out_, "%s:\n", title);
         if (list.GetCount() == 0)
             std::fputs("  (none)\n", out_);
-        for (int i = 0; i < list.GetCount(); ++i)
-            std::fprintf(out_, "  %d  %s\n", i + 1, list.GetText(i).c_str());
+        for (int i = 0; i < list.GetCount(); ++i) {
+            std::fprintf(out_, "  %d  %s", i + 1, list.GetText(i).c_str());
+            const auto* server = static_cast<const CDbServer*>(list.GetItemData(i));
+            if (discovered && server)
+                std::fprintf(out_, "  %s", ServiceState(*server).c_str());
+            std::fputc('\n', out_);
+        }
     }
 
     void ShowLists() {
         std::fputc('\n', out_);
-        ShowList("Servers to Monitor", view_.Monitor());
-        ShowList("Database Servers Available", view_.Available());
+        ShowList("Servers to Monitor", view_.Monitor(), false);
+        ShowList("Database Servers Available", view_.Available(), true);
     }
 
     // The item a number names, as a 0-based index; -1 after telling why not.

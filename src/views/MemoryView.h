@@ -112,6 +112,7 @@ public:
         messages_.push_back(text);
         if (on_message_) on_message_(text);
     }
+    void SetServiceText(const std::string& text) override { service_text_ = text; }
 
     // Called with the text of each message box as it is shown.
     void SetMessageHandler(std::function<void(const std::string&)> handler) {
@@ -122,11 +123,13 @@ public:
     MemoryListControl& Monitor() { return monitor_; }
     MemoryListControl& Available() { return available_; }
     bool IsButtonEnabled(int id) const;
+    const std::string& ServiceText() const { return service_text_; }
 
 private:
     MemoryListControl monitor_{true};     // multiple selection
     MemoryListControl available_{false};  // single selection
     std::map<int, bool> enabled_;
+    std::string service_text_;
     std::vector<std::string> messages_;
     std::function<void(const std::string&)> on_message_;
 };

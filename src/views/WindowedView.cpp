@@ -80,6 +80,7 @@ public:
 
     void SetFocusToDialog() override { window_.SetFocusToDialog(); }
     void MessageBox(const std::string& text) override { window_.ShowMessage(text); }
+    void SetServiceText(const std::string& text) override { window_.SetControlText(IDC_SERVICE_TEXT, text); }
 
 private:
     DialogWindow& window_;
@@ -99,6 +100,7 @@ const SelectAction SELECT_ACTIONS[] = {
     {IDC_EDIT_SERVER, Notification::CLICKED, &CServerSelectDlg::OnEditServer},
     {IDC_AVAILABLE_LIST, Notification::DOUBLE_CLICKED, &CServerSelectDlg::OnAddToMonitor},
     {IDC_AVAILABLE_LIST, Notification::GOT_FOCUS, &CServerSelectDlg::OnAvailableSetFocus},
+    {IDC_AVAILABLE_LIST, Notification::SELECTION_CHANGED, &CServerSelectDlg::OnAvailableSelectionChanged},
     {IDC_MONITOR_LIST, Notification::DOUBLE_CLICKED, &CServerSelectDlg::OnEditServer},
     {IDC_MONITOR_LIST, Notification::GOT_FOCUS, &CServerSelectDlg::OnMonitorSetFocus},
 };

@@ -8,8 +8,8 @@ class CServerSelectDlg;
 
 namespace tavview {
 
-// Runs the selection dialog (no owner). A failure carries the system's error
-// code and no text.
+// Runs the selection dialog over the installer's active window, if it has
+// one. A failure carries the system's error code and no text.
 SelectOutcome RunWindowedSelectDialog(CServerSelectDlg& dialog);
 
 }  // namespace tavview

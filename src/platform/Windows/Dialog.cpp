@@ -5,6 +5,7 @@
 
 #include <map>
 #include <new>
+#include <optional>
 
 #include "platform/Module.h"
 
@@ -176,8 +177,34 @@ bool KindOfNotification(WORD code, Notification* kind) {
     case BN_CLICKED: *kind = Notification::CLICKED; return true;
     case LBN_DBLCLK: *kind = Notification::DOUBLE_CLICKED; return true;
     case LBN_SETFOCUS: *kind = Notification::GOT_FOCUS; return true;
+    case LBN_SELCHANGE: *kind = Notification::SELECTION_CHANGED; return true;
     default: return false;
     }
+}
+
+ScreenRect ToScreenRect(const RECT& rect) {
+    return ScreenRect{rect.left, rect.top, rect.right, rect.bottom};
+}
+
+// Centres the dialog on its owner, or on the work area of the monitor it is
+// on when it has no owner that shows; the template's own position is only
+// relative to the owner's corner.
+void CentreOnOwner(HWND dialog) {
+    RECT own{};
+    if (!GetWindowRect(dialog, &own))
+        return;
+    HWND owner = GetWindow(dialog, GW_OWNER);
+    std::optional<ScreenRect> ownerRect;
+    RECT ownerWindow{};
+    if (owner != nullptr && IsWindowVisible(owner) && !IsIconic(owner) && GetWindowRect(owner, &ownerWindow))
+        ownerRect = ToScreenRect(ownerWindow);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    HMONITOR screen = MonitorFromWindow(ownerRect ? owner : dialog, MONITOR_DEFAULTTONEAREST);
+    if (!GetMonitorInfoA(screen, &monitor))
+        return;
+    const ScreenRect place = CentredPlacement(ToScreenRect(own), ownerRect, ToScreenRect(monitor.rcWork));
+    SetWindowPos(dialog, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -185,6 +212,7 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         auto* run = reinterpret_cast<ModalRun*>(lParam);
         SetWindowLongPtrA(window, DWLP_USER, lParam);
         run->window.Attach(window);
+        CentreOnOwner(window);
         return RunHandler(window, &run->handler_error, [&]() -> INT_PTR {
             return run->handler->OnInit(run->window) ? TRUE : FALSE;
         });
@@ -210,6 +238,23 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
+// The window of this process the person is working in: the calling thread's
+// active window, else the foreground window when it is one of this process's
+// (an installer whose dialogs run on another thread). Null when neither shows.
+HWND ProcessActiveWindow() {
+    HWND active = GetActiveWindow();
+    if (active == nullptr) {
+        HWND foreground = GetForegroundWindow();
+        DWORD process = 0;
+        if (foreground != nullptr && GetWindowThreadProcessId(foreground, &process) != 0 &&
+            process == GetCurrentProcessId())
+            active = foreground;
+    }
+    if (active != nullptr)
+        active = GetAncestor(active, GA_ROOT);
+    return active != nullptr && IsWindowVisible(active) ? active : nullptr;
+}
+
 }  // namespace
 
 // Without a display the run itself fails, with the system's code.
@@ -220,7 +265,7 @@ bool WindowedDialogsAvailable() {
 ModalOutcome RunModalDialog(int templateId, DialogWindow* owner, DialogHandler& handler) {
     ModalRun run;
     run.handler = &handler;
-    HWND ownerWindow = owner != nullptr ? static_cast<HWND>(owner->NativeHandle()) : nullptr;
+    HWND ownerWindow = owner != nullptr ? static_cast<HWND>(owner->NativeHandle()) : ProcessActiveWindow();
     SetLastError(0);
     const INT_PTR result =
         DialogBoxParamA(static_cast<HINSTANCE>(LibraryModuleHandle()), MAKEINTRESOURCEA(templateId),
