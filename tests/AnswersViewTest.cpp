@@ -1,6 +1,7 @@
 // The answers-file view: the documented format played through the dialog
 // handlers, and one message naming the file and line for every fault.
 #include "views/AnswersView.h"
+#include "views/AnswersPattern.h"
 #include "views/AnswersTemplate.h"
 
 #include <gtest/gtest.h>
@@ -159,6 +160,22 @@ TEST(AnswersPlay, APasswordFromTheEnvironmentIsNeverShown) {
         else
             EXPECT_NE(ended.failure.text.find(c.variable), std::string::npos) << ended.failure.text;
     }
+}
+
+// Patterns match the whole name, ASCII letters without case; "*" may take
+// nothing or a run that a later character of the pattern also matches.
+TEST(AnswersPlay, NamePatternsMatchWholeNames) {
+    const struct {
+        const char *pattern, *name;
+        bool matches;
+    } CASES[] = {
+        {"*", "", true},          {"*", "ORCL", true},     {"ora*", "ORA10", true},  {"ora*", "ORCL", false},
+        {"?RCL", "ORCL", true},   {"?RCL", "RCL", false},  {"ORC?", "ORCL1", false}, {"*1", "ORA11", true},
+        {"*A*1", "ORA11", true},  {"*A*2", "ORA11", false}, {"O*R*L", "ORCL", true}, {"*?*", "", false},
+        {"MSSQL$*", "mssql$sales", true}, {"SAL?S", "sales", true}, {"S*S", "S", false},
+    };
+    for (const auto& c : CASES)
+        EXPECT_EQ(tavview::MatchesNamePattern(c.pattern, c.name), c.matches) << c.pattern << " " << c.name;
 }
 
 // The names a section header cannot carry unchanged; the template leaves such servers out.
