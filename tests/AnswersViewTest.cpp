@@ -51,7 +51,8 @@ void GiveFleetServices(CDbServerList& servers) {
 }
 
 // Plays each case of a cases file ("=== title" starts one) over a fresh
-// machine that found those servers, or nothing when the title says so.
+// machine that found those servers, with the fleet's services, or nothing
+// when the title says so.
 std::string PlayCases(const char* file, const Found& found) {
     const std::string cases = ReadBinary(file);
     std::string report;
@@ -68,7 +69,6 @@ std::string PlayCases(const char* file, const Found& found) {
     }
     return report;
 }
-
 
 constexpr const char* FLEET_PASSWORD = "Fl33t env#1";
 constexpr const char* FLEET_LONG = "L0ngFl33tPasswordL0ngFl33tPasswordL0ngFl33tPasswor";  // 50 characters
