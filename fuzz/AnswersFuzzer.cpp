@@ -1,8 +1,12 @@
 // Fuzz target: an answers file, played over a machine where discovery found
-// two Oracle instances and over one where it found none. A file that plays to
-// OK must leave only passwords that decode with their own login and server
-// name, and its generated files may hold no control character but their line ends.
+// four Oracle instances, their services in different states or none, and over
+// one where it found none. A file that plays to OK must leave only passwords
+// that decode with their own login and server name, and its generated files
+// may hold no control character but their line ends. The password that
+// password_env can take from the environment is never shown.
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "dialogs/SelectionDialog.h"
@@ -13,6 +17,7 @@
 #include "generate/InstallParams.h"
 #include "monitor/MonitoredSet.h"
 #include "password/PasswordEncoding.h"
+#include "platform/Process.h"
 #include "views/AnswersView.h"
 #include "views/MemoryView.h"
 
@@ -24,10 +29,37 @@ constexpr const char* ANSWERS_NAME = "answers.txt";
 // decodes to none, so that counts as a fault only when the file holds no such text.
 constexpr const char* NO_PASSWORD = "NONE";
 
-struct Instance { const char *name, *home, *version, *errorlog; };
+// The variables a file can name in password_env, as the fleet cases of the
+// tests (the seeds) name them: each set with a value no message may show
+// (one fits the encoding, one is too long, one holds a tab), and one unset.
+struct Variable { const char *name, *value; };
+const Variable VARIABLES[] = {
+    {"TAV_FLEET_PASSWORD", "Fz0#env secret"},
+    {"TAV_FLEET_LONG", "Fz0LongSecretFz0LongSecretFz0LongSecretFz0LongSecr"},
+    {"TAV_FLEET_TAB", "Fz0\tsecret"},
+};
+constexpr const char* UNSET_VARIABLE = "TAV_FLEET_UNSET";
+
+struct Instance {
+    const char *name, *home, *version, *errorlog;
+    std::optional<tavplat::ServiceState> state;  // none: no service
+};
 const Instance INSTANCES[] = {
-    {"ORCL", "C:\\oracle\\ora92", "9.2.0.1.0", "C:\\oracle\\admin\\ORCL\\bdump\\alert_orcl.log"},
-    {"SALES", "C:\\oracle\\product\\10.1.0\\db_1", "10.1.0.2.0", ""},
+    {"ORCL", "C:\\oracle\\ora92", "9.2.0.1.0", "C:\\oracle\\admin\\ORCL\\bdump\\alert_orcl.log",
+     tavplat::ServiceState::Running},
+    {"SALES", "C:\\oracle\\product\\10.1.0\\db_1", "10.1.0.2.0", "", tavplat::ServiceState::Stopped},
+    {"ORA10", "C:\\oracle\\product\\10.2.0\\db_1", "10.2.0.1.0", "", std::nullopt},
+    {"ORA11", "C:\\oracle\\product\\11.1.0\\db_1", "11.1.0.6.0", "", tavplat::ServiceState::Paused},
+};
+
+// What the report is told, kept to look for the secret in.
+class RecordingReport : public CReport {
+public:
+    void Console(std::string_view text) override { lines += text; }
+    void ConsoleAndLog(std::string_view text) override { lines += text; }
+    void LogOnly(std::string_view text) override { lines += text; }
+    void Error(std::string_view text) override { lines += text; }
+    std::string lines;
 };
 
 // The person opens a monitored server with "&Edit" and presses OK.
@@ -104,7 +136,7 @@ void CheckGeneratedLines(const CMonitoredSet& monitored) {
 }
 
 void PlayOver(const std::string& text, bool discovered) {
-    tavfuzz::QuietReport quiet;
+    RecordingReport report;
     CDbServerList servers;
     if (discovered) {
         for (const Instance& instance : INSTANCES) {
@@ -114,13 +146,23 @@ void PlayOver(const std::string& text, bool discovered) {
             server->SetDollarServer(instance.home);
             server->SetServerVersion(instance.version);
             server->SetErrorlogName(instance.errorlog);
+            if (instance.state)
+                server->SetService(ServerService{std::string("OracleService") + instance.name,
+                                                 {tavplat::ServiceStart::Automatic, *instance.state}});
             servers.Add(std::move(server), Family::Oracle);
         }
     }
     CMonitoredSet monitored;
     CServerSelectDlg dialog(Family::Oracle, servers, monitored);
 
-    const auto [result, failure] = tavview::RunAnswersSelectText(dialog, text, ANSWERS_NAME, quiet);
+    const auto [result, failure] = tavview::RunAnswersSelectText(dialog, text, ANSWERS_NAME, report);
+    // Unless the file itself holds it, a variable's password shows nowhere.
+    for (const Variable& variable : VARIABLES)
+        FUZZ_CHECK(text.find(variable.value) != std::string::npos ||
+                       (report.lines.find(variable.value) == std::string::npos &&
+                        failure.text.find(variable.value) == std::string::npos),
+                   "the password from %s was shown: \"%s\" \"%s\"", variable.name, report.lines.c_str(),
+                   failure.text.c_str());
     if (result < 0) {
         const std::string where = std::string(ANSWERS_NAME) + ":";
         FUZZ_CHECK(result == -1 && failure.code != 0 && failure.text.rfind(where, 0) == 0 &&
@@ -150,6 +192,17 @@ void PlayOver(const std::string& text, bool discovered) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const bool environment = [] {
+        // The environment keeps the buffers: they live as long as the process.
+        static std::string assignments[std::size(VARIABLES)];
+        bool set = true;
+        for (size_t i = 0; i < std::size(VARIABLES); ++i) {
+            assignments[i] = std::string(VARIABLES[i].name) + "=" + VARIABLES[i].value;
+            set = set && tavplat::PutEnvironment(assignments[i].data()) == 0;
+        }
+        return set && !tavplat::EnvironmentValue(UNSET_VARIABLE);
+    }();
+    FUZZ_CHECK(environment, "the variables cannot be set, or %s is set", UNSET_VARIABLE);
     const std::string text = tavfuzz::Text(data, size);
     PlayOver(text, true);
     PlayOver(text, false);

@@ -32,6 +32,7 @@ take snapshot $(find "$fx" "$src/examples" -name '*.reg')
 cases snapshot "$fx/registry/loader-badlines.txt"
 take answers "$fx"/dialogs/answers_{cancel,crlf,nul}.txt "$fx"/e2e/*/answers.txt "$src/examples/answers.txt"
 cases answers "$fx/dialogs/answers_cases.txt"
+cases answers "$fx/dialogs/answers_fleet.txt"
 take parameter_file $(find "$fx" "$src/examples" -name '*.ora')
 take password "$src"/fuzz/corpus/password/*
 take batch_escaping "$src"/fuzz/corpus/batch_escaping/*

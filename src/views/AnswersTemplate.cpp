@@ -5,11 +5,13 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
 #include "discovery/ServerList.h"
 #include "discovery/ServerNameRules.h"
+#include "discovery/ServiceNaming.h"
 #include "generate/FamilyTable.h"
 #include "monitor/MonitoredSet.h"
 #include "text/Text.h"
@@ -43,6 +45,14 @@ std::string DescriptionLines(const CDbServer& server) {
     lines += Format("#   registry_view : %s\n", CommentText(server.GetRegistryView()).c_str());
     if (!server.GetIsServerValid())
         lines += "#   is_server_valid : 0\n";
+    // What discovery learnt beyond the registry, only where it learnt something.
+    if (server.GetFoundBy() == FoundBy::Service)
+        lines += Format("#   found_by : %s\n", FoundByName(server.GetFoundBy()));
+    if (server.GetService())
+        lines += Format("#   service : %s\n", CommentText(ServiceSummary(server)).c_str());
+    if (server.GetServerFamily() == Family::MsSql)
+        if (const std::optional<int> port = static_cast<const CMsSqlServer&>(server).GetTcpPort())
+            lines += Format("#   tcp_port : %d\n", *port);
     return lines;
 }
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +20,9 @@
 #include "machine/ValuePolicy.h"
 #include "monitor/MonitoredSet.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "text/Text.h"
+#include "views/AnswersPattern.h"
 #include "views/MemoryView.h"
 
 namespace tavview {
@@ -35,13 +38,16 @@ constexpr long ANSWERS_INVALID = 13;
 // The code when the file cannot be read and the C runtime gave none (ERROR_FILE_NOT_FOUND).
 constexpr long ANSWERS_UNREADABLE = 2;
 
-enum class ActionKind { MONITOR, MONITOR_ALL, NEW_SERVER, EDIT, REMOVE, OK, CANCEL };
+// MONITOR_PATTERN: a name with "*" or "?", "*" alone included.
+enum class ActionKind { MONITOR, MONITOR_PATTERN, NEW_SERVER, EDIT, REMOVE, OK, CANCEL };
 
 // One property value typed into the properties dialog.
 struct Setting {
     int control = 0;
     std::string value;
     int line = 0;
+    // Set for password_env: the value is this variable's when the section is played.
+    std::string variable;
 };
 
 // One section of the file: what the person does, in file order.
@@ -51,6 +57,8 @@ struct Action {
     bool has_name = false;
     int line = 0;
     std::vector<Setting> settings;
+    // state = STATE: only servers whose service is in that state.
+    std::optional<tavplat::ServiceState> state;
 };
 
 struct AnswersError {
@@ -125,7 +133,7 @@ private:
         if (EqualsIgnoringCase(word, "monitor")) {
             if (name.empty())
                 return Fail(error, "[monitor] needs a server name, or * for all discovered servers");
-            action.kind = name == "*" ? ActionKind::MONITOR_ALL : ActionKind::MONITOR;
+            action.kind = IsNamePattern(name) ? ActionKind::MONITOR_PATTERN : ActionKind::MONITOR;
         } else if (EqualsIgnoringCase(word, "new")) {
             action.kind = ActionKind::NEW_SERVER;
         } else if (EqualsIgnoringCase(word, "edit") || EqualsIgnoringCase(word, "remove")) {
@@ -160,7 +168,11 @@ private:
         for (const PropertyKey& property : PROPERTY_KEYS)
             if (EqualsIgnoringCase(key, property.key))
                 control = property.control;
-        if (control == 0)
+        const bool isState = EqualsIgnoringCase(key, "state");
+        const bool fromVariable = EqualsIgnoringCase(key, "password_env");
+        if (fromVariable)
+            control = IDC_PASSWORD;
+        if (control == 0 && !isState)
             return Fail(error, "unknown key " + Quoted(key) +
                                    "; expected name, login, password, version, home or errorlog");
         if (HasControlCharacter(value))
@@ -170,9 +182,32 @@ private:
         Action& action = actions_->back();
         if (action.kind == ActionKind::REMOVE)
             return Fail(error, "[remove] takes no values");
-        if (action.kind == ActionKind::MONITOR_ALL && control == IDC_SERVER_NAME)
-            return Fail(error, "[monitor *] cannot give every server the same name");
-        action.settings.push_back(Setting{control, value, lineNumber});
+        if (action.kind == ActionKind::MONITOR_PATTERN && control == IDC_SERVER_NAME)
+            return Fail(error, action.name == "*" ? std::string("[monitor *] cannot give every server the same name")
+                                                  : "[monitor " + action.name +
+                                                        "] cannot give every server it matches the same name");
+        if (isState)
+            return ParseState(action, value, error);
+        if (control == IDC_PASSWORD) {
+            for (const Setting& setting : action.settings)
+                if (setting.control == IDC_PASSWORD && setting.variable.empty() == fromVariable)
+                    return Fail(error, "password and password_env cannot both be given in one section");
+            if (fromVariable && value.empty())
+                return Fail(error, "password_env needs the name of an environment variable");
+        }
+        action.settings.push_back(Setting{control, fromVariable ? std::string() : value, lineNumber,
+                                          fromVariable ? value : std::string()});
+        return true;
+    }
+
+    bool ParseState(Action& action, const std::string& value, AnswersError* error) {
+        if (action.kind != ActionKind::MONITOR && action.kind != ActionKind::MONITOR_PATTERN)
+            return Fail(error, std::string(action.kind == ActionKind::EDIT ? "[edit]" : "[new]") +
+                                   " takes no state; state = chooses among discovered servers in [monitor]");
+        action.state = ServiceStateNamed(value);
+        if (!action.state)
+            return Fail(error, "unknown state " + Quoted(value) +
+                                   "; expected running, stopped, paused, starting, stopping or unknown");
         return true;
     }
 
@@ -207,6 +242,8 @@ public:
             // The dialog stays open: the file has to change.
             refusal_ = messages.empty() ? std::string("OK was refused") : messages.back();
             refusal_line_ = LineOf(dialog.refused_control);
+            if (const std::string variable = VariableOf(dialog.refused_control); !variable.empty())
+                refusal_ += " (the password from the environment variable " + variable + ")";
             dialog.OnCancel(view);
         }
         return view.Result();
@@ -233,6 +270,16 @@ private:
         return line;
     }
 
+    // The variable that gave the control its value, or empty.
+    std::string VariableOf(int control) const {
+        std::string variable;
+        if (action_)
+            for (const Setting& setting : action_->settings)
+                if (setting.control == control)
+                    variable = setting.variable;
+        return variable;
+    }
+
     CReport& report_;
     const Action* action_ = nullptr;
     int properties_runs_ = 0;
@@ -242,20 +289,23 @@ private:
 
 class AnswersPlayer {
 public:
-    AnswersPlayer(CServerSelectDlg& dialog, AnswersSelectView& view, CReport& report)
-        : dialog_(dialog), view_(view), report_(report) {}
+    AnswersPlayer(CServerSelectDlg& dialog, AnswersSelectView& view, CReport& report, const char* file)
+        : dialog_(dialog), view_(view), report_(report), file_(file) {}
 
     // The modal result, or -1 with *error set.
     int Play(const std::vector<Action>& actions, AnswersError* error) {
         dialog_.OnInitDialog();
         dialog_.OnMonitorSetFocus();  // the monitor list has the focus when the dialog opens
-        for (const Action& action : actions) {
-            error->line = action.line;
+        for (const Action& written : actions) {
+            error->line = written.line;
+            Action action = written;
+            if (!ReadVariables(action, error))
+                return -1;
             view_.Begin(&action);
             bool done = true;
             switch (action.kind) {
             case ActionKind::MONITOR: done = Monitor(action, error); break;
-            case ActionKind::MONITOR_ALL: done = MonitorAll(action, error); break;
+            case ActionKind::MONITOR_PATTERN: done = MonitorMatching(action, error); break;
             case ActionKind::NEW_SERVER: done = NewServer(error); break;
             case ActionKind::EDIT: done = Edit(action, error); break;
             case ActionKind::REMOVE: done = Remove(action, error); break;
@@ -272,6 +322,33 @@ private:
     bool Fail(AnswersError* error, const std::string& message) {
         error->message = message;
         return false;
+    }
+
+    // password_env takes the variable's value as the section is played, so
+    // one file serves machines whose deployment sets it. The value is never
+    // shown: messages name the variable only.
+    bool ReadVariables(Action& action, AnswersError* error) {
+        for (Setting& setting : action.settings) {
+            if (setting.variable.empty())
+                continue;
+            error->line = setting.line;
+            std::optional<std::string> value = tavplat::EnvironmentValue(setting.variable.c_str());
+            if (!value)
+                return Fail(error, "the environment variable " + setting.variable + " (password_env) is not set");
+            if (value->empty())
+                return Fail(error, "the environment variable " + setting.variable + " (password_env) is empty");
+            if (HasControlCharacter(*value))
+                return Fail(error, "the password in the environment variable " + setting.variable +
+                                       " holds a control character (a tab?)");
+            setting.value = std::move(*value);
+        }
+        error->line = action.line;
+        return true;
+    }
+
+    // Why a section with state = leaves the server out, or empty.
+    static std::string StateRefusal(const Action& action, const CDbServer& server) {
+        return action.state ? ServiceStateMismatch(server, *action.state) : std::string();
     }
 
     // The properties dialog ended with OK; otherwise says why not.
@@ -316,20 +393,31 @@ private:
             return Fail(error, "discovery found no server " + Quoted(action.name) +
                                    " (available: " + AvailableNames() + ")");
         }
+        const auto* server = static_cast<const CDbServer*>(view_.Available().GetItemData(index));
+        if (const std::string why = StateRefusal(action, *server); !why.empty()) {
+            report_.ConsoleAndLog("Server '" + server->GetServerName() + "' left out: " + why + " (state = " +
+                                  tavplat::ServiceStateName(*action.state) + ")\n");
+            return true;
+        }
         return AddItem(index, error);
     }
 
-    bool MonitorAll(const Action& action, AnswersError* error) {
+    // Every server still available whose name matches, in the list's order.
+    // A fleet's machines differ, so a section that matches none is no error.
+    bool MonitorMatching(const Action& action, AnswersError* error) {
         MemoryListControl& available = view_.Available();
         std::vector<void*> records;
         for (int i = 0; i < available.GetCount(); ++i)
             records.push_back(available.GetItemData(i));
+        int matched = 0;
         for (void* record : records) {
             const int index = available.FindData(record);
             // A server that a monitored entry already stands for stays where it is.
             const auto* server = static_cast<const CDbServer*>(record);
-            if (index < 0 || dialog_.GetMonitored().Find(server, dialog_.GetFamily()))
+            if (index < 0 || dialog_.GetMonitored().Find(server, dialog_.GetFamily()) ||
+                !MatchesNamePattern(action.name, server->GetServerName()) || !StateRefusal(action, *server).empty())
                 continue;
+            ++matched;
             std::vector<int> replaced;
             for (const Setting& setting : action.settings) replaced.push_back(setting.control);
             if (const std::string why = DiscoveredRefusal(*server, replaced); !why.empty()) {
@@ -339,6 +427,13 @@ private:
             if (!AddItem(index, error))
                 return false;
         }
+        // "[monitor *]" alone takes whatever is left, nothing included, as it always has.
+        if (matched == 0 && (action.name != "*" || action.state))
+            report_.ConsoleAndLog(tavtext::Format("%s:%d: [monitor %s] matches no server still available%s%s; "
+                                                  "section skipped\n",
+                                                  file_, action.line, action.name.c_str(),
+                                                  action.state ? " whose service is " : "",
+                                                  action.state ? tavplat::ServiceStateName(*action.state) : ""));
         return true;
     }
 
@@ -378,6 +473,7 @@ private:
     CServerSelectDlg& dialog_;
     AnswersSelectView& view_;
     CReport& report_;
+    const char* file_;
 };
 
 SelectOutcome Failed(const char* name, const AnswersError& error, long errorCode) {
@@ -419,6 +515,8 @@ const char* NameOutOfReach(std::string_view name) {
         return "the name begins or ends with a blank";
     if (name == "*")
         return "\"*\" stands for every server";
+    if (IsNamePattern(name))
+        return "\"*\" and \"?\" make the name a pattern";
     return nullptr;
 }
 
@@ -451,7 +549,7 @@ SelectOutcome RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& 
 
     AnswersSelectView view(report);
     dialog.SetView(&view);
-    AnswersPlayer player(dialog, view, report);
+    AnswersPlayer player(dialog, view, report, name);
     const int result = player.Play(actions, &error);
     dialog.SetView(nullptr);
     if (result < 0)

@@ -30,8 +30,8 @@ SelectOutcome RunAnswersSelectText(CServerSelectDlg& dialog, const std::string& 
                                    CReport& report);
 
 // Why a section header [monitor NAME] cannot carry name unchanged (blanks at
-// either end are trimmed, control characters refused, "*" means every server),
-// or null when it can.
+// either end are trimmed, control characters refused, "*" and "?" make a
+// pattern), or null when it can.
 const char* NameOutOfReach(std::string_view name);
 
 // Why the discovered server cannot be monitored as discovery found it: it

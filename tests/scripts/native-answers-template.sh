@@ -2,7 +2,8 @@
 # The answers-file template played unchanged: on every discovery fixture,
 # tavdiscover --answers-template, then tavsetup --answers with that file on the
 # same machine, generates the batch and agent files of every server the
-# template names; every other server the template says it left out.
+# template names; every other server the template says it left out. Where all
+# are named, each server with a service (tavdiscover --json) has its service line.
 set -u
 export LC_ALL=C  # server names are Windows-1252 bytes
 src=${TAV_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
@@ -21,6 +22,9 @@ for reg in "$fixtures"/{oracle,mssql,sybase,informix}-*.reg; do
   cp -R "$fixtures/drives" "$work/drives"
   mkdir -p "$work/drives/c/Agents/etc" "$work/run"
   cd "$work/run"
+  # A fixture's services file stands in for the service manager.
+  unset TAVNOVU_SERVICES
+  [ -f "${reg%.reg}.services" ] && export TAVNOVU_SERVICES=${reg%.reg}.services
   records=$("$bin/tavdiscover" --registry "$reg" $family 2>/dev/null | grep -ac '^is_server_valid : ')
   "$bin/tavdiscover" --registry "$reg" --answers-template $family >answers.txt 2>/dev/null
   problems=()
@@ -39,6 +43,9 @@ for reg in "$fixtures"/{oracle,mssql,sybase,informix}-*.reg; do
   done < <(sed -n 's/^\[monitor \(.*\)\]$/\1/p' answers.txt)
   left=$(grep -ac '^# Not listed: ' answers.txt)
   [ $((sections + left)) -eq "$records" ] || problems+=("$records servers discovered, $sections sections and $left left out")
+  services=$("$bin/tavdiscover" --registry "$reg" --json $family 2>/dev/null | grep -c '"service": {')
+  lines=$(grep -ac '^#   service : ' answers.txt)
+  [ "$left" -gt 0 ] || [ "$lines" -eq "$services" ] || problems+=("$services servers with a service, $lines service lines")
   if [ ${#problems[@]} -gt 0 ]; then
     echo "FAIL: $name"; printf '  %s\n' "${problems[@]}"; cat answers.txt
     failures=$((failures + 1))
