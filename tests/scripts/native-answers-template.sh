@@ -31,7 +31,7 @@ for reg in "$fixtures"/{oracle,mssql,sybase,informix}-*.reg; do
   "$bin/tavsetup" --registry "$reg" --answers answers.txt --ini "$src/tests/fixtures/e2e/oracle/setup.ini" \
     setup.log $family 9.2 >stdout.txt 2>stderr.txt || problems+=("tavsetup returned $?: $(cat stderr.txt)")
   grep -aq "^# Answers for the .* agents on DBHOST01\.$" answers.txt || problems+=("no header naming DBHOST01")
-  golden=$src/tests/golden/discovery/$name.answers.txt  # two templates are kept whole
+  golden=$src/tests/golden/discovery/$name.answers.txt  # some templates are kept whole
   [ ! -f "$golden" ] || cmp -s "$golden" answers.txt || problems+=("the template differs from $golden")
   sections=0
   while IFS= read -r server; do
