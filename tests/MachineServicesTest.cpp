@@ -130,3 +130,25 @@ TEST(RegistryServices, ServicesNamedWithAPrefix) {
                                         "OracleServiceB=C:\\bin\\OracleServiceB.exe", "OracleServiceNoPath="}),
               found);
 }
+
+#ifdef _WIN32
+// The service control manager and the registry's keys agree on the start
+// type of services every machine has, the manager alone knows their state,
+// and neither knows a service no machine has.
+TEST(SystemServices, TheManagerDescribesWhatTheRegistryHolds) {
+    std::unique_ptr<tavplat::RegistryReader> registry = tavplat::OpenSystemRegistry();
+    ASSERT_NE(nullptr, registry);
+    tavmachine::MachineServices machine = tavmachine::OpenMachineServices(*registry, true);
+    RegistryServices keys(*registry, {});
+    for (const char* name : {"PlugPlay", "RpcSs", "Schedule"}) {
+        const ServiceAnswer managed = machine.manager->Query(name), described = keys.Query(name);
+        ASSERT_EQ(ServiceAnswer::Present, managed.kind) << name;
+        ASSERT_EQ(ServiceAnswer::Present, described.kind) << name;
+        EXPECT_EQ(described.status.start, managed.status.start) << name;
+        EXPECT_NE(ServiceState::Unknown, managed.status.state) << name;
+        EXPECT_EQ(ServiceState::Unknown, described.status.state) << name;
+    }
+    EXPECT_EQ("absent", Described(*machine.manager, "TavnovuNoSuchService"));
+    EXPECT_EQ("absent", Described(*machine.manager, "Bad\\Name"));
+}
+#endif
