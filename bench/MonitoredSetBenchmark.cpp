@@ -37,15 +37,6 @@ constexpr const char* ANSWERS = "# every discovered server, the default account\
 
 using Clock = std::chrono::steady_clock;
 
-// The run's lines for the person are not what is measured here.
-class QuietReport : public CReport {
-public:
-    void Console(std::string_view) override {}
-    void ConsoleAndLog(std::string_view) override {}
-    void LogOnly(std::string_view) override {}
-    void Error(std::string_view) override {}
-};
-
 struct Times {
     double play = 0, generate = 0;
     double Total() const { return play + generate; }

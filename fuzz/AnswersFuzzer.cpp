@@ -118,7 +118,7 @@ void CheckGeneratedLines(const CMonitoredSet& monitored) {
     tavfuzz::fs::create_directories(etc);
     CInstallParams params;
     params.SetStored("ETCPATH", etc.c_str());
-    tavfuzz::QuietReport quiet;
+    QuietReport quiet;
     CConfigurationWriter writer(params, monitored, quiet);
     (void)writer.GenerateConfiguration();
     for (const auto& item : tavfuzz::fs::recursive_directory_iterator(etc)) {

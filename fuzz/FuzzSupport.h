@@ -37,15 +37,6 @@ namespace fs = std::filesystem;
 
 inline const int REPORT_FD = dup(2);
 
-// Lines for the person installing are not what a target looks at.
-class QuietReport : public CReport {
-public:
-    void Console(std::string_view) override {}
-    void ConsoleAndLog(std::string_view) override {}
-    void LogOnly(std::string_view) override {}
-    void Error(std::string_view) override {}
-};
-
 // A directory of its own for the life of the process, removed at its end.
 inline const fs::path& Scratch() {
     static const fs::path dir = [] {

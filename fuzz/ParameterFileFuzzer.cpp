@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(!line.empty() && line[0] != '#' && line.find_first_of(std::string("\n\0", 2)) == std::string::npos,
                    "not a working line: \"%s\"", line.c_str());
 
-    tavfuzz::QuietReport quiet;
+    QuietReport quiet;
     const std::string resolved = ResolveParameterFile(PARAMETER_FILE, quiet);
     if (text.find("IFILE") == std::string::npos)
         FUZZ_CHECK(resolved == PARAMETER_FILE, "a file without IFILE resolves to \"%s\"", resolved.c_str());

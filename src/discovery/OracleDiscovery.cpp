@@ -215,8 +215,9 @@ bool RunsFromBin(std::string imagePath, std::string homeDirectory) {
     while (!homeDirectory.empty() && homeDirectory.back() == '\\') homeDirectory.pop_back();
     if (homeDirectory.empty()) return false;
     const std::string bin = homeDirectory + "\\bin\\";
-    if (!tavtext::StartsWithIgnoringCase(Trim(imagePath, WHITE_SPACE), bin)) return false;
-    const std::string program = std::string(Trim(imagePath, WHITE_SPACE)).substr(bin.size());
+    const std::string_view path = Trim(imagePath, WHITE_SPACE);
+    if (!tavtext::StartsWithIgnoringCase(path, bin)) return false;
+    const std::string program(path.substr(bin.size()));
     const std::string file = program.substr(0, program.find_first_of(" \t"));
     return !file.empty() && file.find('\\') == std::string::npos;
 }
@@ -235,16 +236,6 @@ void ReadParameterFiles(CDbServerList& list, int first) {
         static_cast<COracleServer*>(list.GetAt(i, Family::Oracle))->ReadInitFile();
 }
 
-// Drops what it is told: the homes' parameter files were resolved, and their
-// faults told, when discovery first read the homes.
-class ToldAlready : public CReport {
-public:
-    void Console(std::string_view) override {}
-    void ConsoleAndLog(std::string_view) override {}
-    void LogOnly(std::string_view) override {}
-    void Error(std::string_view) override {}
-};
-
 }  // namespace
 
 void DiscoverOracle(CDbServerList& list, tavplat::RegistryReader& registry, CReport& report) {
@@ -258,7 +249,9 @@ void DiscoverOracle(CDbServerList& list, tavplat::RegistryReader& registry, CRep
 
 void DiscoverOracleServiceInstances(CDbServerList& list, tavplat::RegistryReader& registry,
                                     const std::string& servicePrefix, CReport&) {
-    ToldAlready report;
+    // The homes' parameter files were resolved, and their faults told, when
+    // discovery first read the homes.
+    QuietReport report;
     const std::vector<tavmachine::ServiceImage> services = ServicesNamedWith(registry, servicePrefix);
     if (services.empty())
         return;

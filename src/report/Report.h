@@ -46,4 +46,13 @@ public:
     void ErrorF(const char* format, ...) TAV_PRINTF(2, 3);
 };
 
+// Says nothing: for lines that were said already, or that no one reads.
+class QuietReport : public CReport {
+public:
+    void Console(std::string_view) override {}
+    void ConsoleAndLog(std::string_view) override {}
+    void LogOnly(std::string_view) override {}
+    void Error(std::string_view) override {}
+};
+
 #endif
