@@ -25,13 +25,10 @@ using tavplat::ServiceState;
 constexpr uint32_t SERVICE_NAME_CAPACITY = 256;
 constexpr uint32_t IMAGE_PATH_CAPACITY = 4096;
 
-constexpr ServiceState LISTED_STATES[] = {ServiceState::Running, ServiceState::Stopped, ServiceState::Paused,
-                                          ServiceState::Starting, ServiceState::Stopping};
-
-std::optional<ServiceState> StateNamed(std::string_view word) {
-    for (ServiceState state : LISTED_STATES)
-        if (word == tavplat::ServiceStateName(state)) return state;
-    return std::nullopt;
+// What a services file may list: what a service manager says, never "unknown".
+std::optional<ServiceState> StateOfLine(std::string_view word) {
+    const std::optional<ServiceState> state = tavplat::ServiceStateNamed(word);
+    return state == ServiceState::Unknown ? std::nullopt : state;
 }
 
 // The registry's Start value: 0 boot, 1 system, 2 automatic, 3 manual, 4 disabled.
@@ -79,7 +76,7 @@ ServiceStatesFile ReadServiceStates(const std::string& path) {
         if (text.empty() || text[0] == '#') continue;
         const size_t blank = text.find_last_of(" \t");
         const std::optional<ServiceState> state =
-            blank == std::string_view::npos ? std::nullopt : StateNamed(text.substr(blank + 1));
+            blank == std::string_view::npos ? std::nullopt : StateOfLine(text.substr(blank + 1));
         const std::string_view name = blank == std::string_view::npos ? "" : tavtext::Trim(text.substr(0, blank));
         if (!state || name.empty() || tavtext::HasControlCharacter(name)) {
             result.problems.push_back(path + ":" + std::to_string(number) +

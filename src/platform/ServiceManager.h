@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tavplat {
 
@@ -59,6 +60,14 @@ constexpr const char* ServiceStateName(ServiceState state) {
     case ServiceState::Unknown: return "unknown";
     }
     return "unknown";
+}
+
+// The state a word names, as ServiceStateName writes it; none for another word.
+constexpr std::optional<ServiceState> ServiceStateNamed(std::string_view word) {
+    for (ServiceState state : {ServiceState::Running, ServiceState::Stopped, ServiceState::Paused,
+                               ServiceState::Starting, ServiceState::Stopping, ServiceState::Unknown})
+        if (word == ServiceStateName(state)) return state;
+    return std::nullopt;
 }
 
 }  // namespace tavplat

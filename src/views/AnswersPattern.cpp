@@ -32,15 +32,6 @@ bool MatchesNamePattern(std::string_view pattern, std::string_view name) {
     return pi == p.size();
 }
 
-std::optional<tavplat::ServiceState> ServiceStateNamed(std::string_view word) {
-    using tavplat::ServiceState;
-    for (ServiceState state : {ServiceState::Running, ServiceState::Stopped, ServiceState::Paused,
-                               ServiceState::Starting, ServiceState::Stopping, ServiceState::Unknown})
-        if (tavtext::EqualsIgnoringCase(word, tavplat::ServiceStateName(state)))
-            return state;
-    return std::nullopt;
-}
-
 std::string ServiceStateMismatch(const CDbServer& server, tavplat::ServiceState wanted) {
     const std::optional<ServerService>& service = server.GetService();
     if (!service)

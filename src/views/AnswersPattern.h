@@ -20,10 +20,6 @@ bool IsNamePattern(std::string_view name);
 // "*" stands for any run of characters, "?" for exactly one.
 bool MatchesNamePattern(std::string_view pattern, std::string_view name);
 
-// The state that the word of a "state =" line names, ignoring case; none
-// for any other word.
-std::optional<tavplat::ServiceState> ServiceStateNamed(std::string_view word);
-
 // Why the server does not have a service in the wanted state ("it has no
 // service", "its service OracleServiceORCL is stopped"), or empty when it has.
 std::string ServiceStateMismatch(const CDbServer& server, tavplat::ServiceState wanted);

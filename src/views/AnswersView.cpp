@@ -204,7 +204,7 @@ private:
         if (action.kind != ActionKind::MONITOR && action.kind != ActionKind::MONITOR_PATTERN)
             return Fail(error, std::string(action.kind == ActionKind::EDIT ? "[edit]" : "[new]") +
                                    " takes no state; state = chooses among discovered servers in [monitor]");
-        action.state = ServiceStateNamed(value);
+        action.state = tavplat::ServiceStateNamed(tavtext::LowerCase(value));  // any case
         if (!action.state)
             return Fail(error, "unknown state " + Quoted(value) +
                                    "; expected running, stopped, paused, starting, stopping or unknown");
